@@ -1,0 +1,86 @@
+#include "package/ZodiDuradad.h"
+
+#include <limits>
+
+#include "package/PackageWriter.h"
+#include "package/PathRules.h"
+#include "system/Errors.h"
+#include "system/FileStream.h"
+
+using namespace RecordHead;
+
+namespace {
+
+TProcessMessages gProcessMessages = nullptr;
+
+// Sizes `table` to `count` records and reads them from `offset`. The table's
+// extent is checked against the file first, so no count makes it allocate
+// more than the file holds.
+template <typename Record>
+void LoadTable(ByteSource& source, std::uint64_t fileSize, std::int32_t count, std::uint32_t offset,
+               std::vector<Record>& table) {
+    if (count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
+    source.Seek(offset);
+    const std::uint64_t bytes = std::uint64_t(count) * sizeof(Record);
+    if (bytes > 0 && (offset > fileSize || bytes > fileSize - offset)) RaiseReadError();
+    table.assign(static_cast<std::size_t>(count), Record{});
+    if (bytes > 0) source.ReadExact(table.data(), static_cast<std::size_t>(bytes));
+}
+
+// Adds a table's count to the step total without overflowing.
+void AddSteps(std::int32_t& total, std::int32_t count) {
+    const std::int64_t sum = std::int64_t(total) + count;
+    total = sum > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
+                                                           : static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+void SetProcessMessages(TProcessMessages pump) { gProcessMessages = pump; }
+
+TVazuravAzoz::~TVazuravAzoz() = default;
+
+bool TVazuravAzoz::OpenPackage(const std::string& FileName) {
+    PackageFile = FileName;
+    TFileStream file = TFileStream::OpenRead(FileName);
+    return LoadPackage(file);
+}
+
+bool TVazuravAzoz::LoadPackage(ByteSource& source) {
+    const std::uint64_t size = source.Size();
+    if (size < sizeof(TPackHeader)) RaiseReadError();  // never read before the start
+    source.Seek(size - sizeof Header);
+    source.ReadExact(&Header, sizeof Header);
+    if (!IsValidHeader(Header)) return false;
+
+    // Negative counts are refused before they reach the total.
+    TotalSteps = Header.FileCount.Get() > 0 ? Header.FileCount.Get() : 0;
+    LoadTable(source, size, Header.FileCount.Get(), Header.FileOffset.Get(), Files);
+    AddSteps(TotalSteps, Header.DirCount.Get() > 0 ? Header.DirCount.Get() : 0);
+    LoadTable(source, size, Header.DirCount.Get(), Header.DirOffset.Get(), Dirs);
+    AddSteps(TotalSteps, Header.ShellCount.Get() > 0 ? Header.ShellCount.Get() : 0);
+    LoadTable(source, size, Header.ShellCount.Get(), Header.ShellOffset.Get(), ShellItems);
+    AddSteps(TotalSteps, Header.RegCount.Get() > 0 ? Header.RegCount.Get() : 0);
+    LoadTable(source, size, Header.RegCount.Get(), Header.RegOffset.Get(), RegItems);
+    return true;
+}
+
+bool TVazuravAzoz::SetInstallDir(const std::string& Dir) {
+    InstallDir = WithoutTrailingBackslash(Dir);
+    return true;
+}
+
+std::string TVazuravAzoz::ExpandMacros(const std::string& Value) const {
+    return ExpandInstallDirMacro(Value, InstallDir);
+}
+
+void TVazuravAzoz::ReportProgress(const std::string& Text) {
+    ++Position;
+    if (OnProgress.Assigned()) OnProgress(this, Position, Text);
+    if (gProcessMessages) gProcessMessages();
+}
+
+void TVazuravAzoz::SaveUninstallData() {
+    TFileStream file = TFileStream::Create(InstallDir + "\\uninstall001.dat");
+    WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
+}

@@ -1,0 +1,104 @@
+// TVazuravAzoz: the one object that holds a loaded package and installs it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/ByteStream.h"
+#include "package/RecordHead.h"
+
+class TVazuravAzoz;
+
+// A progress handler bound to an object: the operation and the object it is
+// called on. Unassigned until an operation is set.
+struct TProgressEvent {
+    using Code = void (*)(void* object, TVazuravAzoz* Sender, std::int32_t Position, const std::string& Text);
+
+    Code code = nullptr;
+    void* object = nullptr;
+
+    bool Assigned() const { return code != nullptr; }
+    void operator()(TVazuravAzoz* Sender, std::int32_t Position, const std::string& Text) const {
+        code(object, Sender, Position, Text);
+    }
+
+    // Binds `Method` (a member of T taking Sender, Position, Text) to `target`.
+    template <auto Method, typename T>
+    static TProgressEvent Bind(T* target) {
+        return {[](void* o, TVazuravAzoz* s, std::int32_t p, const std::string& t) { (static_cast<T*>(o)->*Method)(s, p, t); },
+                target};
+    }
+};
+
+// What the progress report calls to let the user interface handle its pending
+// window messages; the Win32 user-interface layer installs it. Null: nothing.
+using TProcessMessages = void (*)();
+void SetProcessMessages(TProcessMessages pump);
+
+class TVazuravAzoz {
+public:
+    TVazuravAzoz() = default;  // Create: no tables, no handler, empty strings
+    ~TVazuravAzoz();           // Destroy: releases the tables
+    TVazuravAzoz(const TVazuravAzoz&) = delete;
+    TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
+
+    // Reads the trailer and the four tables of the named file. False when the
+    // trailer's magic is not valid; raises EFOpenError, EReadError (a table
+    // reaching past the end of the file, or a file shorter than the trailer)
+    // or ERangeError (a negative count).
+    bool OpenPackage(const std::string& FileName);
+    // The same from any byte source; PackageFile is left as it is.
+    bool LoadPackage(ByteSource& source);
+
+    std::int32_t GetTotalSteps() const { return TotalSteps; }
+    std::string GetAppName() const { return Header.AppName.Text(); }
+    std::string GetAuthor() const { return Header.Author.Text(); }
+    std::string GetEmail() const { return Header.Email.Text(); }
+    std::string GetWebsite() const { return Header.Website.Text(); }
+    void SetOnProgress(TProgressEvent Handler) { OnProgress = Handler; }
+
+    // Path resolution. SetInstallDir always returns true.
+    bool SetInstallDir(const std::string& Dir);
+    std::string ResolveDir(const std::string& BaseDir, const std::string& SubDir) const;
+    std::string ResolvePath(const std::string& BaseDir, const std::string& SubDir, const std::string& FileName) const;
+    std::string ExpandMacros(const std::string& Value) const;
+
+    // The install run and its steps; each raises the error of what failed and
+    // leaves what was done in place.
+    void Install();
+    void CreateDirs();
+    void CopyFiles();
+    void WriteRegistry();
+    void CreateShellItems();
+    void SetScreenSaver(const std::string& Path);
+    void SetWallpaper(const std::string& Path);
+    // Writes InstallDir\uninstall001.dat; raises EFCreateError or EWriteError.
+    void SaveUninstallData();
+
+    // Read access for tools and tests.
+    const RecordHead::TPackHeader& GetHeader() const { return Header; }
+    const std::vector<RecordHead::TFileItem>& GetFiles() const { return Files; }
+    const std::vector<RecordHead::TDirItem>& GetDirs() const { return Dirs; }
+    const std::vector<RecordHead::TShellItem>& GetShellItems() const { return ShellItems; }
+    const std::vector<RecordHead::TRegItem>& GetRegItems() const { return RegItems; }
+    const std::string& GetPackageFile() const { return PackageFile; }
+    const std::string& GetInstallDir() const { return InstallDir; }
+    std::int32_t GetPosition() const { return Position; }
+    const TProgressEvent& GetOnProgress() const { return OnProgress; }
+
+private:
+    // Counts one finished item, tells the handler, lets the interface run.
+    void ReportProgress(const std::string& Text);
+
+    std::int32_t TotalSteps = 0;
+    std::int32_t Position = 0;
+    RecordHead::TPackHeader Header{};
+    std::vector<RecordHead::TDirItem> Dirs;
+    std::vector<RecordHead::TShellItem> ShellItems;
+    std::vector<RecordHead::TFileItem> Files;
+    std::vector<RecordHead::TRegItem> RegItems;
+    std::string PackageFile;
+    TProgressEvent OnProgress;
+    std::string InstallDir;
+};

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian machine: installs what is missing, builds
+# the native and the Win32 configurations, then runs the demo or the tests.
+#
+#   ./setup.sh demo    build everything and run the example package's Setup.exe under Wine
+#   ./setup.sh test    build everything and run every test (native and under Wine)
+#   ./setup.sh build   only install and build
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$PWD
+
+packages=(
+    build-essential cmake ninja-build git googletest
+    libtomlplusplus-dev libcli11-dev
+    g++-mingw-w64-i686-posix mingw-w64-i686-dev
+    wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
+)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} = 0 ] && return
+    echo "setup: installing ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Wine runs 32-bit Windows programs in a 32-bit Linux process. Some kernels
+# (virtual machines with IA-32 emulation switched off) refuse those; there the
+# i386 loader is run through qemu's user-mode emulator instead.
+enable_i386_processes() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return
+    echo "setup: this kernel runs no 32-bit processes; registering qemu-i386 for them"
+    dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed' ||
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    [ -e /proc/sys/fs/binfmt_misc/register ] || as_root mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+    [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] ||
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+        as_root tee /proc/sys/fs/binfmt_misc/register >/dev/null
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "setup: 32-bit processes still fail to start" >&2; exit 1; }
+}
+
+build() {
+    cmake --preset native >/dev/null
+    cmake --build --preset native
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32
+}
+
+install_packages
+enable_i386_processes
+build
+
+case "${1:-build}" in
+    build) ;;
+    demo)  exec "$root/examples/run-demo.sh" "$root/build" ;;
+    test)
+        ctest --preset native
+        ctest --preset win32
+        ;;
+    *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
+esac

@@ -1,0 +1,37 @@
+// A file opened for the package reader (shared, read-only) or created for a
+// writer (exclusive, truncated). One class, one implementation per platform.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "package/ByteStream.h"
+
+class TFileStream final : public ByteSource, public ByteSink {
+public:
+    // Opens read-only, letting others read and write the file meanwhile (the
+    // running executable is itself a package). Raises EFOpenError.
+    static TFileStream OpenRead(const std::string& path);
+    // Creates or truncates the file for writing, shared with no one.
+    // Raises EFCreateError.
+    static TFileStream Create(const std::string& path);
+
+    TFileStream(TFileStream&& other) noexcept : handle_(other.handle_) { other.handle_ = kClosed; }
+    TFileStream& operator=(TFileStream&&) = delete;
+    TFileStream(const TFileStream&) = delete;
+    ~TFileStream() override;
+
+    std::uint64_t Size() override;
+    void Seek(std::uint64_t position) override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+    void Write(const void* buffer, std::size_t count) override;
+
+private:
+    static constexpr std::intptr_t kClosed = -1;
+    explicit TFileStream(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_;  // a HANDLE on Windows, a file descriptor elsewhere
+};
+
+// The operating system's text for its last error, trimmed of trailing blanks,
+// line breaks and periods.
+std::string LastSystemErrorText();

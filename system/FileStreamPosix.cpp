@@ -1,0 +1,61 @@
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "system/Errors.h"
+#include "system/FileStream.h"
+
+std::string LastSystemErrorText() { return ErrorText::TrimSystemText(std::strerror(errno)); }
+
+TFileStream TFileStream::OpenRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
+    }
+    return TFileStream(fd);
+}
+
+TFileStream TFileStream::Create(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) Raise(EFCreateError(ErrorText::FileCreate(path, LastSystemErrorText())));
+    return TFileStream(fd);
+}
+
+TFileStream::~TFileStream() {
+    if (handle_ != kClosed) ::close(static_cast<int>(handle_));
+}
+
+std::uint64_t TFileStream::Size() {
+    struct stat info {};
+    if (::fstat(static_cast<int>(handle_), &info) != 0) return 0;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void TFileStream::Seek(std::uint64_t position) {
+    if (::lseek(static_cast<int>(handle_), static_cast<off_t>(position), SEEK_SET) < 0) RaiseReadError();
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(handle_), buffer, count);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) return 0;
+    }
+}
+
+void TFileStream::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t put = ::write(static_cast<int>(handle_), in, count);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) RaiseWriteError();
+        in += put;
+        count -= static_cast<std::size_t>(put);
+    }
+}

@@ -1,0 +1,67 @@
+#include <windows.h>
+
+#include "system/Errors.h"
+#include "system/FileStream.h"
+
+namespace {
+HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+std::intptr_t FromHandle(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
+// A single ReadFile or WriteFile moves at most this much.
+constexpr std::size_t kMaxTransfer = 1u << 30;
+}  // namespace
+
+std::string LastSystemErrorText() {
+    const DWORD code = ::GetLastError();
+    char buffer[512];
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                          0, buffer, sizeof buffer, nullptr);
+    return ErrorText::TrimSystemText(std::string_view(buffer, length));
+}
+
+TFileStream TFileStream::OpenRead(const std::string& path) {
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
+    return TFileStream(FromHandle(h));
+}
+
+TFileStream TFileStream::Create(const std::string& path) {
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Raise(EFCreateError(ErrorText::FileCreate(path, LastSystemErrorText())));
+    return TFileStream(FromHandle(h));
+}
+
+TFileStream::~TFileStream() {
+    if (handle_ != kClosed) ::CloseHandle(AsHandle(handle_));
+}
+
+std::uint64_t TFileStream::Size() {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(AsHandle(handle_), &size)) return 0;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void TFileStream::Seek(std::uint64_t position) {
+    LARGE_INTEGER target{};
+    target.QuadPart = static_cast<LONGLONG>(position);
+    if (!::SetFilePointerEx(AsHandle(handle_), target, nullptr, FILE_BEGIN)) RaiseReadError();
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    DWORD got = 0;
+    const DWORD ask = static_cast<DWORD>(count < kMaxTransfer ? count : kMaxTransfer);
+    if (!::ReadFile(AsHandle(handle_), buffer, ask, &got, nullptr)) return 0;
+    return got;
+}
+
+void TFileStream::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        DWORD put = 0;
+        const DWORD ask = static_cast<DWORD>(count < kMaxTransfer ? count : kMaxTransfer);
+        if (!::WriteFile(AsHandle(handle_), in, ask, &put, nullptr) || put == 0) RaiseWriteError();
+        in += put;
+        count -= put;
+    }
+}

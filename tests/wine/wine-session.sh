@@ -1,0 +1,110 @@
+# Sourced by every script that runs Windows programs under Wine: gives the
+# caller a Wine prefix and an X display of its own, and takes both down again.
+#
+#   wine_session_start      make WINEPREFIX (a clone of a shared, freshly booted
+#                           template) and DISPLAY (a private Xvfb), start wineserver
+#   wine_session_end        stop every process of the session and delete the prefix
+#   wine_timeout SECS CMD   run CMD under Wine, killed after SECS seconds
+#
+# Background processes never write to the caller's stdout or stderr, so a
+# test runner reading them is never kept waiting by a leftover process.
+
+export WINEDEBUG=-all
+# No .NET or HTML engine installers: they would pop up dialogs and need a network.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Where 32-bit processes run through qemu-user, a guest address space below
+# 2 GiB makes Wine's start-up reservation succeed at once instead of probing
+# the upper half 64 KiB at a time (about 50 s per process).
+export QEMU_RESERVED_VA=0x7fff0000
+
+WINE_TEMPLATE_RECIPE=1   # bump when the template's preparation changes
+
+wine_template_dir() {
+    local version
+    version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')
+    echo "${WINE_TEMPLATE_ROOT:-${TMPDIR:-/tmp}}/setup-wine-template-$(id -u)-${version}-r${WINE_TEMPLATE_RECIPE}"
+}
+
+# Boots one prefix per machine and Wine version; later sessions clone it.
+wine_make_template() {
+    local template lock staging
+    template=$(wine_template_dir)
+    [ -f "$template/.ready" ] && return 0
+    lock="$template.lock"
+    exec {lockfd}>"$lock"
+    flock "$lockfd"
+    if [ ! -f "$template/.ready" ]; then
+        staging=$(mktemp -d "$template.staging.XXXXXX")
+        (
+            export WINEPREFIX=$staging
+            unset DISPLAY
+            timeout 300 wineboot -i </dev/null >/dev/null 2>&1
+            timeout 60 wineserver -w </dev/null >/dev/null 2>&1
+        ) || { rm -rf "$staging"; flock -u "$lockfd"; echo "wine-session: wineboot failed" >&2; return 1; }
+        rm -rf "$template"
+        mv "$staging" "$template"
+        touch "$template/.ready"
+    fi
+    flock -u "$lockfd"
+}
+
+# Hard links for the large read-only system folders, real copies for
+# everything a program or Wine itself may write (registry, ini files, ...).
+wine_clone_template() {
+    local template=$1 dest=$2
+    cp -al "$template" "$dest"
+    rm -f "$dest/.ready"
+    (
+        cd "$dest"
+        find . -type f \
+            -not -path './drive_c/windows/system32/*' \
+            -not -path './drive_c/windows/syswow64/*' \
+            -not -path './drive_c/windows/winsxs/*' -print0 |
+            while IFS= read -r -d '' f; do cp --remove-destination -p "$template/$f" "$f"; done
+    )
+}
+
+wine_start_display() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp </dev/null >"$fdfile" 2>/dev/null &
+    WINE_SESSION_XVFB=$!
+    local n=0
+    while [ ! -s "$fdfile" ] && [ $n -lt 100 ]; do sleep 0.1; n=$((n + 1)); done
+    [ -s "$fdfile" ] || { echo "wine-session: Xvfb did not start" >&2; rm -f "$fdfile"; return 1; }
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+wine_session_start() {
+    wine_make_template || return 1
+    WINE_SESSION_DIR=$(mktemp -d "${TMPDIR:-/tmp}/wine-session.XXXXXX")
+    export WINEPREFIX=$WINE_SESSION_DIR/prefix
+    wine_clone_template "$(wine_template_dir)" "$WINEPREFIX"
+    if [ -z "${WINE_SESSION_USE_DISPLAY:-}" ]; then
+        wine_start_display || return 1
+    fi
+    wineserver -p </dev/null >/dev/null 2>&1
+    trap wine_session_end EXIT
+}
+
+wine_session_end() {
+    [ -n "${WINE_SESSION_DIR:-}" ] || return 0
+    timeout 30 wineserver -k </dev/null >/dev/null 2>&1 || true
+    timeout 30 wineserver -w </dev/null >/dev/null 2>&1 || true
+    if [ -n "${WINE_SESSION_XVFB:-}" ]; then
+        kill "$WINE_SESSION_XVFB" 2>/dev/null || true
+        wait "$WINE_SESSION_XVFB" 2>/dev/null || true
+    fi
+    [ -n "${WINE_SESSION_KEEP:-}" ] || rm -rf "$WINE_SESSION_DIR"
+    WINE_SESSION_DIR=
+}
+
+wine_timeout() {
+    local seconds=$1
+    shift
+    timeout --kill-after=10 "$seconds" wine "$@"
+}
+
+# Windows path of a Unix path inside the prefix's drive C.
+wine_c() { echo "$WINEPREFIX/drive_c/$1"; }
