@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The native makesetup's command line: exit codes, what is written and what
+# is not, and the messages a user sees.
+#   makesetup-cli.sh MAKESETUP [EXAMPLE_DESCRIPTION]
+set -u
+tool=$1
+example=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+expect_rc() { # expected actual what
+    [ "$1" = "$2" ] || fail "$3: exit code $2, expected $1"
+}
+contains() { # file text what
+    grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; cat "$1" >&2; }
+}
+
+printf 'MZ-stub-bytes' >stub.exe
+mkdir -p src/docs
+printf 'demo program' >src/Demo.exe
+printf 'uninstaller' >src/Uninstall.exe
+printf 'read me' >src/docs/readme.txt
+cat >demo.toml <<'TOML'
+[package]
+name = "Demo ${VERSION}"
+[[file]]
+source = "src/*.exe"
+[[file]]
+source = "src/docs/**"
+folder = "docs"
+[[shell]]
+group = "Demo"
+[[shell]]
+item = "Demo"
+target = "Demo.exe"
+TOML
+
+"$tool" --version >out.txt 2>&1; expect_rc 0 $? "--version"
+contains out.txt "makesetup 1." "--version"
+for cmd in build list verify; do
+    "$tool" $cmd --help >out.txt 2>&1; expect_rc 0 $? "$cmd --help"
+    contains out.txt "Usage:" "$cmd --help"
+done
+"$tool" >out.txt 2>&1; expect_rc 2 $? "no subcommand"
+"$tool" build >out.txt 2>&1; expect_rc 2 $? "build without a description"
+
+# Build with the default output name, list, verify.
+"$tool" build demo.toml --stub stub.exe -D VERSION=1.2 >out.txt 2>err.txt; expect_rc 0 $? "build"
+contains out.txt "demo-setup.exe:" "build summary"
+[ -f demo-setup.exe ] || fail "build: no demo-setup.exe"
+ls -a | grep -q '\.part-' && fail "build left a temporary file"
+"$tool" verify demo-setup.exe >out.txt 2>&1; expect_rc 0 $? "verify"
+contains out.txt "OK: 3 files, 2 folders, 2 shell items, 0 registry values; checksum 0x" "verify"
+"$tool" list demo-setup.exe >out.txt 2>&1; expect_rc 0 $? "list"
+contains out.txt "Demo 1.2" "list"
+contains out.txt "1 skAddItem" "list"
+"$tool" list --json demo-setup.exe >out.json 2>&1; expect_rc 0 $? "list --json"
+contains out.json '"AppName": "Demo 1.2"' "list --json"
+contains out.json '"KindName": "skCreateGroup"' "list --json"
+
+# Same input, same bytes.
+"$tool" build demo.toml --stub stub.exe -D VERSION=1.2 -o again.exe -q >out.txt 2>&1; expect_rc 0 $? "second build"
+[ -s out.txt ] && fail "--quiet printed: $(cat out.txt)"
+cmp -s demo-setup.exe again.exe || fail "two builds of the same input differ"
+
+# A damaged byte in the file data, a truncated file.
+cp demo-setup.exe damaged.exe
+printf 'X' | dd of=damaged.exe bs=1 seek=20 conv=notrunc 2>/dev/null
+"$tool" verify damaged.exe >out.txt 2>&1; expect_rc 1 $? "verify damaged"
+contains out.txt "damaged.exe: checksum mismatch" "verify damaged"
+head -c 1000 demo-setup.exe >short.exe
+"$tool" verify short.exe >out.txt 2>&1; expect_rc 1 $? "verify truncated"
+contains out.txt "no package trailer" "verify truncated"
+"$tool" list short.exe >out.txt 2>&1; expect_rc 1 $? "list truncated"
+"$tool" verify missing.exe >out.txt 2>&1; expect_rc 1 $? "verify missing"
+contains out.txt 'Cannot open file "missing.exe"' "verify missing"
+
+# A refused description: the line is named, nothing is written, an old output stays.
+printf 'old' >bad-setup.exe
+cat >bad.toml <<'TOML'
+[package]
+name = "Bad"
+[[file]]
+source = "src/Demo.exe"
+base = "Installdir"
+TOML
+"$tool" build bad.toml --stub stub.exe >out.txt 2>&1; expect_rc 1 $? "refused build"
+contains out.txt 'bad.toml:5: error: base "Installdir" must be written "InstallDir"' "refused build"
+contains out.txt "nothing written" "refused build"
+[ "$(cat bad-setup.exe)" = old ] || fail "a refused build touched the old output"
+ls -a | grep -q '\.part-' && fail "a refused build left a temporary file"
+
+# Warnings do not stop a build.
+cat >warn.toml <<'TOML'
+[package]
+name = "Warn"
+[[file]]
+source = "src/Demo.exe"
+TOML
+"$tool" build warn.toml --stub stub.exe >out.txt 2>&1; expect_rc 0 $? "build with warnings"
+contains out.txt 'warn.toml:1: warning: no "Uninstall.exe" in the install folder' "build with warnings"
+
+# No stub anywhere.
+"$tool" build warn.toml >out.txt 2>&1; expect_rc 1 $? "no stub"
+contains out.txt "no stub" "no stub"
+
+# The bundled example builds cleanly against a stub folder laid out like the
+# win32 build (its programs below ${STUB_DIR}/examples/demo).
+if [ -n "$example" ]; then
+    mkdir -p build/examples/demo
+    printf 'MZ-setup' >build/Setup.exe
+    printf 'MZ-demo' >build/examples/demo/Demo.exe
+    printf 'MZ-uninstall' >build/examples/demo/Uninstall.exe
+    "$tool" build "$example" --stub build/Setup.exe -o example.exe >out.txt 2>&1; expect_rc 0 $? "example build"
+    grep -q "warning" out.txt && fail "example build warns: $(cat out.txt)"
+    "$tool" verify example.exe >out.txt 2>&1; expect_rc 0 $? "example verify"
+    contains out.txt "OK: 5 files, 2 folders, 3 shell items, 2 registry values" "example verify"
+fi
+
+[ $failures = 0 ] && echo "makesetup-cli: all passed"
+exit $((failures > 0))

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# makesetup.exe under Wine: builds, verifies and lists a package in a prefix
+# of its own, and refuses a broken description with its line.
+#   makesetup-wine.sh MAKESETUP.EXE
+set -u
+. "$(dirname "$0")/../wine/wine-session.sh"
+tool=$1
+wine_session_start || exit 125
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+contains() { grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; cat "$1" >&2; }; }
+
+pkg=$(wine_c pkg)
+mkdir -p "$pkg/src/data"
+cp "$tool" "$pkg/makesetup.exe"
+printf 'MZ-stub' >"$pkg/stub.exe"
+printf 'uninstaller' >"$pkg/src/Uninstall.exe"
+head -c 300000 /dev/urandom >"$pkg/src/data/big.bin"
+printf 'small' >"$pkg/src/data/small.txt"
+cat >"$pkg/package.toml" <<'TOML'
+[package]
+name = "Wine Demo"
+[[file]]
+source = "src/Uninstall.exe"
+[[file]]
+source = "src/data/*"
+folder = "data"
+[[registry]]
+root = "HKCU"
+key = 'Software\Wine Demo'
+value = "{InstallDir}"
+TOML
+cat >"$pkg/bad.toml" <<'TOML'
+[package]
+name = "Bad"
+[[file]]
+source = "src/none.txt"
+TOML
+
+run() { wine_timeout 120 "C:\\pkg\\makesetup.exe" "$@" </dev/null; }
+work=$WINE_SESSION_DIR
+
+run build 'C:\pkg\package.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 ||
+    fail "build exit $?: $(cat "$work/out.txt")"
+[ -f "$pkg/out.exe" ] || fail "build wrote no out.exe"
+ls "$pkg" | grep -q '\.part-' && fail "build left a temporary file"
+run verify 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 || fail "verify exit $?"
+contains "$work/out.txt" "OK: 3 files, 2 folders, 0 shell items, 1 registry value; checksum 0x" "verify"
+run list --json 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 || fail "list exit $?"
+contains "$work/out.txt" '"SubDir": "data"' "list"
+contains "$work/out.txt" '"RootName": "HKEY_CURRENT_USER"' "list"
+# The data went in unchanged.
+offset=$(grep -A4 '"FileName": "big.bin"' "$work/out.txt" | sed -n 's/.*"Offset": \([0-9]*\).*/\1/p')
+[ -n "$offset" ] && cmp -s <(tail -c +$((offset + 1)) "$pkg/out.exe" | head -c 300000) "$pkg/src/data/big.bin" ||
+    fail "big.bin's bytes differ in the package"
+
+run build 'C:\pkg\bad.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\bad.exe' >"$work/out.txt" 2>&1
+rc=$?
+[ $rc = 1 ] || fail "refused build exit $rc"
+contains "$work/out.txt" "bad.toml:4: error: source file" "refused build"
+[ -e "$pkg/bad.exe" ] && fail "a refused build wrote bad.exe"
+
+wine_session_end
+[ $failures = 0 ] && echo "makesetup-wine: all passed"
+exit $((failures > 0))

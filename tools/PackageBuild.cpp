@@ -1,0 +1,119 @@
+#include "tools/PackageBuild.h"
+
+#include "package/PackageWriter.h"
+#include "system/Errors.h"
+#include "system/FileStream.h"
+#include "tools/Crc32.h"
+#include "tools/Platform.h"
+
+using namespace RecordHead;
+
+namespace {
+
+// Deletes the temporary file unless the build committed it.
+class TTemporaryFile {
+public:
+    explicit TTemporaryFile(std::string path) : path_(std::move(path)) { Platform::RemoveOnInterrupt(path_); }
+    ~TTemporaryFile() {
+        Platform::ForgetOnInterrupt();
+        if (!committed_) Platform::RemoveFile(path_);
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void Commit(const std::string& finalPath) {
+        Platform::ForgetOnInterrupt();
+        Platform::RenameOver(path_, finalPath);
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+class TDataCopier {
+public:
+    TDataCopier(PackageWriter& writer, std::uint64_t total, const TBuildProgress& progress)
+        : writer_(writer), total_(total), progress_(progress) {}
+
+    // Streams `size` bytes of `path` into the package; returns their offset.
+    std::uint32_t Copy(const std::string& path, std::uint64_t size) {
+        TFileStream source = TFileStream::OpenRead(Platform::ToNative(path));
+        const std::uint64_t before = done_;
+        try {
+            const std::uint32_t offset = writer_.AppendData(source, size, [&](std::uint64_t copied) {
+                done_ = before + copied;
+                if (progress_) progress_(done_, total_);
+            });
+            if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+            return offset;
+        } catch (const EReadError&) {
+            throw EBuildError(path + ": the file became shorter while it was packed");
+        }
+    }
+
+private:
+    PackageWriter& writer_;
+    std::uint64_t total_;
+    const TBuildProgress& progress_;
+    std::uint64_t done_ = 0;
+};
+
+TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuildProgress& progress) {
+    TFileStream file = TFileStream::Create(Platform::ToNative(path));
+    TCrcSink sink(file);
+    PackageWriter writer(sink);
+    std::uint64_t total = plan.StubSize;
+    for (const TPlannedFile& f : plan.Files) total += f.Size;
+
+    TDataCopier copier(writer, total, progress);
+    copier.Copy(plan.StubPath, plan.StubSize);
+    PackageTables tables;
+    for (TPlannedFile& f : plan.Files) {
+        f.Record.Offset.Set(copier.Copy(f.Source, f.Size));
+        tables.Files.push_back(f.Record);
+    }
+    tables.Dirs = plan.Dirs;
+    tables.ShellItems = plan.ShellItems;
+    tables.RegItems = plan.RegItems;
+
+    TPackHeader header = plan.Header;
+    header.Reserved.Set(0);
+    header = writer.WriteTables(header, tables.View());
+    // The checksum covers every byte of the file, Reserved taken as zero.
+    TCrc32 crc = sink.Crc();
+    crc.Update(&header, sizeof header);
+    header.Reserved.Set(crc.Value());
+    writer.WriteHeader(header);
+    return {writer.Position(), crc.Value()};
+}
+
+}  // namespace
+
+std::string TemporaryPathFor(const std::string& outPath) {
+    const std::string stem = outPath + ".part-" + std::to_string(Platform::ProcessId());
+    std::string candidate = stem;
+    for (int n = 1; Platform::Examine(candidate).Kind != Platform::EntryKind::Missing; ++n)
+        candidate = stem + "-" + std::to_string(n);
+    return candidate;
+}
+
+TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+    if (Platform::SameFile(outPath, plan.StubPath))
+        throw EBuildError(outPath + ": the output would replace the stub it is made from");
+    for (const TPlannedFile& f : plan.Files)
+        if (Platform::SameFile(outPath, f.Source))
+            throw EBuildError(outPath + ": the output would replace one of the package's own files");
+    TTemporaryFile temporary(TemporaryPathFor(outPath));
+    try {
+        const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
+        temporary.Commit(outPath);
+        return summary;
+    } catch (const EPayloadTooLarge& e) {
+        throw EBuildError(e.what());
+    } catch (const Exception& e) {
+        throw EBuildError(e.Message());
+    }
+}

@@ -1,0 +1,292 @@
+#include "tools/PackageInspect.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "system/Errors.h"
+#include "tools/AnsiText.h"
+#include "tools/Crc32.h"
+#include "tools/Description.h"
+#include "tools/Json.h"
+
+using namespace RecordHead;
+
+namespace {
+
+constexpr std::uint64_t kHeaderSize = sizeof(TPackHeader);
+constexpr std::uint64_t kReservedAt = offsetof(TPackHeader, Reserved);
+
+std::string Hex(std::uint32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(value));
+    return buffer;
+}
+
+template <std::size_t N>
+std::string Utf8(const TextField<N>& field) {
+    return AnsiText::ToUtf8(field.Text());
+}
+
+std::string RootName(std::uint32_t root) {
+    const std::string name = RegistryRootName(root);
+    return name.empty() ? Hex(root) : name;
+}
+
+// Columns padded to their widest cell; the last column is not padded.
+class TTable {
+public:
+    explicit TTable(std::vector<std::string> head) { rows_.push_back(std::move(head)); }
+    void Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+    std::string Text() const {
+        std::vector<std::size_t> width(rows_[0].size(), 0);
+        for (const auto& row : rows_)
+            for (std::size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
+        std::string out;
+        for (const auto& row : rows_) {
+            std::string line = "  ";
+            for (std::size_t i = 0; i < row.size(); ++i)
+                line += i + 1 < row.size() ? row[i] + std::string(width[i] - row[i].size() + 2, ' ') : row[i];
+            while (!line.empty() && line.back() == ' ') line.pop_back();
+            out += line + "\n";
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::vector<std::string>> rows_;
+};
+
+std::string Shown(const std::string& text) { return text.empty() ? "\"\"" : text; }
+
+struct TTableSpan {
+    const char* Name;
+    const char* Label;
+    std::int32_t Count;
+    std::uint32_t Offset;
+    std::uint64_t RecordSize;
+};
+
+std::array<TTableSpan, 4> Spans(const TPackHeader& h) {
+    return {{{"file table", "Files", h.FileCount.Get(), h.FileOffset.Get(), sizeof(TFileItem)},
+             {"directory table", "Dirs", h.DirCount.Get(), h.DirOffset.Get(), sizeof(TDirItem)},
+             {"shell-item table", "ShellItems", h.ShellCount.Get(), h.ShellOffset.Get(), sizeof(TShellItem)},
+             {"registry table", "RegItems", h.RegCount.Get(), h.RegOffset.Get(), sizeof(TRegItem)}}};
+}
+
+// The layout the setup program writes into uninstall001.dat: the tables
+// contiguous from offset 0, then the header, no checksum.
+bool IsUninstallLayout(const TPackHeader& h, std::uint64_t size) {
+    std::uint64_t at = 0;
+    for (const TTableSpan& t : Spans(h)) {
+        if (t.Offset != at || t.Count < 0) return false;
+        at += std::uint64_t(t.Count) * t.RecordSize;
+    }
+    return h.Reserved.Get() == 0 && at + kHeaderSize == size;
+}
+
+std::string Plural(std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void CheckTables(const TPackHeader& h, std::uint64_t size, std::vector<std::string>& problems) {
+    const std::uint64_t trailer = size - kHeaderSize;
+    for (const TTableSpan& t : Spans(h)) {
+        if (t.Count < 0) {
+            problems.push_back(std::string("the ") + t.Name + " has a negative count (" + std::to_string(t.Count) + ")");
+            continue;
+        }
+        if (t.Count == 0) continue;
+        const std::uint64_t end = t.Offset + std::uint64_t(t.Count) * t.RecordSize;
+        const std::string what = std::string("the ") + t.Name + " (" + Plural(t.Count, "record", "records") + " of " +
+                                 std::to_string(t.RecordSize) + " bytes at offset " + std::to_string(t.Offset) +
+                                 ", ending at " + std::to_string(end) + ")";
+        if (end > size)
+            problems.push_back(what + " reaches past the end of the file (" + std::to_string(size) + " bytes)");
+        else if (end > trailer)
+            problems.push_back(what + " runs into the trailer at offset " + std::to_string(trailer));
+    }
+}
+
+void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, std::vector<std::string>& problems) {
+    const std::int32_t count = h.FileCount.Get();
+    if (count <= 0 || h.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > size) return;
+    std::vector<TFileItem> files(static_cast<std::size_t>(count));
+    file.Seek(h.FileOffset.Get());
+    file.ReadExact(files.data(), files.size() * sizeof(TFileItem));
+    const std::uint64_t trailer = size - kHeaderSize;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::uint64_t end = std::uint64_t(files[i].Offset.Get()) + files[i].Size.Get();
+        if (end <= trailer) continue;
+        problems.push_back("file " + std::to_string(i) + " \"" + Utf8(files[i].FileName) + "\" (" +
+                           std::to_string(files[i].Size.Get()) + " bytes at offset " +
+                           std::to_string(files[i].Offset.Get()) + ") " +
+                           (end > size ? "reaches past the end of the file (" + std::to_string(size) + " bytes)"
+                                       : "runs into the trailer at offset " + std::to_string(trailer)));
+    }
+}
+
+std::string Counts(const TPackHeader& h) {
+    return Plural(h.FileCount.Get(), "file", "files") + ", " + Plural(h.DirCount.Get(), "folder", "folders") + ", " +
+           Plural(h.ShellCount.Get(), "shell item", "shell items") + ", " +
+           Plural(h.RegCount.Get(), "registry value", "registry values");
+}
+
+}  // namespace
+
+std::uint32_t PackageChecksum(ByteSource& file) {
+    const std::uint64_t size = file.Size();
+    const std::uint64_t reserved = size >= kHeaderSize ? size - kHeaderSize + kReservedAt : size;
+    std::vector<std::uint8_t> buffer(1u << 20);
+    TCrc32 crc;
+    file.Seek(0);
+    for (std::uint64_t at = 0; at < size;) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - at));
+        file.ReadExact(buffer.data(), chunk);
+        // Zero whatever part of the Reserved field this chunk holds.
+        for (std::uint64_t b = std::max(at, reserved); b < std::min(at + chunk, reserved + 4); ++b)
+            buffer[static_cast<std::size_t>(b - at)] = 0;
+        crc.Update(buffer.data(), chunk);
+        at += chunk;
+    }
+    return crc.Value();
+}
+
+std::string ShellKindName(std::uint8_t kind) {
+    static constexpr std::array<const char*, 5> kNames = {"skCreateGroup", "skAddItem", "skNone", "skScreenSaver",
+                                                          "skWallpaper"};
+    return kind < kNames.size() ? kNames[kind] : "unknown";
+}
+
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package) {
+    const TPackHeader& h = package.GetHeader();
+    std::string out = path + ": " + std::to_string(fileSize) + " bytes\n\nHeader\n";
+    TTable header({"Field", "Value"});
+    header.Add({"AppName", Shown(Utf8(h.AppName))});
+    header.Add({"Author", Shown(Utf8(h.Author))});
+    header.Add({"Email", Shown(Utf8(h.Email))});
+    header.Add({"Website", Shown(Utf8(h.Website))});
+    header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
+    for (const TTableSpan& t : Spans(h))
+        header.Add({t.Label, Plural(t.Count, "record", "records") + " at offset " + std::to_string(t.Offset)});
+    out += header.Text();
+
+    out += "\nFiles (" + std::to_string(package.GetFiles().size()) + ")\n";
+    TTable files({"#", "BaseDir", "SubDir", "FileName", "Offset", "Size"});
+    for (std::size_t i = 0; i < package.GetFiles().size(); ++i) {
+        const TFileItem& f = package.GetFiles()[i];
+        files.Add({std::to_string(i), Shown(Utf8(f.BaseDir)), Shown(Utf8(f.SubDir)), Shown(Utf8(f.FileName)),
+                   std::to_string(f.Offset.Get()), std::to_string(f.Size.Get())});
+    }
+    out += files.Text();
+
+    out += "\nDirs (" + std::to_string(package.GetDirs().size()) + ")\n";
+    TTable dirs({"#", "BaseDir", "SubDir"});
+    for (std::size_t i = 0; i < package.GetDirs().size(); ++i)
+        dirs.Add({std::to_string(i), Shown(Utf8(package.GetDirs()[i].BaseDir)), Shown(Utf8(package.GetDirs()[i].SubDir))});
+    out += dirs.Text();
+
+    out += "\nShellItems (" + std::to_string(package.GetShellItems().size()) + ")\n";
+    TTable shell({"#", "Kind", "BaseDir", "SubDir", "FileName", "Caption"});
+    for (std::size_t i = 0; i < package.GetShellItems().size(); ++i) {
+        const TShellItem& s = package.GetShellItems()[i];
+        shell.Add({std::to_string(i), std::to_string(s.Kind) + " " + ShellKindName(s.Kind), Shown(Utf8(s.BaseDir)),
+                   Shown(Utf8(s.SubDir)), Shown(Utf8(s.FileName)), Shown(Utf8(s.Caption))});
+    }
+    out += shell.Text();
+
+    out += "\nRegItems (" + std::to_string(package.GetRegItems().size()) + ")\n";
+    TTable reg({"#", "RootKey", "Key", "ValueName", "ValueData"});
+    for (std::size_t i = 0; i < package.GetRegItems().size(); ++i) {
+        const TRegItem& r = package.GetRegItems()[i];
+        reg.Add({std::to_string(i), RootName(r.RootKey.Get()), Shown(Utf8(r.Key)), Shown(Utf8(r.ValueName)),
+                 Shown(Utf8(r.ValueData))});
+    }
+    return out + reg.Text();
+}
+
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package) {
+    const TPackHeader& h = package.GetHeader();
+    TJsonWriter json;
+    json.BeginObject().String("File", path).Number("FileSize", static_cast<std::int64_t>(fileSize));
+    json.BeginObject("Header")
+        .String("Magic", Utf8(h.Magic))
+        .String("AppName", Utf8(h.AppName))
+        .String("Author", Utf8(h.Author))
+        .String("Email", Utf8(h.Email))
+        .String("Website", Utf8(h.Website))
+        .Number("Reserved", h.Reserved.Get())
+        .Number("RegCount", h.RegCount.Get())
+        .Number("RegOffset", h.RegOffset.Get())
+        .Number("FileCount", h.FileCount.Get())
+        .Number("FileOffset", h.FileOffset.Get())
+        .Number("ShellCount", h.ShellCount.Get())
+        .Number("ShellOffset", h.ShellOffset.Get())
+        .Number("DirCount", h.DirCount.Get())
+        .Number("DirOffset", h.DirOffset.Get())
+        .EndObject();
+    json.BeginArray("Files");
+    for (const TFileItem& f : package.GetFiles())
+        json.BeginObject()
+            .String("FileName", Utf8(f.FileName))
+            .String("BaseDir", Utf8(f.BaseDir))
+            .String("SubDir", Utf8(f.SubDir))
+            .Number("Offset", f.Offset.Get())
+            .Number("Size", f.Size.Get())
+            .EndObject();
+    json.EndArray().BeginArray("Dirs");
+    for (const TDirItem& d : package.GetDirs())
+        json.BeginObject().String("BaseDir", Utf8(d.BaseDir)).String("SubDir", Utf8(d.SubDir)).EndObject();
+    json.EndArray().BeginArray("ShellItems");
+    for (const TShellItem& s : package.GetShellItems())
+        json.BeginObject()
+            .Number("Kind", s.Kind)
+            .String("KindName", ShellKindName(s.Kind))
+            .String("BaseDir", Utf8(s.BaseDir))
+            .String("SubDir", Utf8(s.SubDir))
+            .String("FileName", Utf8(s.FileName))
+            .String("Caption", Utf8(s.Caption))
+            .EndObject();
+    json.EndArray().BeginArray("RegItems");
+    for (const TRegItem& r : package.GetRegItems())
+        json.BeginObject()
+            .Number("RootKey", r.RootKey.Get())
+            .String("RootName", RegistryRootName(r.RootKey.Get()))
+            .String("Key", Utf8(r.Key))
+            .String("ValueName", Utf8(r.ValueName))
+            .String("ValueData", Utf8(r.ValueData))
+            .EndObject();
+    json.EndArray().EndObject();
+    return json.Text();
+}
+
+TVerifyReport VerifyPackage(ByteSource& file) {
+    TVerifyReport report;
+    const std::uint64_t size = file.Size();
+    if (size < kHeaderSize) {
+        report.Problems.push_back(std::to_string(size) + " bytes, too short for the 552-byte package trailer");
+        return report;
+    }
+    TPackHeader h{};
+    file.Seek(size - kHeaderSize);
+    file.ReadExact(&h, sizeof h);
+    if (!IsValidHeader(h)) {
+        report.Problems.push_back("no package trailer: the last 552 bytes do not begin with \"qzx\" and a NUL");
+        return report;
+    }
+    CheckTables(h, size, report.Problems);
+    const bool uninstallData = IsUninstallLayout(h, size);
+    if (!uninstallData) CheckFileData(file, h, size, report.Problems);
+    std::string checksum;
+    if (h.Reserved.Get() == 0) {
+        checksum = "no checksum";
+    } else if (const std::uint32_t computed = PackageChecksum(file); computed != h.Reserved.Get()) {
+        report.Problems.push_back("checksum mismatch: the header records " + Hex(h.Reserved.Get()) +
+                                  ", the file's bytes give " + Hex(computed) + " (changed or damaged after it was built)");
+    } else {
+        checksum = "checksum " + Hex(computed) + " matches";
+    }
+    report.Summary = Counts(h) + "; " + checksum +
+                     (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");
+    return report;
+}

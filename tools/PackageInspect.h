@@ -1,0 +1,30 @@
+// `list` and `verify`: what a setup executable or an uninstall data file
+// holds, and whether its payload is whole.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/ByteStream.h"
+#include "package/ZodiDuradad.h"
+
+// The CRC-32 the packaging tool stores in Reserved: every byte of the file,
+// the four bytes of the Reserved field taken as zero.
+std::uint32_t PackageChecksum(ByteSource& file);
+
+// "skAddItem" for 1; "unknown" for values outside the kinds.
+std::string ShellKindName(std::uint8_t kind);
+
+// The listing of a loaded package, for a person or as JSON. Texts are
+// converted from the package's code page to UTF-8.
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package);
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package);
+
+struct TVerifyReport {
+    std::vector<std::string> Problems;  // each a complete sentence about the file
+    std::string Summary;                // what was found when there is no problem
+    bool Ok() const { return Problems.empty(); }
+};
+
+TVerifyReport VerifyPackage(ByteSource& file);
