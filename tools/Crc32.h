@@ -31,3 +31,6 @@ private:
     ByteSink& next_;
     TCrc32 crc_;
 };
+
+// The portable table method alone, for checking the fast path against it.
+std::uint32_t Crc32ByTable(const void* bytes, std::size_t size);

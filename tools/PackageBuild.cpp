@@ -1,5 +1,8 @@
 #include "tools/PackageBuild.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "package/PackageWriter.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -33,31 +36,36 @@ private:
     bool committed_ = false;
 };
 
+// Copies file data through one large buffer: a tool that packs gigabytes
+// spends less time in system calls with it than with the writer's own.
 class TDataCopier {
 public:
     TDataCopier(PackageWriter& writer, std::uint64_t total, const TBuildProgress& progress)
-        : writer_(writer), total_(total), progress_(progress) {}
+        : writer_(writer), total_(total), progress_(progress), buffer_(kBufferSize) {}
 
     // Streams `size` bytes of `path` into the package; returns their offset.
     std::uint32_t Copy(const std::string& path, std::uint64_t size) {
         TFileStream source = TFileStream::OpenRead(Platform::ToNative(path));
-        const std::uint64_t before = done_;
-        try {
-            const std::uint32_t offset = writer_.AppendData(source, size, [&](std::uint64_t copied) {
-                done_ = before + copied;
-                if (progress_) progress_(done_, total_);
-            });
-            if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
-            return offset;
-        } catch (const EReadError&) {
-            throw EBuildError(path + ": the file became shorter while it was packed");
+        const std::uint32_t offset = writer_.AppendData(buffer_.data(), 0);
+        for (std::uint64_t copied = 0; copied < size;) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - copied));
+            const std::size_t got = source.Read(buffer_.data(), chunk);
+            if (got == 0) throw EBuildError(path + ": the file became shorter while it was packed");
+            writer_.AppendData(buffer_.data(), got);
+            copied += got;
+            done_ += got;
+            if (progress_) progress_(done_, total_);
         }
+        if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+        return offset;
     }
 
 private:
+    static constexpr std::size_t kBufferSize = 1u << 20;
     PackageWriter& writer_;
     std::uint64_t total_;
     const TBuildProgress& progress_;
+    std::vector<std::uint8_t> buffer_;
     std::uint64_t done_ = 0;
 };
 

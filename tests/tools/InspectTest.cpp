@@ -72,6 +72,16 @@ TEST(Crc32, MatchesTheStandardCheckValue) {
     }
 }
 
+TEST(Crc32, FastPathAgreesWithTheTableAtEveryLengthAndAlignment) {
+    const Bytes data = PatternBytes(3000, 11);
+    for (std::size_t offset = 0; offset < 17; ++offset)
+        for (std::size_t n = 0; n + offset <= data.size(); n += n < 300 ? 1 : 89) {
+            TCrc32 crc;
+            crc.Update(data.data() + offset, n);
+            ASSERT_EQ(crc.Value(), Crc32ByTable(data.data() + offset, n)) << offset << " " << n;
+        }
+}
+
 TEST(PackageChecksum, TakesReservedAsZero) {
     Bytes bytes = Sample();
     MemorySource a(bytes);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The native makesetup's command line: exit codes, what is written and what
 # is not, and the messages a user sees.
-#   makesetup-cli.sh MAKESETUP [EXAMPLE_DESCRIPTION]
+#   makesetup-cli.sh MAKESETUP [EXAMPLE_DESCRIPTION [README]]
 set -u
 tool=$1
 example=${2:-}
+readme=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -117,6 +118,23 @@ if [ -n "$example" ]; then
     grep -q "warning" out.txt && fail "example build warns: $(cat out.txt)"
     "$tool" verify example.exe >out.txt 2>&1; expect_rc 0 $? "example verify"
     contains out.txt "OK: 5 files, 2 folders, 3 shell items, 2 registry values" "example verify"
+fi
+
+# The README's complete description builds as it stands.
+if [ -n "$readme" ]; then
+    mkdir -p readme/build readme/bin readme/help/images
+    printf 'MZ' >readme/build/Demo.exe
+    printf 'MZ' >readme/bin/Uninstall.exe
+    printf 'MZ' >readme/demo.scr
+    printf '<p>' >readme/help/index.html
+    printf 'BM' >readme/help/images/back.bmp
+    awk '/^### A complete description/ { f = 1 } f && /^```toml/ { g = 1; next } g && /^```/ { exit } g' \
+        "$readme" >readme/package.toml
+    [ -s readme/package.toml ] || fail "no description found in the README"
+    "$tool" build readme/package.toml --stub stub.exe -D VERSION=1 -o readme.exe >out.txt 2>&1
+    expect_rc 0 $? "README example build"
+    grep -q "warning" out.txt && fail "README example warns: $(cat out.txt)"
+    contains out.txt "5 files, 2 folders, 4 shell items, 1 registry value" "README example build"
 fi
 
 [ $failures = 0 ] && echo "makesetup-cli: all passed"
