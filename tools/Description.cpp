@@ -42,6 +42,8 @@ constexpr std::array<TRootName, 7> kRoots = {{
     {"HKDD", "HKEY_DYN_DATA", 0x80000006u},
 }};
 
+constexpr const char* kDdeSyntax = "which the Program Manager command takes as syntax (it is not escaped)";
+
 constexpr std::array<std::string_view, 3> kBaseKeywords = {kInstallDir, kWindowsDir, kSystem32Dir};
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
@@ -164,6 +166,9 @@ private:
                  const TLocation& at, const TLocation& sourceAt);
     void ReadRegistry(TEntry& entry);
     void ReadShell(TEntry& entry);
+    bool CheckShellKeys(TEntry& entry, std::string_view key, TShellItemKind kind);
+    void ReadCaption(TEntry& entry, std::string_view key, const std::string& caption, TShellItem& record);
+    bool ReadShellTarget(TEntry& entry, const std::string& key, const std::string& text, TShellItem& record);
 
     void PlanFolders();
     void CheckUninstaller();
@@ -468,8 +473,9 @@ void TReader::AddFile(const std::string& source, const std::string& base, const 
         return;
     }
     if (info.Kind != Platform::EntryKind::File) {
+        const bool folder = info.Kind == Platform::EntryKind::Folder;
         Error(sourceAt, "source " + Quoted(source) + " is not a file" +
-                            (info.Kind == Platform::EntryKind::Folder ? " (a pattern such as \"dir/**\" takes a folder's files)" : ""));
+                            (folder ? " (a pattern such as \"dir/**\" takes a folder's files)" : ""));
         return;
     }
     try {
@@ -538,65 +544,73 @@ void TReader::ReadRegistry(TEntry& entry) {
 }
 
 void TReader::ReadShell(TEntry& entry) {
-    static constexpr std::array<std::pair<std::string_view, TShellItemKind>, 4> kKinds = {{
-        {"group", skCreateGroup}, {"item", skAddItem}, {"screensaver", skScreenSaver}, {"wallpaper", skWallpaper}}};
+    static constexpr std::array<std::pair<std::string_view, TShellItemKind>, 4> kKinds = {
+        {{"group", skCreateGroup}, {"item", skAddItem}, {"screensaver", skScreenSaver}, {"wallpaper", skWallpaper}}};
     std::vector<std::pair<std::string_view, TShellItemKind>> given;
     for (const auto& kind : kKinds)
         if (entry.Has(kind.first)) given.push_back(kind);
     if (given.size() != 1) {
-        Error(entry.At(), given.empty() ? "[[shell]] needs one of \"group\", \"item\", \"screensaver\", \"wallpaper\""
-                                        : "[[shell]] takes only one of \"group\", \"item\", \"screensaver\", \"wallpaper\"");
+        Error(entry.At(), std::string(given.empty() ? "[[shell]] needs one of" : "[[shell]] takes only one of") +
+                              " \"group\", \"item\", \"screensaver\", \"wallpaper\"");
         return;
     }
     const auto [key, kind] = given.front();
     const auto value = entry.Text(key);
-    if (!value) return;
+    if (!value || !CheckShellKeys(entry, key, kind)) return;
     TShellItem record{};
     record.Kind = kind;
-    if (kind == skCreateGroup) {
-        if (entry.Has("target") || entry.Has("base")) Error(entry.At(), "a group takes no \"target\" or \"base\"");
-        groupSeen_ = true;
-    } else if (kind == skAddItem && !entry.Has("target")) {
-        Error(entry.At(), "an item needs \"target\", the file it starts");
-        return;
-    } else if (kind != skAddItem && entry.Has("target")) {
-        Error(entry.At("target"), "the " + std::string(key) + " itself names its file; \"target\" is not used");
-    }
-    if (kind == skCreateGroup || kind == skAddItem) {
-        if (value->empty()) Error(entry.At(key), "the " + std::string(key) + " caption is empty");
-        Put(record.Caption, *value, entry.At(key), std::string(key) + " caption");
-        if (const auto c = PP::DdeSyntaxChar(*value))
-            Warning(entry.At(key), "caption " + Quoted(*value) + " contains \"" + std::string(1, *c) +
-                                       "\", which the Program Manager command takes as syntax (it is not escaped)");
-    }
+    if (kind == skCreateGroup || kind == skAddItem) ReadCaption(entry, key, *value, record);
     if (kind == skAddItem && !groupSeen_)
         Warning(entry.At(), "an item before any group goes into whichever group the Program Manager has open");
+    groupSeen_ |= kind == skCreateGroup;
     if (kind != skCreateGroup) {
         const std::string targetKey = kind == skAddItem ? "target" : std::string(key);
         const auto text = kind == skAddItem ? entry.Text("target") : value;
-        const auto base = Base(entry);
-        if (!text || !base) return;
-        const auto target = SubPath(entry, targetKey, *text);
-        if (!target) return;
-        if (target->empty()) {
-            Error(entry.At(targetKey), "the target file name is empty");
-            return;
-        }
-        const auto [sub, name] = PP::SplitLast(*target);
-        Put(record.BaseDir, *base, entry.At("base"), "base");
-        Put(record.SubDir, sub, entry.At(targetKey), "the target folder");
-        Put(record.FileName, name, entry.At(targetKey), "the target name");
-        shellTargets_.push_back({{record.BaseDir.Text(), record.SubDir.Text(), record.FileName.Text()}, entry.At(targetKey)});
-        if (kind == skAddItem) {
-            if (const auto c = PP::DdeSyntaxChar(*target))
-                Warning(entry.At(targetKey), "target " + Quoted(*target) + " contains \"" + std::string(1, *c) +
-                                                 "\", which the Program Manager command takes as syntax (it is not escaped)");
-            else if (*base == kInstallDir && nameHasDdeSyntax_)
-                Warning(entry.At(targetKey), "the default install folder holds the application name, whose \",\", "
-                                             "\"(\", \")\", \"[\" or \"]\" the Program Manager command takes as syntax");
-        }
+        if (!text || !ReadShellTarget(entry, targetKey, *text, record)) return;
     }
     plan_.ShellItems.push_back(record);
+}
+
+bool TReader::CheckShellKeys(TEntry& entry, std::string_view key, TShellItemKind kind) {
+    if (kind == skCreateGroup && (entry.Has("target") || entry.Has("base")))
+        Error(entry.At(), "a group takes no \"target\" or \"base\"");
+    if (kind == skAddItem && !entry.Has("target")) {
+        Error(entry.At(), "an item needs \"target\", the file it starts");
+        return false;
+    }
+    if (kind != skAddItem && kind != skCreateGroup && entry.Has("target"))
+        Error(entry.At("target"), "the " + std::string(key) + " itself names its file; \"target\" is not used");
+    return true;
+}
+
+void TReader::ReadCaption(TEntry& entry, std::string_view key, const std::string& caption, TShellItem& record) {
+    if (caption.empty()) Error(entry.At(key), "the " + std::string(key) + " caption is empty");
+    Put(record.Caption, caption, entry.At(key), std::string(key) + " caption");
+    if (const auto c = PP::DdeSyntaxChar(caption))
+        Warning(entry.At(key), "caption " + Quoted(caption) + " contains \"" + std::string(1, *c) + "\", " +
+                                   kDdeSyntax);
+}
+
+bool TReader::ReadShellTarget(TEntry& entry, const std::string& key, const std::string& text, TShellItem& record) {
+    const auto base = Base(entry);
+    const auto target = base ? SubPath(entry, key, text) : std::nullopt;
+    if (!target) return false;
+    if (target->empty()) {
+        Error(entry.At(key), "the target file name is empty");
+        return false;
+    }
+    const auto [sub, name] = PP::SplitLast(*target);
+    Put(record.BaseDir, *base, entry.At("base"), "base");
+    Put(record.SubDir, sub, entry.At(key), "the target folder");
+    Put(record.FileName, name, entry.At(key), "the target name");
+    shellTargets_.push_back({{record.BaseDir.Text(), record.SubDir.Text(), record.FileName.Text()}, entry.At(key)});
+    if (record.Kind != skAddItem) return true;
+    if (const auto c = PP::DdeSyntaxChar(*target))
+        Warning(entry.At(key), "target " + Quoted(*target) + " contains \"" + std::string(1, *c) + "\", " + kDdeSyntax);
+    else if (*base == kInstallDir && nameHasDdeSyntax_)
+        Warning(entry.At(key), "the default install folder holds the application name, whose \",\", \"(\", \")\", "
+                               "\"[\" or \"]\" the Program Manager command takes as syntax");
+    return true;
 }
 
 void TReader::PlanFolders() {
