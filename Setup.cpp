@@ -1,0 +1,67 @@
+// Setup: the program entry. Loads the package appended to the running
+// executable and, when there is one, runs the wizard until it closes.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "package/DdeInstance.h"
+#include "package/ZodiDuradad.h"
+#include "system/Errors.h"
+#include "ui/Application.h"
+#include "wizard/Welcome.h"
+
+// The runtime's verbose terminate handler pulls in the name demangler, about
+// half of the stub's size; an error that gets this far ends the process.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
+namespace {
+
+std::string ExecutablePath() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
+std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/:") + 1); }
+
+// The start-up error box: no owner, task-modal, caption "Application Error".
+void ShowApplicationError(const char* typeName, std::string_view message, const void* raiseAddress) {
+    const auto base = reinterpret_cast<std::uintptr_t>(::GetModuleHandleA(nullptr));
+    const auto address = reinterpret_cast<std::uintptr_t>(raiseAddress);
+    const auto relative = static_cast<std::uint32_t>(address >= base ? address - base : 0);
+    const std::string text = ErrorText::ApplicationErrorBox(typeName, FileNameOf(ExecutablePath()), relative, message);
+    ::MessageBoxA(nullptr, text.c_str(), "Application Error", MB_TASKMODAL | MB_ICONSTOP | MB_OK);
+}
+
+int Run() {
+    TDdeInstance dde;          // before any code of ours needs it
+    TApplication application;  // COM, common controls, the hidden window
+    SetProcessMessages([] { TApplication::Current()->ProcessMessages(); });
+    TVazuravAzoz pack;
+    // Without a valid trailer the program ends silently.
+    if (pack.OpenPackage(ExecutablePath())) ShowWizard(pack);
+    SetProcessMessages(nullptr);
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    try {
+        return Run();
+    } catch (const Exception& error) {
+        ShowApplicationError(error.TypeName(), error.Message(), error.RaiseAddress());
+    } catch (const std::bad_alloc&) {
+        ShowApplicationError("EOutOfMemory", ErrorText::OutOfMemory, nullptr);
+    } catch (const std::exception& error) {
+        ShowApplicationError("Exception", error.what(), nullptr);
+    }
+    return 1;
+}

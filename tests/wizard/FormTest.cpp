@@ -1,0 +1,237 @@
+// The user-interface layer under Wine: the modal loop's result and close
+// query, covered pages, Enter and the default button, and the event error
+// box for errors escaping a handler.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "system/Errors.h"
+#include "system/uCustomModule.h"
+#include "ui/Application.h"
+#include "ui/Form.h"
+
+using namespace ui;
+using enum ui::TKind;
+
+namespace {
+
+constexpr TComponentSpec kLayout[] = {
+    {"page1", Panel, "", 0, 0, 300, 200, ""},
+    {"edit", Edit, "page1", 10, 10, 100, 21, ""},
+    {"other", Button, "page1", 10, 40, 73, 24, "O&ther"},
+    {"page2", Panel, "", 0, 0, 300, 200, ""},
+    {"covered", Button, "page2", 100, 40, 73, 24, "&Covered", sDefault},
+};
+
+// Runs `step` once from inside the modal loop, through a timer message.
+std::function<void()> gStep;
+void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    auto step = std::move(gStep);
+    step();
+}
+void Soon(std::function<void()> step) {
+    gStep = std::move(step);
+    ::SetTimer(nullptr, 0, 10, &RunStep);
+}
+
+void PostKey(HWND window, WPARAM key) {
+    ::PostMessageA(window, WM_KEYDOWN, key, 1);
+    ::PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+class TestForm : public TForm {
+public:
+    TestForm() : TForm("TTestForm", 300, 200) {
+        Build(kLayout);
+        Find("other").OnClick = TNotifyEvent::Bind<&TestForm::OtherClick>(this);
+        Find("covered").OnClick = TNotifyEvent::Bind<&TestForm::CoveredClick>(this);
+        OnCloseQuery = TCloseQueryEvent::Bind<&TestForm::CloseQuery>(this);
+        Find("page1").BringToFront();
+    }
+    void OtherClick(TComponent*) {
+        ++otherClicks;
+        if (!raise.empty()) Raise(EReadError(raise));
+        SetModalResult(mrOk);
+        afterRaise = true;
+    }
+    void CoveredClick(TComponent*) { ++coveredClicks; }
+    void CloseQuery(TComponent*, bool& CanClose) {
+        resultsSeen.push_back(ModalResult());
+        if (refusals > 0) CanClose = false, --refusals;
+    }
+
+    int otherClicks = 0, coveredClicks = 0, refusals = 0;
+    bool afterRaise = false;
+    std::string raise;
+    std::vector<int> resultsSeen;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    TApplication application;
+    TestForm form;
+};
+
+TEST_F(FormTest, CloseRequestsAskAndARefusalKeepsTheLoopGoing) {
+    form.refusals = 1;
+    ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    ::PostMessageA(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the system menu's Close
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(form.resultsSeen, (std::vector<int>{mrCancel, mrCancel}));
+    EXPECT_FALSE(::IsWindowVisible(form.Handle()));
+}
+
+TEST_F(FormTest, AltF4IsACloseRequest) {
+    Soon([&] { ::PostMessageA(::GetFocus(), WM_SYSKEYDOWN, VK_F4, 0x20000001); });
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(form.resultsSeen, (std::vector<int>{mrCancel}));
+}
+
+TEST_F(FormTest, ApplicationBeingEndedEndsTheLoopWithoutAQuestion) {
+    ::PostQuitMessage(0);
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_TRUE(form.resultsSeen.empty());
+    EXPECT_TRUE(application.Terminated());
+}
+
+TEST_F(FormTest, FocusGoesToTheFirstTabStopOfTheFrontPage) {
+    HWND focused = nullptr;
+    Soon([&] {
+        focused = ::GetFocus();
+        form.SetModalResult(mrOk);
+    });
+    form.OnCloseQuery = {};
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(focused, form.Find("edit").Handle());
+}
+
+TEST_F(FormTest, ControlsOfACoveredPageDoNotAct) {
+    EXPECT_TRUE(::IsWindowVisible(form.Find("page1").Handle()) || !::IsWindowVisible(form.Handle()));
+    EXPECT_FALSE(::IsWindowVisible(form.Find("page2").Handle()));
+    Soon([&] {
+        ::SendMessageA(form.Find("covered").Handle(), BM_CLICK, 0, 0);
+        ::PostMessageA(::GetFocus(), WM_SYSCHAR, 'c', 0x20000001);  // its access key
+        ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    });
+    form.OnCloseQuery = {};
+    form.ShowModal();
+    EXPECT_EQ(form.coveredClicks, 0);
+    EXPECT_EQ(form.otherClicks, 0);
+}
+
+TEST_F(FormTest, AccessKeyOfTheFrontPageClicks) {
+    Soon([&] { ::PostMessageA(::GetFocus(), WM_SYSCHAR, 't', 0x20000001); });
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(form.otherClicks, 1);
+}
+
+TEST_F(FormTest, EnterClicksTheFocusedButton) {
+    Soon([&] {
+        ::SetFocus(form.Find("other").Handle());
+        PostKey(form.Find("other").Handle(), VK_RETURN);
+    });
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(form.otherClicks, 1);
+}
+
+TEST_F(FormTest, EnterInAnEditClicksTheDefaultButtonOnlyWhenItsPageIsInFront) {
+    Soon([&] {
+        PostKey(form.Find("edit").Handle(), VK_RETURN);  // the default button is covered
+        Soon([&] {
+            form.Find("page2").BringToFront();
+            EXPECT_FALSE(::IsWindowVisible(form.Find("page1").Handle()));
+            Soon([&] {
+                ::SetFocus(nullptr);
+                ::SetFocus(form.Handle());  // back to the first tab stop: the default button itself
+                PostKey(::GetFocus(), VK_RETURN);
+                ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+            });
+        });
+    });
+    form.OnCloseQuery = {};
+    form.ShowModal();
+    EXPECT_EQ(form.coveredClicks, 1);
+    EXPECT_EQ(form.otherClicks, 0);
+}
+
+TEST_F(FormTest, EscapeDoesNothing) {
+    Soon([&] {
+        PostKey(form.Find("edit").Handle(), VK_ESCAPE);
+        Soon([&] { form.SetModalResult(mrOk); });
+    });
+    form.OnCloseQuery = {};
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_TRUE(form.resultsSeen.empty());
+}
+
+// Reads and dismisses the first message box the main thread shows.
+struct BoxSeen {
+    std::string text, title;
+    HWND owner = nullptr;
+};
+
+BOOL CALLBACK ReadAndDismissBox(HWND window, LPARAM out) {
+    char name[32];
+    ::GetClassNameA(window, name, sizeof name);
+    if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
+    auto& seen = *reinterpret_cast<BoxSeen*>(out);
+    char buffer[1024];
+    ::GetDlgItemTextA(window, 0xFFFF, buffer, sizeof buffer);
+    seen.text = buffer;
+    ::GetWindowTextA(window, buffer, sizeof buffer);
+    seen.title = buffer;
+    seen.owner = ::GetWindow(window, GW_OWNER);
+    ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+BoxSeen DismissNextBox(DWORD thread) {
+    BoxSeen seen;
+    for (int i = 0; i < 400 && !seen.owner; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ::EnumThreadWindows(thread, &ReadAndDismissBox, reinterpret_cast<LPARAM>(&seen));
+    }
+    return seen;
+}
+
+TEST_F(FormTest, AnErrorEscapingAHandlerShowsTheEventBoxAndTheLoopGoesOn) {
+    form.raise = "Stream read error";
+    BoxSeen seen;
+    std::thread watcher([&, thread = ::GetCurrentThreadId()] { seen = DismissNextBox(thread); });
+    Soon([&] {
+        ::SendMessageA(form.Find("other").Handle(), BM_CLICK, 0, 0);
+        ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    });
+    form.OnCloseQuery = {};
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    watcher.join();
+    EXPECT_EQ(form.otherClicks, 1);
+    EXPECT_FALSE(form.afterRaise);  // the rest of the handler is skipped
+    EXPECT_EQ(seen.text, "Stream read error.");
+    EXPECT_EQ(seen.title, GetApplicationTitle());
+    EXPECT_EQ(seen.owner, application.Handle());
+    EXPECT_EQ(GetApplicationWindow(), application.Handle());
+}
+
+TEST_F(FormTest, EventBoxAddsNoPeriodAfterAQuote) {
+    form.raise = "Failed to set data for 'Path'";
+    BoxSeen seen;
+    std::thread watcher([&, thread = ::GetCurrentThreadId()] { seen = DismissNextBox(thread); });
+    Soon([&] {
+        ::SendMessageA(form.Find("other").Handle(), BM_CLICK, 0, 0);
+        ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    });
+    form.OnCloseQuery = {};
+    form.ShowModal();
+    watcher.join();
+    EXPECT_EQ(seen.text, "Failed to set data for 'Path'");
+}
+
+}  // namespace

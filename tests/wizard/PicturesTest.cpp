@@ -1,0 +1,114 @@
+// The generated pictures and icon: the formats the resources expect and the
+// palettes the wizard's design fixes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+
+#include "resources/ApplicationIcon.h"
+#include "wizard/Pictures.h"
+
+namespace {
+
+using Pictures::Bytes;
+
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+std::uint16_t U16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// Reads a 4-bit BMP as the resource compiler and LoadImage would.
+void CheckBitmap(const Bytes& bmp, int width, int height, const std::vector<Rgb>& palette) {
+    ASSERT_GE(bmp.size(), 118u);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[1], 'M');
+    EXPECT_EQ(U32(bmp, 2), bmp.size());
+    EXPECT_EQ(U32(bmp, 10), 118u);  // bits right after header and 16 colours
+    EXPECT_EQ(U32(bmp, 14), 40u);
+    EXPECT_EQ(int(U32(bmp, 18)), width);
+    EXPECT_EQ(int(U32(bmp, 22)), height);  // positive: stored bottom-up
+    EXPECT_EQ(U16(bmp, 26), 1);
+    EXPECT_EQ(U16(bmp, 28), 4);
+    EXPECT_EQ(U32(bmp, 30), 0u);  // BI_RGB, uncompressed
+    const std::uint32_t row = (std::uint32_t(width) * 4 + 31) / 32 * 4;
+    EXPECT_EQ(U32(bmp, 34), row * height);
+    EXPECT_EQ(bmp.size(), 118 + row * height);
+    for (int i = 0; i < 16; ++i) {
+        const Rgb entry{bmp[54 + 4 * i + 2], bmp[54 + 4 * i + 1], bmp[54 + 4 * i]};
+        EXPECT_EQ(entry, palette[i]) << "palette entry " << i;
+    }
+}
+
+}  // namespace
+
+TEST(Pictures, SidePictureIs164x314WithItsPalette) {
+    std::vector<Rgb> palette(16, Rgb{0, 0, 0});
+    palette[1] = {0, 0, 57}, palette[2] = {0, 0, 132}, palette[3] = {132, 132, 132}, palette[4] = {165, 165, 165},
+    palette[5] = {198, 198, 198}, palette[6] = {255, 255, 255};
+    CheckBitmap(Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()), 164, 314, palette);
+}
+
+TEST(Pictures, HeaderPictureIs55x55WithItsPalette) {
+    std::vector<Rgb> palette(16, Rgb{255, 255, 255});
+    palette[0] = {0, 0, 0}, palette[1] = {0, 0, 132}, palette[2] = {132, 132, 132}, palette[3] = {165, 165, 165},
+    palette[4] = {198, 198, 198};
+    CheckBitmap(Pictures::Encode4Bit(Pictures::HeaderRaster(), Pictures::HeaderPalette()), 55, 55, palette);
+}
+
+TEST(Pictures, PixelsUseSeveralColoursAndOnlyDefinedOnes) {
+    for (const auto& [raster, defined] : {std::pair{Pictures::SideRaster(), 7}, {Pictures::HeaderRaster(), 6}}) {
+        const std::set<int> used(raster.pixels.begin(), raster.pixels.end());
+        EXPECT_GE(used.size(), 4u);
+        EXPECT_LT(*used.rbegin(), defined);
+    }
+}
+
+TEST(Pictures, EncodingIsReproducibleAndRowsAreBottomUp) {
+    EXPECT_EQ(Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()),
+              Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()));
+    Pictures::Raster r(3, 2, 0);
+    r.Set(0, 0, 0xA);  // top-left
+    r.Set(2, 1, 0x5);  // bottom-right
+    const Bytes bmp = Pictures::Encode4Bit(r, Pictures::HeaderPalette());
+    // Bottom row first: pixels 0,0,5 -> 0x00 0x50, padded to 4 bytes; then 0xA0 0x00.
+    EXPECT_EQ(Bytes(bmp.begin() + 118, bmp.end()), (Bytes{0x00, 0x50, 0, 0, 0xA0, 0x00, 0, 0}));
+}
+
+TEST(ApplicationIcon, OneImageOf32x32With256Colours) {
+    const Bytes ico = ApplicationIcon::Encode();
+    ASSERT_GE(ico.size(), 22u + 40u);
+    EXPECT_EQ(U16(ico, 0), 0);
+    EXPECT_EQ(U16(ico, 2), 1);  // icon
+    EXPECT_EQ(U16(ico, 4), 1);  // one image
+    EXPECT_EQ(ico[6], 32);
+    EXPECT_EQ(ico[7], 32);
+    EXPECT_EQ(ico[8], 0);  // 256 colours
+    EXPECT_EQ(U16(ico, 12), 8);
+    EXPECT_EQ(U32(ico, 18), 22u);
+    EXPECT_EQ(U32(ico, 14), ico.size() - 22);
+    EXPECT_EQ(U32(ico, 22 + 4), 32u);
+    EXPECT_EQ(U32(ico, 22 + 8), 64u);  // colour and mask rows
+    EXPECT_EQ(U16(ico, 22 + 14), 8);
+    EXPECT_EQ(U32(ico, 22 + 32), 256u);
+    EXPECT_EQ(ico.size(), 22u + 40 + 256 * 4 + 32 * 32 + 32 * 4);
+}
+
+TEST(ApplicationIcon, MaskShowsExactlyThePaintedPixels) {
+    const Bytes ico = ApplicationIcon::Encode();
+    const std::size_t colours = 22 + 40 + 256 * 4, mask = colours + 32 * 32;
+    int shown = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool transparent = ico[mask + y * 4 + x / 8] & (0x80 >> (x % 8));
+            const int index = ico[colours + y * 32 + x];
+            EXPECT_EQ(transparent, index == 0) << x << "," << y;
+            shown += !transparent;
+        }
+    EXPECT_GT(shown, 200);
+    EXPECT_LT(shown, 32 * 32);
+}

@@ -1,0 +1,185 @@
+// The wizard's layout table: consistent as a tree, pages filling the client
+// area, and the page structure, sizes and tab order the window's design fixes.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "wizard/WelcomeLayout.h"
+
+using ui::TComponentSpec;
+using ui::TKind;
+
+namespace {
+
+struct Box {
+    int left, top, right, bottom;
+};
+
+const TComponentSpec* Row(std::string_view name) {
+    for (const auto& spec : WelcomeLayout())
+        if (spec.Name == name) return &spec;
+    return nullptr;
+}
+
+// The rectangle in the form's client area.
+Box Absolute(const TComponentSpec& spec) {
+    Box box{spec.Left, spec.Top, spec.Left + spec.Width, spec.Top + spec.Height};
+    for (const TComponentSpec* p = Row(spec.Parent); p; p = Row(p->Parent)) {
+        box.left += p->Left, box.right += p->Left;
+        box.top += p->Top, box.bottom += p->Top;
+    }
+    return box;
+}
+
+std::string PageOf(const TComponentSpec& spec) {
+    const TComponentSpec* row = &spec;
+    while (!row->Parent.empty()) row = Row(row->Parent);
+    return std::string(row->Name);
+}
+
+// The focusable controls of a page in the order of the table.
+std::vector<std::string> TabOrder(const std::string& page) {
+    std::vector<std::string> order;
+    for (const auto& spec : WelcomeLayout())
+        if ((spec.Kind == TKind::Button || spec.Kind == TKind::Edit || spec.Kind == TKind::Memo) && PageOf(spec) == page)
+            order.emplace_back(spec.Name);
+    return order;
+}
+
+}  // namespace
+
+TEST(WelcomeLayout, IsATreeWithUniqueNamesAndParentsFirst) {
+    std::map<std::string, std::size_t> seen;
+    const auto layout = WelcomeLayout();
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+        const auto& spec = layout[i];
+        EXPECT_TRUE(seen.emplace(std::string(spec.Name), i).second) << "duplicate " << spec.Name;
+        if (spec.Parent.empty()) continue;
+        ASSERT_TRUE(seen.count(std::string(spec.Parent))) << spec.Name << " comes before its parent " << spec.Parent;
+        EXPECT_EQ(Row(spec.Parent)->Kind, TKind::Panel) << spec.Name << " sits on a non-panel";
+    }
+}
+
+TEST(WelcomeLayout, FivePagesFillTheClientArea) {
+    std::vector<std::string> pages;
+    for (const auto& spec : WelcomeLayout()) {
+        if (!spec.Parent.empty()) continue;
+        pages.emplace_back(spec.Name);
+        EXPECT_EQ(spec.Kind, TKind::Panel);
+        EXPECT_EQ(spec.Left, 0);
+        EXPECT_EQ(spec.Top, 0);
+        EXPECT_EQ(spec.Width, 492);
+        EXPECT_EQ(spec.Height, 358);
+    }
+    EXPECT_EQ(pages, (std::vector<std::string>{"pn1", "pn2", "pn3", "pn4", "pn5"}));
+}
+
+TEST(WelcomeLayout, EveryComponentStartsInsideItsParent) {
+    for (const auto& spec : WelcomeLayout()) {
+        if (spec.Parent.empty()) continue;
+        const TComponentSpec& parent = *Row(spec.Parent);
+        EXPECT_GE(spec.Left, 0) << spec.Name;
+        EXPECT_GE(spec.Top, 0) << spec.Name;
+        EXPECT_LT(spec.Left, parent.Width) << spec.Name;
+        EXPECT_LT(spec.Top, parent.Height) << spec.Name;
+        if (spec.AutoSize()) continue;
+        EXPECT_LE(spec.Left + spec.Width, parent.Width) << spec.Name;
+        EXPECT_LE(spec.Top + spec.Height, parent.Height) << spec.Name;
+    }
+}
+
+TEST(WelcomeLayout, PageAreasStackWithoutGaps) {
+    // Picture pages: white area 313, strip 45. Header pages: band 57, body 259, strip 42.
+    const std::map<std::string, std::vector<std::pair<std::string, Box>>> areas = {
+        {"pn1", {{"Panel1", {0, 0, 492, 313}}, {"Panel2", {0, 313, 492, 358}}}},
+        {"pn2", {{"Panel4", {0, 0, 492, 57}}, {"Panel3", {0, 57, 492, 316}}, {"Panel5", {0, 316, 492, 358}}}},
+        {"pn3", {{"Panel7", {0, 0, 492, 57}}, {"Panel6", {0, 57, 492, 316}}, {"Panel8", {0, 316, 492, 358}}}},
+        {"pn4", {{"Panel9", {0, 0, 492, 57}}, {"Panel12", {0, 57, 492, 316}}, {"Panel13", {0, 316, 492, 358}}}},
+        {"pn5", {{"Panel14", {0, 0, 492, 313}}, {"Panel15", {0, 313, 492, 358}}}},
+    };
+    for (const auto& [page, panels] : areas)
+        for (const auto& [name, box] : panels) {
+            const TComponentSpec* spec = Row(name);
+            ASSERT_TRUE(spec) << name;
+            EXPECT_EQ(spec->Parent, page) << name;
+            const Box actual = Absolute(*spec);
+            EXPECT_EQ(std::tie(actual.left, actual.top, actual.right, actual.bottom),
+                      std::tie(box.left, box.top, box.right, box.bottom))
+                << name;
+            const bool white = box.top == 0;
+            EXPECT_EQ((spec->Style & ui::sWhite) != 0, white) << name;
+        }
+}
+
+TEST(WelcomeLayout, HeaderBandsAndBodiesCarryTheirPicturesAndLines) {
+    for (const char* band : {"Panel4", "Panel7", "Panel9"}) {
+        int pictures = 0;
+        for (const auto& spec : WelcomeLayout())
+            if (spec.Parent == band && spec.Kind == TKind::Picture) {
+                ++pictures;
+                EXPECT_EQ(spec.Text, kHeaderPicture);
+                EXPECT_EQ(std::tie(spec.Left, spec.Top, spec.Width, spec.Height), std::make_tuple(435, 0, 55, 55));
+            }
+        EXPECT_EQ(pictures, 1) << band;
+    }
+    for (const char* body : {"Panel3", "Panel6", "Panel12"}) {
+        std::vector<int> rows;
+        for (const auto& spec : WelcomeLayout())
+            if (spec.Parent == body && spec.Kind == TKind::Bevel) {
+                rows.push_back(spec.Top);
+                EXPECT_EQ(std::tie(spec.Left, spec.Width, spec.Height), std::make_tuple(0, 492, 2));
+            }
+        EXPECT_EQ(rows, (std::vector<int>{0, 254})) << body;
+    }
+    for (const char* side : {"Image1", "Image6"}) {
+        const TComponentSpec& spec = *Row(side);
+        EXPECT_EQ(spec.Text, kSidePicture);
+        EXPECT_EQ(std::tie(spec.Left, spec.Top, spec.Width, spec.Height), std::make_tuple(0, 0, 165, 313));
+    }
+}
+
+TEST(WelcomeLayout, ButtonsAreEqualAndOnlyTheDestinationNextIsDefault) {
+    for (const auto& spec : WelcomeLayout()) {
+        if (spec.Kind != TKind::Button) continue;
+        EXPECT_EQ(spec.Width, 73) << spec.Name;
+        EXPECT_EQ(spec.Height, 24) << spec.Name;
+        EXPECT_EQ((spec.Style & ui::sDefault) != 0, spec.Name == "btn2Defaul") << spec.Name;
+    }
+    const Box cancel = Absolute(*Row("Button2")), finish = Absolute(*Row("btn5Defaul"));
+    EXPECT_EQ(cancel.left - finish.left, 14);  // Finish sits 14 pixels left of the Cancel buttons
+}
+
+TEST(WelcomeLayout, TabOrderPerPage) {
+    EXPECT_EQ(TabOrder("pn1"), (std::vector<std::string>{"btn1Defaul", "Button2"}));
+    EXPECT_EQ(TabOrder("pn2"), (std::vector<std::string>{"edtPath", "Button4", "btn2Defaul", "Button5", "Button6"}));
+    EXPECT_EQ(TabOrder("pn3"), (std::vector<std::string>{"Memo1", "btn3Defaul", "Button9", "Button10"}));
+    EXPECT_EQ(TabOrder("pn4"), (std::vector<std::string>{"Button11"}));
+    EXPECT_EQ(TabOrder("pn5"), (std::vector<std::string>{"btn5Defaul"}));
+}
+
+TEST(WelcomeLayout, FixedTextsKeepTheirExactSpelling) {
+    // Typos and doubled blanks are the program's own texts.
+    EXPECT_EQ(Row("Label1")->Text, "It's recommanded that  you close all other applications before continuing .");
+    EXPECT_EQ(Row("Label2")->Text, "Click Next to continue,or Cancel to exit Setup.");
+    EXPECT_EQ(Row("Label4")->Text,
+              "To continue, click Next. If you would like to select adifferent folder, click Browse.");
+    EXPECT_EQ(Row("Label3")->Text,
+              "Click Install to continue with the installation, or click Back if you want to review or change any "
+              "setings.");
+    EXPECT_EQ(Row("Button4")->Text, "B&rowse...");
+    EXPECT_EQ(Row("Button6")->Text, "< &Back");
+    // The three captions end before their values begin at x = 248.
+    for (const char* caption : {"Label10", "Label12", "s"}) EXPECT_LT(Row(caption)->Left, 248);
+}
+
+TEST(WelcomeLayout, LabelsThatWrapHaveASizeAndTheRestSizeThemselves) {
+    for (const auto& spec : WelcomeLayout()) {
+        if (spec.Kind != TKind::Label) continue;
+        if (spec.Style & ui::sWrap)
+            EXPECT_TRUE(spec.Width > 0 && spec.Height > 0) << spec.Name;
+        else
+            EXPECT_TRUE(spec.AutoSize()) << spec.Name;
+    }
+}

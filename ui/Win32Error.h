@@ -1,0 +1,8 @@
+// The error for a failed window-system call of the framework.
+#pragma once
+
+#include "system/Errors.h"
+#include "system/FileStream.h"
+
+// Raises EOSError with the system's text for the last error code.
+[[noreturn]] inline void RaiseLastWin32Error() { Raise(Exception("EOSError", LastSystemErrorText())); }
