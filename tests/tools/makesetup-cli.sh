@@ -107,6 +107,21 @@ contains out.txt 'warn.toml:1: warning: no "Uninstall.exe" in the install folder
 "$tool" build warn.toml >out.txt 2>&1; expect_rc 1 $? "no stub"
 contains out.txt "no stub" "no stub"
 
+# An interrupted build leaves no temporary file (a sparse 3 GiB source keeps
+# it busy long enough to be interrupted).
+mkdir interrupt
+truncate -s 3G interrupt/big.bin
+printf '[package]\nname = "Big"\n[[file]]\nsource = "big.bin"\n' >interrupt/big.toml
+"$tool" build interrupt/big.toml --stub stub.exe -o interrupt/big.exe -q >/dev/null 2>&1 &
+pid=$!
+for _ in $(seq 50); do ls interrupt | grep -q '\.part-' && break; sleep 0.05; done
+kill -INT $pid 2>/dev/null
+wait $pid
+rc=$?
+ls interrupt | grep -q '\.part-' && fail "an interrupted build left $(ls interrupt)"
+[ $rc != 0 ] && [ -e interrupt/big.exe ] && fail "an interrupted build left big.exe"
+rm -rf interrupt
+
 # The bundled example builds cleanly against a stub folder laid out like the
 # win32 build (its programs below ${STUB_DIR}/examples/demo).
 if [ -n "$example" ]; then
