@@ -1,0 +1,35 @@
+// The driver's commands: a table of names, options and handlers, and the
+// state one run (a single command or a whole script) carries between them.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DriverParse.h"
+#include "system/Handles.h"
+
+namespace driver {
+
+struct Context {
+    std::optional<HWND> current;  // the window the last command worked on
+    UniqueKernelHandle process;   // the program `start` launched
+    DWORD processId = 0;
+    double timeout = 10;          // seconds every wait may take
+    bool inScript = false;
+};
+
+// Runs one command given as words (name first). Raises UsageError for a bad
+// command line and CommandFailed for a command that did not succeed.
+void RunCommand(Context& context, const std::vector<std::string>& words);
+
+// Runs a script file, one command per line; returns the exit code and says
+// on stderr which line failed.
+int RunScript(Context& context, const std::string& path);
+
+// Prints the list of commands, or the options of one.
+void PrintHelp(const std::string& command);
+
+}  // namespace driver

@@ -1,0 +1,132 @@
+#include "Input.h"
+
+#include "WindowFind.h"
+
+namespace driver {
+
+namespace {
+
+// Gives the target time to take one input before the next arrives.
+constexpr DWORD kPauseBetweenInputsMs = 30;
+
+bool IsExtendedKey(BYTE vk) {
+    switch (vk) {
+        case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+        case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+        case VK_INSERT: case VK_DELETE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+INPUT KeyInput(BYTE vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
+}
+
+void Send(std::vector<INPUT>& inputs) {
+    if (::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+        throw CommandFailed("SendInput refused the input (error " + std::to_string(::GetLastError()) + ")");
+    ::Sleep(kPauseBetweenInputsMs);
+}
+
+void SendRealKey(const KeyStroke& key) {
+    std::vector<INPUT> inputs;
+    const BYTE modifiers[] = {static_cast<BYTE>(key.ctrl ? VK_CONTROL : 0), static_cast<BYTE>(key.alt ? VK_MENU : 0),
+                              static_cast<BYTE>(key.shift ? VK_SHIFT : 0)};
+    for (BYTE m : modifiers)
+        if (m) inputs.push_back(KeyInput(m, false));
+    inputs.push_back(KeyInput(key.virtualKey, false));
+    inputs.push_back(KeyInput(key.virtualKey, true));
+    for (int i = 2; i >= 0; --i)
+        if (modifiers[i]) inputs.push_back(KeyInput(modifiers[i], true));
+    Send(inputs);
+}
+
+HWND PostTarget(HWND top) {
+    HWND focus = FocusOf(top);
+    return focus ? focus : top;
+}
+
+void PostKey(HWND target, const KeyStroke& key) {
+    if (key.ctrl || key.shift)
+        throw CommandFailed("posted keys cannot carry Ctrl or Shift (the target's key state stays up); use real input");
+    const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(key.virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    const LPARAM extended = IsExtendedKey(key.virtualKey) ? (1 << 24) : 0;
+    const UINT down = key.alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    const UINT up = key.alt ? WM_SYSKEYUP : WM_KEYUP;
+    const LPARAM context = key.alt ? (1 << 29) : 0;
+    ::PostMessageA(target, down, key.virtualKey, 1 | scan | extended | context);
+    ::PostMessageA(target, up, key.virtualKey, 1 | scan | extended | context | (1u << 30) | (1u << 31));
+    ::Sleep(kPauseBetweenInputsMs);
+}
+
+std::wstring Widen(const std::string& text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+}  // namespace
+
+bool BringToFront(HWND top, double seconds) {
+    return WaitUntil(seconds, [top] {
+        if (::GetForegroundWindow() == top) return true;
+        ::SetForegroundWindow(top);
+        return ::GetForegroundWindow() == top;
+    });
+}
+
+void PressKeys(HWND top, const std::vector<KeyStroke>& keys, Delivery delivery) {
+    if (delivery == Delivery::Posted) {
+        for (const KeyStroke& key : keys) PostKey(PostTarget(top), key);
+        return;
+    }
+    if (!BringToFront(top, 3)) throw CommandFailed("window " + HandleText(top) + " did not come to the front");
+    for (const KeyStroke& key : keys) SendRealKey(key);
+}
+
+void TypeText(HWND top, const std::string& text, Delivery delivery) {
+    if (delivery == Delivery::Posted) {
+        const HWND target = PostTarget(top);
+        for (const char c : text) ::PostMessageA(target, WM_CHAR, static_cast<unsigned char>(c), 1);
+        ::Sleep(kPauseBetweenInputsMs);
+        return;
+    }
+    if (!BringToFront(top, 3)) throw CommandFailed("window " + HandleText(top) + " did not come to the front");
+    for (const wchar_t c : Widen(text)) {
+        std::vector<INPUT> inputs(2);
+        for (int i = 0; i < 2; ++i) {
+            inputs[i].type = INPUT_KEYBOARD;
+            inputs[i].ki.wScan = c;
+            inputs[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+        }
+        Send(inputs);
+    }
+}
+
+void ClickByMessage(HWND control) { ::PostMessageA(control, BM_CLICK, 0, 0); }
+
+void ClickByMouse(HWND top, HWND control) {
+    if (!BringToFront(top, 3)) throw CommandFailed("window " + HandleText(top) + " did not come to the front");
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    const int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> inputs(3);
+    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    inputs[0].mi.dx = static_cast<LONG>(x * 65535LL / (width - 1));
+    inputs[0].mi.dy = static_cast<LONG>(y * 65535LL / (height - 1));
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    Send(inputs);
+}
+
+}  // namespace driver

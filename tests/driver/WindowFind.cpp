@@ -1,0 +1,155 @@
+#include "WindowFind.h"
+
+#include <cstdio>
+
+#include "DriverParse.h"
+
+namespace driver {
+
+namespace {
+
+// Cross-process messages may meet a busy or hung target; never wait longer.
+constexpr UINT kSendTimeoutMs = 3000;
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+bool HasDescendantOfClass(HWND top, const std::string& className) {
+    for (HWND child : Descendants(top))
+        if (ClassOf(child) == className) return true;
+    return false;
+}
+
+bool Matches(HWND window, const WindowSelector& s) {
+    if (s.handle && window != *s.handle) return false;
+    if (!s.includeHidden && !::IsWindowVisible(window)) return false;
+    if (s.processId && ProcessOf(window) != *s.processId) return false;
+    if (s.className && ClassOf(window) != *s.className) return false;
+    if (s.title || s.titleContains) {
+        const std::string title = WindowText(window);
+        if (s.title && title != *s.title) return false;
+        if (s.titleContains && title.find(*s.titleContains) == std::string::npos) return false;
+    }
+    if (s.hasControlClass && !HasDescendantOfClass(window, *s.hasControlClass)) return false;
+    return true;
+}
+
+bool TextMatches(const std::string& actual, const std::string& wanted) {
+    return actual == wanted || StripAccessMarker(actual) == wanted;
+}
+
+}  // namespace
+
+std::string WindowSelector::Describe() const {
+    std::string out;
+    auto add = [&](const char* name, const std::string& value) { out += std::string(out.empty() ? "" : " ") + name + "=" + value; };
+    if (handle) add("hwnd", HandleText(*handle));
+    if (title) add("title", Quote(*title));
+    if (titleContains) add("title-contains", Quote(*titleContains));
+    if (className) add("class", Quote(*className));
+    if (processId) add("pid", std::to_string(*processId));
+    if (hasControlClass) add("with-control", Quote(*hasControlClass));
+    return out.empty() ? "any window" : "window " + out;
+}
+
+std::string ControlSelector::Describe() const {
+    std::string out;
+    auto add = [&](const char* name, const std::string& value) { out += std::string(out.empty() ? "" : " ") + name + "=" + value; };
+    if (handle) add("hwnd", HandleText(*handle));
+    if (id) add("id", std::to_string(*id));
+    if (text) add("text", Quote(*text));
+    if (className) add("class", Quote(*className));
+    if (index) add("index", std::to_string(index));
+    return "control " + out;
+}
+
+std::vector<HWND> FindTopWindows(const WindowSelector& selector) {
+    std::vector<HWND> all;
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> found;
+    for (HWND window : all)
+        if (Matches(window, selector)) found.push_back(window);
+    return found;
+}
+
+bool WaitUntil(double seconds, const std::function<bool()>& done) {
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    while (true) {
+        if (done()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(50);
+    }
+}
+
+std::vector<HWND> Descendants(HWND top) {
+    std::vector<HWND> all;
+    ::EnumChildWindows(top, &CollectWindow, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+HWND FindControl(HWND top, const ControlSelector& s) {
+    int seen = 0;
+    for (HWND child : Descendants(top)) {
+        if (s.handle && child != *s.handle) continue;
+        if (s.id && ::GetDlgCtrlID(child) != *s.id) continue;
+        if (s.className && ClassOf(child) != *s.className) continue;
+        if (s.text && !TextMatches(WindowText(child), *s.text)) continue;
+        if (seen++ == s.index) return child;
+    }
+    return nullptr;
+}
+
+std::string WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &got))
+        return {};
+    text.resize(got < length ? got : length);
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[256];
+    const int length = ::GetClassNameA(window, name, sizeof name);
+    return std::string(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+RECT RectInClientOf(HWND top, HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, top, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+bool SetWindowTextTo(HWND window, const std::string& text) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &result) != 0 &&
+           result != 0;
+}
+
+std::string HandleText(HWND window) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    return text;
+}
+
+}  // namespace driver

@@ -1,0 +1,72 @@
+// Finding top-level windows and their controls in any process of the
+// session, and reading what they show.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// A fault the script should hear about (a window not found, an expectation
+// not met); the driver exits with code 1.
+class CommandFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct WindowSelector {
+    std::optional<HWND> handle;
+    std::optional<std::string> title;          // exact
+    std::optional<std::string> titleContains;  // part of the title
+    std::optional<std::string> className;      // exact
+    std::optional<DWORD> processId;
+    std::optional<std::string> hasControlClass;  // a descendant of that class
+    bool includeHidden = false;
+
+    bool Empty() const {
+        return !handle && !title && !titleContains && !className && !processId && !hasControlClass;
+    }
+    std::string Describe() const;
+};
+
+// Visible (or, with includeHidden, all) top-level windows that match, in
+// z-order, topmost first.
+std::vector<HWND> FindTopWindows(const WindowSelector& selector);
+
+// Polls every 50 ms until `done` holds or `seconds` have passed.
+bool WaitUntil(double seconds, const std::function<bool()>& done);
+
+struct ControlSelector {
+    std::optional<HWND> handle;
+    std::optional<int> id;
+    std::optional<std::string> text;  // exact, with or without the & marker
+    std::optional<std::string> className;
+    int index = 0;  // the n-th match (0 = first)
+
+    bool Empty() const { return !handle && !id && !text && !className; }
+    std::string Describe() const;
+};
+
+// Every descendant of `top`, parents before their children.
+std::vector<HWND> Descendants(HWND top);
+// The control that matches, or null.
+HWND FindControl(HWND top, const ControlSelector& selector);
+
+std::string WindowText(HWND window);  // WM_GETTEXT, bounded by a time-out
+std::string ClassOf(HWND window);
+DWORD ProcessOf(HWND window);
+// The window with the keyboard focus in the thread that owns `window`; null if none.
+HWND FocusOf(HWND window);
+// `window`'s rectangle in the client coordinates of `top`.
+RECT RectInClientOf(HWND top, HWND window);
+// Sets a control's text (WM_SETTEXT, bounded by a time-out).
+bool SetWindowTextTo(HWND window, const std::string& text);
+
+std::string HandleText(HWND window);  // "0x0001002A"
+
+}  // namespace driver

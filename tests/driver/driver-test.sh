@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# windriver against its own target window, under Wine and Xvfb: one script
+# that works every kind of command, then the failures a script must report.
+#   driver-test.sh WINDRIVER.EXE DRIVER_TARGET.EXE
+set -u
+. "$(dirname "$0")/../wine/wine-session.sh"
+driver=$1
+target=$2
+wine_session_start || exit 125
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# Windows form of a Unix path (drive Z: is the Unix root).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+work=$WINE_SESSION_DIR/work
+mkdir -p "$work"
+
+# Runs the driver; its stdout goes to $work/out, stderr to $work/err.
+drive() {
+    wine_timeout 120 "$driver" "$@" >"$work/out" 2>"$work/err" </dev/null
+}
+
+cat >"$work/main.txt" <<EOF
+# Every command family against the target window.
+start "$(winpath "$target")"
+wait-window --title "Driver Target"
+expect-focus --id 101
+expect-text --id 103 --equals ready
+set-text --id 101 --value Ann
+click Greet
+expect-text --id 103 --equals "Hello, Ann"
+set-text --id 101 --value ""
+click --mouse --id 101
+expect-focus --id 101
+type "Bob & Co"
+expect-text --id 101 --equals "Bob & Co"
+keys Enter
+expect-text --id 103 --equals "Hello, Bob & Co"
+keys Tab
+expect-focus --text "&Greet"
+keys Shift+Tab
+expect-focus --id 101
+expect-disabled --text Off
+expect-enabled --id 104
+expect-hidden --text Unseen
+expect-visible --control-class Button --index 2
+controls
+keys Alt+A
+expect-msgbox --title "Target question" --text "Proceed with the test?" --buttons Yes,No --icon question
+msgbox
+msgbox-press Yes
+expect-no-window --class "#32770"
+expect-text --title "Driver Target" --id 103 --equals "answer yes"
+click --mouse --id 104
+expect-msgbox --buttons Yes,No
+msgbox-press No --mouse
+expect-text --title "Driver Target" --id 103 --equals "answer no"
+click "&Browse..."
+expect-disabled --title "Driver Target"
+picker
+picker-select 'C:\windows\system32'
+picker-ok
+expect-enabled --title "Driver Target"
+expect-text --id 103 --equals 'picked C:\windows\system32'
+click "&Browse..."
+picker-cancel
+expect-text --title "Driver Target" --id 103 --equals "picked nothing"
+screenshot --out "$(winpath "$work/window.bmp")"
+screenshot --screen --out "$(winpath "$work/screen.bmp")"
+screenshot --client --out "$(winpath "$work/client.bmp")"
+keys --post Escape
+expect-text --id 103 --equals escape
+keys Alt+F4
+expect-exit-code 7
+EOF
+drive script "$(winpath "$work/main.txt")" || fail "main script: $(cat "$work/err")"
+grep -q 'class="Edit" text="Bob & Co" rect=10,10,210,34 visible=1 enabled=1 focus=1' "$work/out" ||
+    fail "controls did not list the edit box with its client rectangle and focus"
+grep -qx 'icon=question' "$work/out" || fail "msgbox did not recognise the question icon"
+grep -qx 'prompt="Pick a test folder"' "$work/out" || fail "picker did not read its prompt"
+
+# The window's picture: a 24-bit .bmp as large as the window, not one colour.
+check_bitmap() {
+    local file=$1 size
+    [ -f "$file" ] || { fail "$file was not written"; return; }
+    [ "$(head -c 2 "$file")" = BM ] || fail "$file is not a bitmap"
+    size=$(identify -format '%wx%h' "$file" 2>/dev/null)
+    [ "$size" = "$2" ] || fail "$file is $size, wanted $2"
+    [ "$(identify -format '%k' "$file" 2>/dev/null)" -gt 4 ] || fail "$file shows nearly nothing"
+}
+check_bitmap "$work/window.bmp" 340x180
+# The client area: the size the driver reported, inside the window's frame.
+client_size=$(sed -n 's/^saved .*client.bmp \([0-9]*x[0-9]*\)$/\1/p' "$work/out")
+check_bitmap "$work/client.bmp" "$client_size"
+w=${client_size%x*} h=${client_size#*x}
+[ "${w:-0}" -gt 300 ] && [ "$w" -lt 340 ] && [ "${h:-0}" -gt 120 ] && [ "$h" -lt 180 ] ||
+    fail "the client area is $client_size, not inside the 340x180 window"
+check_bitmap "$work/screen.bmp" 1024x768
+
+# Failing expectations stop the script with exit code 1 and name the line.
+wine_timeout 60 "$target" >/dev/null 2>&1 </dev/null &
+printf '%s\n' 'wait-window --title "Driver Target"' 'expect-text --id 103 --equals "not ready" --timeout 0.5' \
+    'echo unreachable' >"$work/fails.txt"
+drive script "$(winpath "$work/fails.txt")"
+[ $? = 1 ] || fail "a failed expectation did not give exit code 1"
+grep -q 'fails.txt:2: expect-text: control 0x[0-9A-F]* shows "ready", wanted "not ready"' "$work/err" ||
+    fail "the failure message is unclear: $(cat "$work/err")"
+grep -q unreachable "$work/out" && fail "the script went on after a failure"
+
+drive expect-no-window --title "Driver Target" --timeout 0.5
+[ $? = 1 ] || fail "expect-no-window passed while the window is there"
+drive close --title "Driver Target"
+drive wait-gone --title "Driver Target" --timeout 10 || fail "close did not close the window: $(cat "$work/err")"
+
+drive wait-window --title "Nobody" --timeout 0.5
+[ $? = 1 ] && grep -q 'no window title="Nobody" within 0.5 s' "$work/err" || fail "a missing window was not reported"
+drive clik --id 1
+[ $? = 2 ] && grep -q 'unknown command "clik"' "$work/err" || fail "an unknown command was not a usage error"
+drive click --colour red
+[ $? = 2 ] && grep -q 'unknown option --colour' "$work/err" || fail "an unknown option was not a usage error"
+drive keys Hyper+Q
+[ $? = 2 ] || fail "an unknown key was not a usage error"
+
+wine_session_end
+[ $failures = 0 ] && echo "driver tests passed"
+exit $((failures > 0))
