@@ -13,6 +13,9 @@ cmake --build --preset fuzz >/dev/null
 work=$build/fuzz-work
 mkdir -p "$work/seeds" "$work/findings"
 "$build/fuzz/make_fuzz_seeds" "$work/seeds/packages"
+mkdir -p "$work/seeds/descriptions"
+cp examples/demo/package.toml "$work/seeds/descriptions/demo.toml"
+awk '/^```toml/{on=1; next} /^```/{on=0} on' README.md >"$work/seeds/descriptions/readme.toml"
 
 # harness  seed-folder  long-run-limit
 harnesses=("open_package_fuzzer packages -runs=10000000")
