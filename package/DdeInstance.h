@@ -14,4 +14,7 @@ public:
 
     // The live instance's identifier; 0 when none is initialised.
     static DWORD Id();
+
+private:
+    DWORD id_ = 0;
 };

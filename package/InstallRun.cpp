@@ -1,0 +1,131 @@
+// The install run: folders, files extracted from the package file, the
+// registry, shell items, the uninstall data file. Nothing is rolled back.
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "package/ZodiDuradad.h"
+#include "system/Errors.h"
+#include "system/FileStream.h"
+#include "system/Handles.h"
+#include "system/uCustomModule.h"
+
+using namespace RecordHead;
+
+namespace {
+
+// File data moves through one buffer of this size; no file is held whole.
+constexpr std::size_t kCopyBufferSize = 0xF000;
+
+constexpr char kUninstallKey[] = "\\software\\microsoft\\windows\\currentversion\\uninstall\\";
+
+// A registry handle as the install uses it: keys opened with full access and
+// created when missing, values written as REG_SZ. A failed open leaves no key
+// open, so the write after it fails.
+class TRegistryWriter {
+public:
+    explicit TRegistryWriter(HKEY root = HKEY_CURRENT_USER) : root_(root) {}
+
+    void SetRoot(HKEY root) { root_ = root; }
+    void CloseKey() { key_.reset(); }
+
+    // `path` lies below the root; one leading backslash is dropped.
+    void OpenKey(std::string_view path) {
+        CloseKey();
+        if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+        HKEY opened = nullptr;
+        if (::RegCreateKeyExA(root_, std::string(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &opened, nullptr) == ERROR_SUCCESS)
+            key_.reset(opened);
+    }
+
+    // Raises ERegistryException "Failed to set data for '<name>'".
+    void WriteString(const std::string& name, const std::string& value) {
+        if (!key_ || ::RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                      static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
+            Raise(ERegistryException(ErrorText::RegistrySetData(name)));
+    }
+
+private:
+    HKEY root_;
+    UniqueRegKey key_;
+};
+
+// The predefined root a package record names by its raw handle value.
+HKEY RootKeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
+
+// Copies `size` bytes from the source's current position; raises EReadError
+// when the source ends early and EWriteError when the target takes less.
+void CopyBytes(ByteSource& from, ByteSink& to, std::uint64_t size, std::vector<std::uint8_t>& buffer) {
+    while (size > 0) {
+        const std::size_t chunk = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
+        from.ReadExact(buffer.data(), chunk);
+        to.Write(buffer.data(), chunk);
+        size -= chunk;
+    }
+}
+
+}  // namespace
+
+void TVazuravAzoz::Install() {
+    Position = 0;
+    CreateDirs();
+    CopyFiles();
+    WriteRegistry();
+    CreateShellItems();
+    SaveUninstallData();
+}
+
+void TVazuravAzoz::CreateDirs() {
+    for (const TDirItem& item : Dirs) {
+        const std::string dir = ResolveDir(item.BaseDir.Text(), item.SubDir.Text());
+        // A folder that cannot be made would otherwise go missing while the
+        // install reports success.
+        if (!DirExists(dir) && !ForceDirs(dir)) {
+            const DWORD code = ::GetLastError();
+            Raise(EInOutError(std::string(ErrorText::CreateDirectory) + " \"" + dir + "\"",
+                              code != 0 ? static_cast<int>(code) : ERROR_PATH_NOT_FOUND));
+        }
+        ReportProgress("Create directory " + dir);
+    }
+}
+
+void TVazuravAzoz::CopyFiles() {
+    TFileStream package = TFileStream::OpenRead(PackageFile);
+    const std::uint64_t packageSize = package.Size();
+    std::vector<std::uint8_t> buffer(kCopyBufferSize);
+    for (const TFileItem& item : Files) {
+        const std::string target = ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
+        const std::uint64_t offset = item.Offset.Get();
+        const std::uint64_t size = item.Size.Get();
+        // Checked before the target is touched, so an existing file of that
+        // name survives a package that cannot supply the bytes.
+        if (offset > packageSize || size > packageSize - offset) RaiseReadError();
+        package.Seek(offset);
+        {
+            TFileStream file = TFileStream::Create(target);
+            CopyBytes(package, file, size, buffer);
+        }
+        ReportProgress("Copy file " + target);
+    }
+}
+
+void TVazuravAzoz::WriteRegistry() {
+    {
+        TRegistryWriter uninstall(HKEY_LOCAL_MACHINE);
+        uninstall.OpenKey(kUninstallKey + GetAppName());
+        uninstall.WriteString("DisplayName", GetAppName());
+        const std::string uninstaller = ResolvePath(std::string(kInstallDir), "", "Uninstall.exe");
+        const std::string shortPath = GetShortPath(uninstaller);
+        uninstall.WriteString("UninstallString", shortPath.empty() ? uninstaller : shortPath);
+    }
+    TRegistryWriter values;
+    for (const TRegItem& item : RegItems) {
+        values.CloseKey();
+        values.SetRoot(RootKeyOf(item.RootKey.Get()));
+        values.OpenKey(item.Key.Text());
+        values.WriteString(item.ValueName.Text(), ExpandMacros(item.ValueData.Text()));
+    }
+}
