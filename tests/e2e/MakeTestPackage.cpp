@@ -4,8 +4,8 @@
 // Scenarios:
 //   full        folders, files (an Uninstall.exe among them), registry values
 //               and Program Manager items of "Demo App"
-//   slow        like full, plus three group records: each pauses the install
-//               for a second, time enough to press Cancel while it runs
+//   slow        like full, plus five group records: each pauses the install
+//               for a second, time enough to look at it and press Cancel
 //   badtable    a valid trailer whose file table lies past the end of the file
 //   failcopy    a file whose data reaches past the end of the file: the
 //               install stops with "Stream read error"
@@ -52,7 +52,7 @@ Bytes Build(const std::string& scenario, const Bytes& stub) {
     if (scenario == "links") return Full(stub, "C:\\probe\\website.bat").Build();
     if (scenario == "slow") {
         PackageBuilder b = Full(stub);
-        for (int i = 0; i < 3; ++i) b.Shell(0, "", "", "", "Demo App " + std::to_string(i));
+        for (int i = 0; i < 5; ++i) b.Shell(0, "", "", "", "Demo App " + std::to_string(i));
         return b.Build();
     }
     Bytes bytes = Full(stub).Build();

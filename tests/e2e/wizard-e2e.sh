@@ -1,0 +1,479 @@
+#!/usr/bin/env bash
+# End to end: the real Setup.exe with a payload, under Wine and Xvfb, driven
+# through windriver. Each scenario runs in a prefix and display of its own.
+#
+#   wizard-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_TEST_PACKAGE LAYOUT_CHECK ARTIFACTS
+#
+# Scenarios: walk, cancel, install-cancel, finished-close, install-error,
+# startup, links. Screenshots of the pages and boxes go to ARTIFACTS as PNG.
+set -u
+[ $# = 6 ] || { echo "usage: wizard-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_TEST_PACKAGE LAYOUT_CHECK ARTIFACTS" >&2; exit 2; }
+scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5 artifacts=$6
+. "$(dirname "$0")/../wine/wine-session.sh"
+
+failures=0
+fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
+note() { echo "[$scenario] $*"; }
+
+wine_session_start || { echo "wine session did not start" >&2; exit 1; }
+work=$WINE_SESSION_DIR
+mkdir -p "$artifacts"
+
+# Windows paths of files in the session folder (drive Z: is the root).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# Wine draws the window frames itself: no window manager runs on Xvfb.
+wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+
+# Control ids by component name: @name@ in driver scripts.
+[ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
+declare -A ID
+while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
+expand_ids() {
+    local text key
+    text=$(cat)
+    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
+    printf '%s\n' "$text"
+}
+
+# Runs the driver script on stdin; its output stays in $work/out.txt.
+step=0
+drive() {
+    step=$((step + 1))
+    expand_ids >"$work/script-$step.txt"
+    if ! wine_timeout 240 "$driver" script "$(winpath "$work/script-$step.txt")" </dev/null >"$work/out.txt" 2>&1; then
+        # The wizard is not where the scenario expects it: later steps would only time out.
+        fail "driver script $step failed:"
+        sed 's/^/    /' "$work/out.txt" >&2
+        wine_timeout 60 "$driver" screenshot --screen --out "$(winpath "$work/failed.bmp")" </dev/null >/dev/null 2>&1 &&
+            convert "$work/failed.bmp" "$artifacts/failed-$scenario.png" 2>/dev/null
+        wine_session_end
+        exit 1
+    fi
+}
+
+# The page in front, compared with the layout table (extra NAME=TEXT pairs
+# for the texts composed from the package's name).
+page() {
+    drive <<<"controls --class TfrmWelcome" || return 1
+    check_listing "$@"
+}
+# The same for the listing the last driver script ended with.
+check_listing() {
+    local name=$1
+    shift
+    "$checker" page "$name" "$work/out.txt" "$@" || fail "page $name differs from the layout"
+}
+
+# A screenshot of the wizard (or of WINDOW options) as ARTIFACTS/NAME.png.
+shot() {
+    local name=$1
+    shift
+    local window=${*:---class TfrmWelcome}
+    drive <<EOF || return 1
+sleep 0.5
+screenshot $window --out $(winpath "$work/$name.bmp")
+EOF
+    convert "$work/$name.bmp" "$artifacts/$name.png" 2>/dev/null || fail "screenshot $name not converted"
+}
+
+# The message box on screen: title, text (driver quoting: \r\n), icon, buttons.
+expect_box() {
+    local title=$1 text=$2 icon=$3 buttons=$4
+    drive <<<"msgbox" || return 1
+    local seen
+    seen=$(tr -d '\r' <"$work/out.txt")
+    local wanted
+    wanted=$(printf 'title="%s"\ntext="%s"\nicon=%s\nbuttons="%s"' "$title" "$text" "$icon" "$buttons")
+    [ "$seen" = "$wanted" ] || fail "message box differs:"$'\n'"  seen:   ${seen//$'\n'/ | }"$'\n'"  wanted: ${wanted//$'\n'/ | }"
+}
+
+# Install is clicked with the mouse: the install runs inside the click, and a
+# click by message would wait for all of it.
+
+# Setup.exe runs in the background; its exit code lands in $work/rc.
+make_package() { wine_timeout 60 "$maker" "$1" "$(winpath "$setup_exe")" 'C:\Setup.exe' </dev/null >/dev/null 2>&1 || fail "package $1 not made"; }
+start_setup() {
+    rm -f "$work/rc"
+    (
+        wine_timeout 300 "${1:-C:\\Setup.exe}" </dev/null >/dev/null 2>&1
+        echo $? >"$work/rc"
+    ) &
+    drive <<<"wait-window --class TfrmWelcome --timeout 60"
+}
+# Waits for Setup.exe to end and checks its exit code.
+expect_exit() {
+    local n=0
+    while [ ! -f "$work/rc" ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
+    [ -f "$work/rc" ] || { fail "Setup.exe still runs"; return 1; }
+    [ "$(cat "$work/rc")" = "$1" ] || fail "exit code $(cat "$work/rc"), wanted $1"
+}
+
+app_dir=$(wine_c "Program Files/Demo App")
+question='Setup is not complete. If you quit now, the program will not be install. \r\nYou may run the setup program again at the another time to complete installation.\r\nExit Setup?'
+folder_message='Please enter the full path of the destination folder, beginning with a drive letter (for example C:\\Program Files\\Application) or with a network share (\\\\server\\share\\folder).'
+summary=$'Destination location:\r\n     C:\\Program Files\\Demo App\\\r\n \r\nStart Menu folder:\r\n     Demo App'
+
+# Answers the cancel question with `answer`; the box names the application.
+answer_question() {
+    expect_box Setup "$question" question Yes,No
+    drive <<<"msgbox-press $1"
+}
+
+expect_installed() {
+    for f in readme.txt Uninstall.exe data/big.bin data/file7.txt uninstall001.dat; do
+        [ -f "$app_dir/$f" ] || fail "not installed: $f"
+    done
+    [ "$(stat -c %s "$app_dir/data/big.bin" 2>/dev/null)" = 200000 ] || fail "big.bin has the wrong size"
+    local reg
+    reg=$(wine_timeout 60 reg query 'HKCU\Software\DemoApp' </dev/null 2>/dev/null | tr -d '\r')
+    grep -q '^    Path    REG_SZ    C:\\Program Files\\Demo App$' <<<"$reg" || fail "HKCU Path value: $reg"
+    grep -q '^    Exe    REG_SZ    C:\\Program Files\\Demo App\\demo.exe /s {InstallDir}$' <<<"$reg" || fail "HKCU Exe value: $reg"
+    reg=$(wine_timeout 60 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App' </dev/null 2>/dev/null | tr -d '\r')
+    grep -q '^    DisplayName    REG_SZ    Demo App$' <<<"$reg" || fail "uninstall DisplayName: $reg"
+    grep -qi '^    UninstallString    REG_SZ    C:\\.*\.EXE$' <<<"$reg" || fail "uninstall UninstallString: $reg"
+    [ -f "$(wine_c 'users')"/*/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Demo\ App/Read\ me.lnk ] ||
+        fail "no Start Menu item Demo App\\Read me"
+}
+
+# ---- scenarios ---------------------------------------------------------------
+
+walk() {
+    make_package slow
+    start_setup
+    drive <<'EOF'
+expect-window --class TfrmWelcome --title "Setup  - Demo App"
+expect-focus --class TfrmWelcome --id @btn1Defaul@
+EOF
+    page pn1 "lblMsg=Welcome to Demo App setup wizard" "lblMsg2=It will install Demo App on your computer." \
+        "lblAuthor=Jane Author" "lblEmail=jane@example.com" "lblWebsite=http://www.example.com/demo"
+    shot 1-welcome
+    note "welcome: Escape does nothing; Cancel and the close box ask, No stays"
+    drive <<'EOF'
+keys --class TfrmWelcome Escape
+sleep 0.5
+expect-no-window --class #32770
+click --class TfrmWelcome --id @Button2@
+wait-window --class #32770
+EOF
+    shot question --class '#32770'
+    answer_question No
+    drive <<'EOF'
+expect-no-window --class #32770
+expect-visible --class TfrmWelcome --id @btn1Defaul@
+close --class TfrmWelcome
+wait-window --class #32770
+EOF
+    answer_question No
+
+    note "destination: Next, Back, Next again resets the folder box"
+    drive <<'EOF'
+expect-visible --class TfrmWelcome --id @btn1Defaul@
+expect-focus --class TfrmWelcome --id @Button2@
+keys --class TfrmWelcome Alt+N
+expect-visible --class TfrmWelcome --id @edtPath@
+expect-focus --class TfrmWelcome --id @btn2Defaul@
+EOF
+    page pn2 "lblMsg21=Where should Demo App be installed" \
+        "lblMsg22=Setup will install Demo App into the following folder." "edtPath=C:\\Program Files\\Demo App"
+    shot 2-destination
+    drive <<'EOF'
+set-text --class TfrmWelcome --id @edtPath@ --value "D:\Elsewhere"
+click --class TfrmWelcome --id @Button6@
+expect-visible --class TfrmWelcome --id @btn1Defaul@
+expect-focus --class TfrmWelcome --id @btn1Defaul@
+expect-hidden --class TfrmWelcome --id @edtPath@
+click --class TfrmWelcome --id @btn1Defaul@
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Demo App"
+keys --class TfrmWelcome Escape
+set-text --class TfrmWelcome --id @edtPath@ --value "C:\Kept"
+click --class TfrmWelcome --id @Button5@
+wait-window --class #32770
+EOF
+    answer_question No
+    drive <<'EOF'
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Kept"
+close --class TfrmWelcome
+wait-window --class #32770
+EOF
+    answer_question No
+
+    note "destination: Browse, cancelled and chosen"
+    drive <<'EOF'
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Kept"
+click --class TfrmWelcome --id @Button4@
+picker
+expect-disabled --class TfrmWelcome
+picker-cancel
+expect-enabled --class TfrmWelcome
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Kept"
+click --class TfrmWelcome --id @Button4@
+picker-select C:\windows
+picker-ok
+expect-enabled --class TfrmWelcome
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\windows"
+EOF
+
+    note "destination: Next refuses an empty, blank or relative folder"
+    for folder in '' '   ' 'Demo App' 'C:Demo'; do
+        drive <<EOF
+set-text --class TfrmWelcome --id @edtPath@ --value "$folder"
+click --class TfrmWelcome --id @btn2Defaul@
+wait-window --class #32770
+EOF
+        expect_box Setup "$folder_message" warning OK
+        drive <<'EOF'
+msgbox-press OK
+expect-visible --class TfrmWelcome --id @edtPath@
+expect-hidden --class TfrmWelcome --id @btn3Defaul@
+EOF
+    done
+
+    note "ready: Enter in the folder box is Next; the summary keeps the backslash"
+    drive <<'EOF'
+set-text --class TfrmWelcome --id @edtPath@ --value "C:\Program Files\Demo App\"
+click --class TfrmWelcome --id @edtPath@ --mouse
+keys --class TfrmWelcome Enter
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+expect-focus --class TfrmWelcome --id @btn3Defaul@
+EOF
+    page pn3 "lblMsg31=Setup is now ready to begin installing Demo App on your computer" "Memo1=$summary"
+    shot 3-ready
+    drive <<'EOF'
+keys --class TfrmWelcome Escape
+set-text --class TfrmWelcome --id @Memo1@ --value "typed over"
+click --class TfrmWelcome --id @Button10@
+expect-visible --class TfrmWelcome --id @edtPath@
+expect-focus --class TfrmWelcome --id @btn2Defaul@
+expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Demo App\"
+keys --class TfrmWelcome Alt+N
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+click --class TfrmWelcome --id @Button9@
+wait-window --class #32770
+EOF
+    answer_question No
+    drive <<'EOF'
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+keys --class TfrmWelcome Alt+F4
+wait-window --class #32770
+EOF
+    answer_question No
+    page pn3 "lblMsg31=Setup is now ready to begin installing Demo App on your computer" "Memo1=$summary"
+
+    note "installing and finished"
+    # While the install runs the wizard answers only between items, so a full
+    # listing would span the run; install-error compares the page at rest.
+    drive <<EOF
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+expect-visible --class TfrmWelcome --id @Button11@
+expect-focus --class TfrmWelcome --id @Button11@
+expect-text --class TfrmWelcome --id @lblMsg41@ --equals "Please wait while Setup installs Demo App on your computer."
+screenshot --class TfrmWelcome --out $(winpath "$work/4-installing.bmp")
+EOF
+    convert "$work/4-installing.bmp" "$artifacts/4-installing.png"
+    drive <<'EOF'
+expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
+# The shell opens a window for each new program group; back to the wizard.
+activate --class TfrmWelcome
+expect-focus --class TfrmWelcome --id @btn5Defaul@
+keys --class TfrmWelcome Escape
+sleep 0.5
+expect-no-window --class #32770
+EOF
+    page pn5 "lblMsg51=Completing the Demo App Setup Wizard" \
+        "lblMsg52=Setup has finished installing Demo App on your computer. "
+    shot 5-finished
+    drive <<<"click --class TfrmWelcome --id @btn5Defaul@"
+    expect_exit 0
+    expect_installed
+}
+
+cancel() {
+    make_package full
+    note "welcome: Cancel, Yes"
+    start_setup
+    drive <<<"click --class TfrmWelcome --id @Button2@"
+    answer_question Yes
+    expect_exit 0
+    note "destination: close box, Yes"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+expect-visible --class TfrmWelcome --id @edtPath@
+close --class TfrmWelcome
+wait-window --class #32770
+EOF
+    answer_question Yes
+    expect_exit 0
+    note "ready: Alt+F4, Yes"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+keys --class TfrmWelcome Alt+F4
+wait-window --class #32770
+EOF
+    answer_question Yes
+    expect_exit 0
+    [ ! -e "$app_dir" ] || fail "a cancelled wizard installed something"
+}
+
+install_cancel() {
+    make_package slow
+    note "Cancel while installing: recorded, no question, closes when done"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+expect-visible --class TfrmWelcome --id @Button11@
+click --class TfrmWelcome --id @btn3Defaul@
+keys --class TfrmWelcome Alt+I
+keys --class TfrmWelcome Alt+B
+click --class TfrmWelcome --id @Button11@
+sleep 0.3
+expect-no-window --class #32770
+expect-visible --class TfrmWelcome --id @Button11@
+EOF
+    shot 4-installing-cancelled
+    drive <<'EOF'
+expect-no-window --class TfrmWelcome --timeout 120
+expect-no-window --class #32770
+EOF
+    expect_exit 0
+    expect_installed
+    note "close box while installing: the same"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+expect-visible --class TfrmWelcome --id @Button11@
+close --class TfrmWelcome
+sleep 0.3
+expect-visible --class TfrmWelcome --id @Button11@
+expect-no-window --class TfrmWelcome --timeout 120
+expect-no-window --class #32770
+EOF
+    expect_exit 0
+}
+
+finished_close() {
+    make_package full
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
+close --class TfrmWelcome
+expect-no-window --class TfrmWelcome
+expect-no-window --class #32770
+EOF
+    expect_exit 0
+    expect_installed
+}
+
+install_error() {
+    make_package failcopy
+    note "an install error: event box, the installing page stays, Cancel asks"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+wait-window --class #32770 --timeout 120
+EOF
+    shot event-error --class '#32770'
+    expect_box Setup 'Stream read error.' error OK
+    drive <<<"msgbox-press OK"
+    page pn4 "lblMsg41=Please wait while Setup installs Demo App on your computer." \
+        "lblMsg42=Copy file C:\\Program Files\\Demo App\\Uninstall.exe"
+    shot 6-install-failed
+    drive <<<"click --class TfrmWelcome --id @Button11@"
+    answer_question No
+    drive <<'EOF'
+expect-visible --class TfrmWelcome --id @Button11@
+close --class TfrmWelcome
+wait-window --class #32770
+EOF
+    answer_question Yes
+    expect_exit 0
+    [ -f "$app_dir/readme.txt" ] || fail "files copied before the error were removed"
+    [ ! -e "$app_dir/uninstall001.dat" ] || fail "an uninstall data file after a failed install"
+
+    note "an install error with a cancel recorded: error box, then the question"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+wait-window --class #32770 --timeout 120
+click --class TfrmWelcome --id @Button11@
+msgbox-press OK
+wait-window --class #32770
+EOF
+    answer_question Yes
+    expect_exit 0
+}
+
+startup() {
+    note "a file table past the end of the file: Application Error, exit code 1"
+    make_package badtable
+    rm -f "$work/rc"
+    (
+        wine_timeout 120 'C:\Setup.exe' </dev/null >/dev/null 2>&1
+        echo $? >"$work/rc"
+    ) &
+    drive <<<'wait-window --class #32770 --title "Application Error" --timeout 60'
+    shot application-error --class '#32770'
+    drive <<<"msgbox"
+    grep -Eq '^text="Exception EReadError in module Setup.exe at [0-9A-F]{8}\.\\r\\nStream read error\.\\r\\n"' "$work/out.txt" ||
+        fail "Application Error text: $(cat "$work/out.txt")"
+    grep -q '^icon=error' "$work/out.txt" || fail "Application Error icon: $(cat "$work/out.txt")"
+    drive <<'EOF'
+expect-no-window --class TfrmWelcome
+msgbox-press OK
+EOF
+    expect_exit 1
+
+    note "no payload: exit code 0 and no window"
+    cp "$setup_exe" "$(wine_c Bare.exe)"
+    wine_timeout 60 'C:\Bare.exe' </dev/null >/dev/null 2>&1
+    rc=$?
+    [ $rc = 0 ] || fail "the bare stub exits with $rc (124: it showed a window and waited)"
+}
+
+links() {
+    make_package links
+    mkdir -p "$(wine_c probe)"
+    printf '@echo clicked> C:\\probe\\web.txt\r\n' >"$(wine_c probe/website.bat)"
+    wine_timeout 60 reg add 'HKCR\mailto\shell\open\command' /ve /d 'cmd /c echo %1> C:\probe\mail.txt' /f </dev/null >/dev/null 2>&1
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @lblWebsite@ --mouse
+expect-file C:\probe\web.txt --timeout 60
+click --class TfrmWelcome --id @lblEmail@ --mouse
+expect-file C:\probe\mail.txt --timeout 60
+click --class TfrmWelcome --id @Button2@
+EOF
+    answer_question Yes
+    expect_exit 0
+    grep -q 'mailto:jane@example.com' "$(wine_c probe/mail.txt)" 2>/dev/null ||
+        fail "the mail link opened $(cat "$(wine_c probe/mail.txt)" 2>/dev/null)"
+}
+
+case $scenario in
+    walk) walk ;;
+    cancel) cancel ;;
+    install-cancel) install_cancel ;;
+    finished-close) finished_close ;;
+    install-error) install_error ;;
+    startup) startup ;;
+    links) links ;;
+    *) echo "unknown scenario $scenario" >&2; exit 2 ;;
+esac
+wine_session_end
+[ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
+[ $failures = 0 ]
