@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Builds the example package and runs its Setup.exe under Wine (`./setup.sh demo`).
+#
+#   examples/run-demo.sh BUILD_DIR
+#
+# BUILD_DIR holds the native build (BUILD_DIR/native, with the packaging tool)
+# and the win32 build (BUILD_DIR/win32, with Setup.exe and windriver.exe).
+# With $DISPLAY set, the wizard opens on that display and you click through
+# it; without one it runs on a private Xvfb, the driver walks the pages and a
+# screenshot of each goes to artifacts/demo/. Either way the script then
+# prints what was installed. Each run uses a fresh Wine prefix of its own,
+# deleted afterwards unless WINE_SESSION_KEEP=1.
+set -euo pipefail
+[ $# = 1 ] || { echo "usage: run-demo.sh BUILD_DIR" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+tool=$build/native/tools/makesetup
+stub=$build/win32/Setup.exe
+driver=$build/win32/bin/windriver.exe
+layout=$build/win32/tests/e2e/layout_check  # control ids by component name
+for f in "$tool" "$stub" "$driver" "$layout"; do
+    [ -e "$f" ] || { echo "run-demo: $f is missing; build first (./setup.sh build)" >&2; exit 1; }
+done
+
+package=$build/demo/DemoSetup.exe
+mkdir -p "$build/demo"
+"$tool" build "$root/examples/demo/package.toml" --stub "$stub" -o "$package"
+echo "run-demo: built $package"
+
+[ -n "${DISPLAY:-}" ] && export WINE_SESSION_USE_DISPLAY=1
+. "$root/tests/wine/wine-session.sh"
+wine_session_start
+cp "$package" "$(wine_c DemoSetup.exe)"
+
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# Walks the wizard with the driver and saves each page as artifacts/demo/N-page.png.
+walk_pages() {
+    local shots=$root/artifacts/demo script=$WINE_SESSION_DIR/walk.txt
+    mkdir -p "$shots"
+    # No window manager on Xvfb: Wine draws the window frames itself.
+    wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    declare -A id
+    while read -r name n; do id[$name]=$n; done < <("$layout" ids)
+    local w="--class TfrmWelcome" out=$WINE_SESSION_DIR
+    cat >"$script" <<EOF
+start C:\\DemoSetup.exe
+wait-window $w --timeout 60
+sleep 1
+screenshot $w --out $(winpath "$out/1-welcome.bmp")
+click $w --id ${id[btn1Defaul]}
+expect-visible $w --id ${id[edtPath]}
+sleep 1
+screenshot $w --out $(winpath "$out/2-destination.bmp")
+click $w --id ${id[btn2Defaul]}
+expect-visible $w --id ${id[btn3Defaul]}
+sleep 1
+screenshot $w --out $(winpath "$out/3-ready.bmp")
+click $w --id ${id[btn3Defaul]} --mouse
+expect-visible $w --id ${id[Button11]}
+screenshot $w --out $(winpath "$out/4-installing.bmp")
+expect-visible $w --id ${id[btn5Defaul]} --timeout 120
+activate $w
+sleep 1
+screenshot $w --out $(winpath "$out/5-finished.bmp")
+click $w --id ${id[btn5Defaul]}
+expect-exit-code 0 --timeout 60
+EOF
+    if ! wine_timeout 300 "$driver" script "$(winpath "$script")" </dev/null; then
+        echo "run-demo: the walk through the wizard failed" >&2
+        return 1
+    fi
+    for bmp in "$WINE_SESSION_DIR"/*.bmp; do
+        convert "$bmp" "$shots/$(basename "${bmp%.bmp}").png"
+    done
+    echo "run-demo: screenshots of the pages in $shots"
+}
+
+query_key() {
+    local out
+    if out=$(wine_timeout 60 reg query "$1" </dev/null 2>/dev/null); then
+        tr -d '\r' <<<"$out" | sed '/^$/d; s/^/  /'
+    else
+        echo "  $1: none"
+    fi
+}
+
+show_installed() {
+    local app
+    app=$(wine_c "Program Files/Demo")
+    echo
+    echo "Installed files (C:\\Program Files\\Demo):"
+    if [ -d "$app" ]; then (cd "$app" && find . -type f -printf '  %P  (%s bytes)\n' | sort); else echo "  none"; fi
+    echo
+    echo "Registry:"
+    query_key 'HKCU\Software\Demo'
+    query_key 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo'
+    echo
+    echo "Start Menu:"
+    local items
+    items=$(find "$(wine_c users)" -path '*Start Menu/Programs/Demo*' -printf '%P\n' 2>/dev/null |
+        sed 's|^[^/]*/AppData/Roaming/Microsoft/Windows/|  |' | sort)
+    echo "${items:-  none}"
+    [ -n "${WINE_SESSION_KEEP:-}" ] && echo && echo "The Wine prefix stays at $WINEPREFIX"
+    return 0
+}
+
+status=0
+if [ -n "${WINE_SESSION_USE_DISPLAY:-}" ]; then
+    echo "run-demo: the wizard opens on $DISPLAY; click through it (or cancel)"
+    wine_timeout 3600 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1 || status=$?
+    echo "run-demo: Setup.exe ended with exit code $status"
+else
+    echo "run-demo: no display; walking the wizard on a private Xvfb"
+    walk_pages || status=1
+fi
+show_installed
+wine_session_end
+exit $status
