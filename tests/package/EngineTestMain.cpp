@@ -26,9 +26,10 @@ class PlainPrinter : public ::testing::EmptyTestEventListener {
             std::printf("Skipped: %s\n", result.message());
     }
     void OnTestEnd(const ::testing::TestInfo& test) override {
-        const char* verdict = test.result()->Failed() ? "  FAILED  " : test.result()->Skipped() ? " SKIPPED  " : "       OK ";
+        const auto* result = test.result();
+        const char* verdict = result->Failed() ? "  FAILED  " : result->Skipped() ? " SKIPPED  " : "       OK ";
         std::printf("[%s] %s.%s (%lld ms)\n", verdict, test.test_suite_name(), test.name(),
-                    static_cast<long long>(test.result()->elapsed_time()));
+                    static_cast<long long>(result->elapsed_time()));
         std::fflush(stdout);
     }
     void OnTestProgramEnd(const ::testing::UnitTest& unit) override {

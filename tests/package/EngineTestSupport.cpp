@@ -95,6 +95,27 @@ std::string ProgramsFolder() {
     return path;
 }
 
+namespace {
+BOOL CALLBACK CollectFolderWindow(HWND window, LPARAM windows) {
+    char name[64] = "";
+    ::GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, "ExplorerWClass") == 0 && ::IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> FolderWindows() {
+    std::vector<HWND> windows;
+    ::EnumWindows(&CollectFolderWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+}  // namespace
+
+bool CloseFolderWindows() {
+    for (HWND window : FolderWindows()) ::PostMessageA(window, WM_CLOSE, 0, 0);
+    return PumpUntil([] { return FolderWindows().empty(); }, 10000);
+}
+
 std::string LinkTarget(const std::string& linkPath) {
     ComPtr<IShellLinkA> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void())))

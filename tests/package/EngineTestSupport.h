@@ -51,6 +51,9 @@ std::string ShortPathOf(const std::string& path);
 std::string ModuleDir();
 // The current user's Start Menu programs folder.
 std::string ProgramsFolder();
+// Closes the shell's folder windows (Wine opens one per group command);
+// false when one is still open after a time-out.
+bool CloseFolderWindows();
 // The target path stored in a shell link.
 std::string LinkTarget(const std::string& linkPath);
 

@@ -77,7 +77,8 @@ protected:
     std::string At(const std::string& name) const { return installDir + "\\" + name; }
     PackageBuilder SaverPackage(const std::string& saverFile) const {
         PackageBuilder builder;
-        builder.App("Saver Demo").Dir("InstallDir", "").File("Demo Screen Saver.scr", "InstallDir", "", PatternBytes(9));
+        builder.App("Saver Demo").Dir("InstallDir", "");
+        builder.File("Demo Screen Saver.scr", "InstallDir", "", PatternBytes(9));
         builder.Shell(skScreenSaver, "InstallDir", "", saverFile, "").Shell(skNone, "", "", "", "");
         return builder;
     }
@@ -232,6 +233,7 @@ TEST(Inspection, InstallsTheDemoPackage) {
     pack.Install();
     const std::string link = ProgramsFolder() + "\\Inspection Demo\\Demo App.lnk";
     EXPECT_TRUE(PumpUntil([&] { return FileExists(link); }, 20000));
+    EXPECT_TRUE(CloseFolderWindows());
     // What the script compares the registry's UninstallString with.
     const std::string shortPath = ShortPathOf(root + "\\Demo App\\Uninstall.exe");
     WriteFileBytes(root + "\\expected-uninstall.txt", TextBytes(shortPath));

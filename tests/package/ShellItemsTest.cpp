@@ -25,6 +25,8 @@ protected:
         RegisterWallpaperRecorder(wallpaperLog);
         InstallDeskCplRecorder(deskLog);
     }
+    // Wine's shell opens a folder window for each group it makes.
+    void TearDown() override { EXPECT_TRUE(CloseFolderWindows()); }
     void Open(const PackageBuilder& builder) {
         builder.WriteTo(packagePath);
         ASSERT_TRUE(pack.OpenPackage(packagePath));
