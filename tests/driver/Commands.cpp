@@ -312,7 +312,7 @@ void OnListWindows(Context& c, const Options& o) {
         Print("hwnd=" + HandleText(window) + " pid=" + std::to_string(ProcessOf(window)) + " class=" +
               Quote(ClassOf(window)) + " title=" + Quote(WindowText(window)) + " visible=" +
               Flag(::IsWindowVisible(window)) + " enabled=" + Flag(::IsWindowEnabled(window)) + " rect=" +
-              RectText(rect));
+              RectText(rect) + " owner=" + HandleText(::GetWindow(window, GW_OWNER)));
     }
 }
 
