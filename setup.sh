@@ -14,6 +14,7 @@ packages=(
     libtomlplusplus-dev libcli11-dev
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
+    locales  # ja_JP sources: a test compiles its own locale for code page 932
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
