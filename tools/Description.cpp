@@ -1,4 +1,5 @@
 #include "tools/Description.h"
+#include "tools/TomlPrecheck.h"
 
 #include <algorithm>
 #include <array>
@@ -261,6 +262,11 @@ std::optional<toml::table> TReader::Parse() {
         stream.ReadExact(content.data(), content.size());
     } catch (const Exception& e) {
         Error(Whole(), e.Message());
+        return std::nullopt;
+    }
+    if (const TNonAsciiPlace place = FindMisplacedNonAscii(content); place.Line != 0) {
+        Error({file_, place.Line}, "non-ASCII text at column " + std::to_string(place.Column) +
+                                       " outside a quoted string or a comment");
         return std::nullopt;
     }
     try {
