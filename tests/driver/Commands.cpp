@@ -382,6 +382,44 @@ void OnClose(Context& c, const Options& o) {
     ::PostMessageA(Resolve(c, o, ControlUse::None).top, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+// MSG [WPARAM [LPARAM]] as numbers (decimal or 0x...); pointers cannot cross processes.
+struct MessageWords {
+    UINT message;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+MessageWords MessageFrom(const Options& o, const char* command) {
+    const auto& words = o.Positional();
+    if (words.empty() || words.size() > 3) throw UsageError(std::string(command) + " wants MSG [WPARAM [LPARAM]]");
+    long long values[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto value = ParseInteger(words[i]);
+        if (!value) throw UsageError(std::string(command) + " wants numbers, not \"" + words[i] + "\"");
+        values[i] = *value;
+    }
+    return {static_cast<UINT>(values[0]), static_cast<WPARAM>(values[1]), static_cast<LPARAM>(values[2])};
+}
+
+void OnSendMessage(Context& c, const Options& o) {
+    const MessageWords m = MessageFrom(o, "send-message");
+    const Target t = Resolve(c, o, ControlUse::Optional);
+    const auto timeout = static_cast<UINT>(TimeoutOf(c, o) * 1000);
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(t.Subject(), m.message, m.wParam, m.lParam, SMTO_ABORTIFHUNG, timeout, &result))
+        throw CommandFailed(Who(t) + " did not answer message " + std::to_string(m.message));
+    const auto value = static_cast<long long>(static_cast<LRESULT>(result));
+    Print("result=" + std::to_string(value));
+    if (const auto wanted = o.GetInteger("expect"); wanted && *wanted != value)
+        throw CommandFailed(Who(t) + " answered " + std::to_string(value) + ", wanted " + std::to_string(*wanted));
+}
+
+void OnPostMessage(Context& c, const Options& o) {
+    const MessageWords m = MessageFrom(o, "post-message");
+    const Target t = Resolve(c, o, ControlUse::Optional);
+    if (!::PostMessageA(t.Subject(), m.message, m.wParam, m.lParam))
+        throw CommandFailed("cannot post to " + Who(t));
+}
+
 void OnActivate(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None);
     if (!BringToFront(t.top, TimeoutOf(c, o))) throw CommandFailed(Who(t) + " did not come to the front");
@@ -582,6 +620,11 @@ const std::vector<Command>& Commands() {
          "Types characters into the control with the focus."},
         {"close", "close [WINDOW]", kWindowOptions, OnClose, "Asks the window to close (WM_SYSCOMMAND SC_CLOSE)."},
         {"activate", "activate [WINDOW]", kWindowOptions, OnActivate, "Brings the window to the front."},
+        {"send-message", "send-message [WINDOW] [CONTROL] MSG [WPARAM [LPARAM]] [--expect N]",
+         Join({kWindowOptions, kControlOptions, {{"expect", true}}}), OnSendMessage,
+         "Sends a message (numbers only) and prints result=N; --expect fails on another result."},
+        {"post-message", "post-message [WINDOW] [CONTROL] MSG [WPARAM [LPARAM]]",
+         Join({kWindowOptions, kControlOptions}), OnPostMessage, "Posts a message (numbers only)."},
         {"screenshot", "screenshot [WINDOW] [CONTROL] --out FILE.bmp [--client] [--screen]",
          Join({kWindowOptions, kControlOptions, {{"out", true}, {"client", false}, {"screen", false}}}), OnScreenshot,
          "Saves what the screen shows of the window or control (--client: its client area) or of the whole screen."},

@@ -283,7 +283,12 @@ EOF
     page pn5 "lblMsg51=Completing the Demo App Setup Wizard" \
         "lblMsg52=Setup has finished installing Demo App on your computer. "
     shot 5-finished
-    drive <<<"click --class TfrmWelcome --id @btn5Defaul@"
+    # The bar runs to the total of 22 items; the two registry values report no progress.
+    drive <<'EOF'
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x407 0 0 --expect 22
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0 --expect 20
+click --class TfrmWelcome --id @btn5Defaul@
+EOF
     expect_exit 0
     expect_installed
 }
@@ -315,6 +320,17 @@ keys --class TfrmWelcome Alt+F4
 wait-window --class #32770
 EOF
     answer_question Yes
+    expect_exit 0
+    note "ready: the application is being ended (WM_QUIT): closed without a question"
+    start_setup
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+post-message --class TfrmWelcome 0x12
+expect-no-window --class TfrmWelcome
+expect-no-window --class #32770
+EOF
     expect_exit 0
     [ ! -e "$app_dir" ] || fail "a cancelled wizard installed something"
 }
@@ -391,6 +407,11 @@ EOF
     page pn4 "lblMsg41=Please wait while Setup installs Demo App on your computer." \
         "lblMsg42=Copy file C:\\Program Files\\Demo App\\Uninstall.exe"
     shot 6-install-failed
+    # Still the last report: two folders and two files of 17 items.
+    drive <<'EOF'
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x407 0 0 --expect 17
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0 --expect 4
+EOF
     drive <<<"click --class TfrmWelcome --id @Button11@"
     answer_question No
     drive <<'EOF'
