@@ -82,8 +82,10 @@ void TVazuravAzoz::CreateDirs() {
     for (const TDirItem& item : Dirs) {
         const std::string dir = ResolveDir(item.BaseDir.Text(), item.SubDir.Text());
         // A folder that cannot be made would otherwise go missing while the
-        // install reports success.
-        if (!DirExists(dir) && !ForceDirs(dir)) {
+        // install reports success. ForceDirs can also answer true without
+        // creating anything (a name with two trailing backslashes, or shorter
+        // than three characters), so the folder itself is asked again.
+        if (!DirExists(dir) && (!ForceDirs(dir) || !DirExists(dir))) {
             const DWORD code = ::GetLastError();
             Raise(EInOutError(std::string(ErrorText::CreateDirectory) + " \"" + dir + "\"",
                               code != 0 ? static_cast<int>(code) : ERROR_PATH_NOT_FOUND));

@@ -306,6 +306,18 @@ TEST_F(InstallRun, FolderThatCannotBeCreatedIsAnErrorNotSilence) {
     EXPECT_EQ(Texts(), std::vector<std::string>{"Create directory " + At("fine")});
 }
 
+TEST_F(InstallRun, FolderThatForceDirsPassesOverIsAnErrorToo) {
+    ::CreateDirectoryA(installDir.c_str(), nullptr);
+    Open(PackageBuilder().App("Doubled Backslash Demo").Dir("InstallDir", "new\\\\"));
+    try {
+        pack.Install();
+        FAIL() << "no error";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.Message(), "Unable to create directory \"" + At("new\\\\") + "\"");
+    }
+    EXPECT_FALSE(FolderExists(At("new")));
+}
+
 TEST_F(InstallRun, FolderWithAnEmptyNameRaisesUnableToCreateDirectory) {
     Open(PackageBuilder().App("Empty Folder Demo").Dir("InstallDir", "ok").Dir("NoSuchKeyword", ""));
     try {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "package/ZodiDuradad.h"
+#include "tests/support/PlainPrinter.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -68,5 +69,6 @@ TEST(OpenPackageSelf, RunningExecutableWithPayloadOpensItself) {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--open-self") == 0) return OpenSelf();
     ::testing::InitGoogleTest(&argc, argv);
+    UsePlainPrinter();
     return RUN_ALL_TESTS();
 }
