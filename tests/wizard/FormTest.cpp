@@ -25,6 +25,10 @@ constexpr TComponentSpec kLayout[] = {
     {"page1", Panel, "", 0, 0, 300, 200, ""},
     {"edit", Edit, "page1", 10, 10, 100, 21, ""},
     {"other", Button, "page1", 10, 40, 73, 24, "O&ther"},
+    {"memo", Memo, "page1", 10, 70, 100, 40, ""},
+    {"link", Label, "page1", 120, 10, 0, 0, "www.example.com", sLink},
+    {"bold", Label, "page1", 120, 30, 0, 0, "Bold", sBold},
+    {"large", Label, "page1", 120, 50, 150, 40, "Large and wrapping", sLarge | sWrap},
     {"page2", Panel, "", 0, 0, 300, 200, ""},
     {"covered", Button, "page2", 100, 40, 73, 24, "&Covered", sDefault},
 };
@@ -164,11 +168,82 @@ TEST_F(FormTest, EnterInAnEditClicksTheDefaultButtonOnlyWhenItsPageIsInFront) {
 TEST_F(FormTest, EscapeDoesNothing) {
     Soon([&] {
         PostKey(form.Find("edit").Handle(), VK_ESCAPE);
+        Soon([&] {
+            // A memo asks its parent to close on Escape; the page stays.
+            ::SetFocus(form.Find("memo").Handle());
+            PostKey(form.Find("memo").Handle(), VK_ESCAPE);
+            Soon([&] { form.SetModalResult(mrOk); });
+        });
+    });
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(form.resultsSeen, (std::vector<int>{mrOk}));  // only the query of the final result
+    EXPECT_TRUE(::IsWindow(form.Find("page1").Handle()));
+    EXPECT_TRUE(::IsWindow(form.Find("memo").Handle()));
+}
+
+LOGFONTA FontOf(HWND control) {
+    LOGFONTA font{};
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+TEST_F(FormTest, FontsAreMsSansSerifAtEightAndTwelvePoints) {
+    for (const char* name : {"edit", "other", "link", "bold", "large"})
+        EXPECT_STREQ(FontOf(form.Find(name).Handle()).lfFaceName, "MS Sans Serif") << name;
+    EXPECT_EQ(FontOf(form.Find("other").Handle()).lfHeight, -11);  // 8 points at 96 pixels per inch
+    EXPECT_EQ(FontOf(form.Find("bold").Handle()).lfWeight, FW_BOLD);
+    EXPECT_EQ(FontOf(form.Find("large").Handle()).lfHeight, -16);
+    EXPECT_EQ(FontOf(form.Find("large").Handle()).lfWeight, FW_BOLD);
+    EXPECT_TRUE(FontOf(form.Find("link").Handle()).lfUnderline);
+    EXPECT_FALSE(FontOf(form.Find("bold").Handle()).lfUnderline);
+}
+
+TEST_F(FormTest, LabelsSizeThemselvesToOneLineUnlessTheyWrap) {
+    RECT rect;
+    ::GetClientRect(form.Find("bold").Handle(), &rect);
+    EXPECT_GT(rect.right, 0);
+    EXPECT_EQ(rect.bottom, 13);
+    const LONG before = rect.right;
+    form.Find("bold").SetText("Bold, and now longer");
+    ::GetClientRect(form.Find("bold").Handle(), &rect);
+    EXPECT_GT(rect.right, before);
+    ::GetClientRect(form.Find("large").Handle(), &rect);
+    EXPECT_EQ(std::make_pair(rect.right, rect.bottom), std::make_pair(LONG(150), LONG(40)));
+}
+
+TEST_F(FormTest, LinkLabelsAreBlueWithAHandPointerAndMemosShowTheButtonFace) {
+    HWND page = form.Find("page1").Handle();
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    ::SendMessageA(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form.Find("link").Handle()));
+    EXPECT_EQ(::GetTextColor(dc), RGB(0, 0, 255));
+    ::SendMessageA(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form.Find("bold").Handle()));
+    EXPECT_EQ(::GetTextColor(dc), ::GetSysColor(COLOR_WINDOWTEXT));
+    const LRESULT brush =
+        ::SendMessageA(page, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(form.Find("memo").Handle()));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), ::GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(::GetBkColor(dc), ::GetSysColor(COLOR_BTNFACE));
+    ::DeleteDC(dc);
+
+    EXPECT_TRUE(::SendMessageA(page, WM_SETCURSOR, reinterpret_cast<WPARAM>(form.Find("link").Handle()),
+                               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_HAND));
+    EXPECT_FALSE(::SendMessageA(page, WM_SETCURSOR, reinterpret_cast<WPARAM>(form.Find("bold").Handle()),
+                                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+}
+
+TEST_F(FormTest, MemoTakesEnterAsALineBreak) {
+    Soon([&] {
+        HWND memo = form.Find("memo").Handle();
+        ::SetFocus(memo);
+        ::PostMessageA(memo, WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageA(memo, WM_CHAR, '\r', 1);
+        ::PostMessageA(memo, WM_KEYUP, VK_RETURN, 0xC0000001);
         Soon([&] { form.SetModalResult(mrOk); });
     });
     form.OnCloseQuery = {};
     EXPECT_EQ(form.ShowModal(), mrOk);
-    EXPECT_TRUE(form.resultsSeen.empty());
+    EXPECT_EQ(form.otherClicks, 0);
+    EXPECT_EQ(form.Find("memo").GetText(), "\r\n");
 }
 
 // Reads and dismisses the first message box the main thread shows.
