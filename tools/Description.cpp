@@ -159,6 +159,8 @@ private:
 
     void ReadPackage(const toml::table& root);
     void ResolveStub(TEntry& package);
+    void ResolveUninstaller(TEntry& package);
+    void AddUninstaller();
     std::optional<std::string> Base(TEntry& entry);
     std::optional<std::string> SubPath(TEntry& entry, std::string_view key, const std::string& text);
     void ReadFolder(TEntry& entry);
@@ -196,6 +198,11 @@ private:
     std::vector<TShellTarget> shellTargets_;
     bool groupSeen_ = false;
     bool nameHasDdeSyntax_ = false;
+    struct TUninstallerSource {
+        std::string Path;
+        TLocation Where;
+    };
+    std::optional<TUninstallerSource> uninstaller_;
 };
 
 TEntry::TEntry(TReader& reader, const toml::table& table, std::string what, std::initializer_list<std::string_view> keys)
@@ -313,6 +320,7 @@ TPackagePlan TReader::Read() {
     ForEach(*root, "registry", {"root", "key", "name", "value"}, [this](TEntry& e) { ReadRegistry(e); });
     ForEach(*root, "shell", {"group", "item", "screensaver", "wallpaper", "target", "base"},
             [this](TEntry& e) { ReadShell(e); });
+    AddUninstaller();
     PlanFolders();
     CheckUninstaller();
     CheckShellTargets();
@@ -326,7 +334,7 @@ void TReader::ReadPackage(const toml::table& root) {
         Error(Whole(), "the description needs a [package] table with at least name = \"...\"");
         return;
     }
-    TEntry package(*this, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders"});
+    TEntry package(*this, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller"});
     packageAt_ = package.At();
     ResolveStub(package);
     plan_.Header.Magic.TrySet(PackageMagic);
@@ -339,6 +347,44 @@ void TReader::ReadPackage(const toml::table& root) {
     if (const auto email = package.Text("email")) Put(plan_.Header.Email, *email, package.At("email"), "email");
     if (const auto site = package.Text("website")) Put(plan_.Header.Website, *site, package.At("website"), "website");
     if (const auto flag = package.Flag("auto_folders")) autoFolders_ = *flag;
+    ResolveUninstaller(package);
+}
+
+// The companion uninstaller: `uninstaller = true` takes the Uninstall.exe
+// beside the stub (or beside makesetup), a text names the file.
+void TReader::ResolveUninstaller(TEntry& package) {
+    TLocation at = Whole();
+    std::string path;
+    if (!options_.Uninstaller.empty()) {
+        path = options_.Uninstaller;
+    } else if (const toml::node* node = package.Node("uninstaller")) {
+        at = package.At("uninstaller");
+        if (node->is_string()) {
+            const auto text = package.Text("uninstaller");
+            if (!text) return;
+            path = Glob::Anchor(folder_, *text);
+        } else if (const auto flag = package.Flag("uninstaller"); !flag) {
+            return;
+        } else if (!*flag) {
+            return;
+        } else {
+            for (const std::string& beside : {plan_.StubPath, options_.ToolPath}) {
+                if (beside.empty()) continue;
+                const std::string candidate = FolderOf(beside) + "/Uninstall.exe";
+                if (Platform::Examine(candidate).Kind != Platform::EntryKind::File) continue;
+                path = candidate;
+                break;
+            }
+            if (path.empty()) {
+                Error(at, "uninstaller = true, but no Uninstall.exe lies beside the stub or makesetup; give its path: "
+                          "uninstaller = \"path/to/Uninstall.exe\" or --uninstaller FILE");
+                return;
+            }
+        }
+    } else {
+        return;
+    }
+    uninstaller_ = {path, at};
 }
 
 void TReader::ResolveStub(TEntry& package) {
@@ -644,6 +690,13 @@ void TReader::PlanFolders() {
     if (!installFolder && autoFolders_) plan_.Dirs.push_back(MakeDirItem(kInstallDir, ""));
     for (const TFolder& folder : folders_) plan_.Dirs.push_back(MakeDirItem(folder.Base, folder.Sub));
     plan_.Dirs.insert(plan_.Dirs.end(), implied.begin(), implied.end());
+}
+
+// Added after the description's own files: one of those named Uninstall.exe
+// in the install folder would be replaced by it (and is warned about).
+void TReader::AddUninstaller() {
+    if (uninstaller_) AddFile(uninstaller_->Path, std::string(kInstallDir), "", "Uninstall.exe", uninstaller_->Where,
+                              uninstaller_->Where);
 }
 
 void TReader::CheckUninstaller() {

@@ -14,6 +14,7 @@ struct TDescriptionOptions {
     std::map<std::string, std::string> Defines;  // --define NAME=VALUE, for ${NAME}
     std::string Stub;                            // --stub; empty: the `stub` key, then Setup.exe beside the tool
     std::string ToolPath;                        // the running makesetup, for the stub beside it
+    std::string Uninstaller;                     // --uninstaller: add this file as Uninstall.exe
 };
 
 struct TPlannedFile {

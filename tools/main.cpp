@@ -69,7 +69,7 @@ std::string PlanCounts(const TPackagePlan& plan) {
 }
 
 struct TBuildArguments {
-    std::string Description, Output, Stub;
+    std::string Description, Output, Stub, Uninstaller;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
@@ -78,6 +78,7 @@ int RunBuild(const TBuildArguments& args) {
     TDescriptionOptions options;
     options.Stub = Platform::FromNative(args.Stub);
     options.ToolPath = Platform::ExecutablePath();
+    options.Uninstaller = Platform::FromNative(args.Uninstaller);
     for (const std::string& define : args.Defines) {
         const std::size_t eq = define.find('=');
         if (eq == 0 || eq == std::string::npos) {
@@ -175,6 +176,9 @@ int main(int argc, char** argv) {
                                                           "in the current folder, NAME being the description's)");
     buildCommand->add_option("--stub", build.Stub, "The setup program to copy (default: the description's stub key, "
                                                    "then Setup.exe beside makesetup)");
+    buildCommand->add_option("--uninstaller", build.Uninstaller,
+                             "Add this companion uninstaller to the install folder as Uninstall.exe (the "
+                             "description's uninstaller key does the same)");
     buildCommand->add_option("-D,--define", build.Defines, "NAME=VALUE for ${NAME} in the description")
         ->allow_extra_args(false);
     buildCommand->add_flag("-q,--quiet", build.Quiet, "No summary and no progress bar");

@@ -405,3 +405,68 @@ TEST_F(DescriptionTest, UnreadableSourceIsRefused) {
 }
 
 }  // namespace
+
+TEST(DescriptionUninstaller, TrueTakesTheOneBesideTheStubAndSilencesTheWarning) {
+    TDescribedPackage pkg;
+    pkg.Put("tool/Setup.exe", TextBytes("MZ setup"));
+    pkg.Put("tool/Uninstall.exe", TextBytes("MZ companion"));
+    pkg.Options.Stub = pkg.Dir().File("tool/Setup.exe");
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = true\n");
+    TDiagnostics d;
+    const TPackagePlan plan = pkg.Read(d);
+    EXPECT_FALSE(d.HasErrors()) << ErrorsOf(d);
+    EXPECT_FALSE(Reports(d, false, 1, "Uninstall.exe")) << ErrorsOf(d);
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Source, pkg.Dir().File("tool/Uninstall.exe"));
+    EXPECT_EQ(plan.Files[0].Record.BaseDir.Text(), "InstallDir");
+    EXPECT_EQ(plan.Files[0].Record.SubDir.Text(), "");
+    EXPECT_EQ(plan.Files[0].Record.FileName.Text(), "Uninstall.exe");
+    EXPECT_EQ(plan.Files[0].Size, 12u);
+}
+
+TEST(DescriptionUninstaller, PathKeyOptionFalseAndMissing) {
+    TDescribedPackage pkg;
+    pkg.Put("own/Remover.exe", TextBytes("MZ own"));
+    pkg.Put("cli/Uninstall.exe", TextBytes("MZ from the command line"));
+
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = \"own/Remover.exe\"\n");
+    TPackagePlan plan = pkg.ReadClean();
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Record.FileName.Text(), "Uninstall.exe");
+    EXPECT_EQ(plan.Files[0].Size, 6u);
+
+    pkg.Options.Uninstaller = pkg.Dir().File("cli/Uninstall.exe");  // the option wins over the key
+    plan = pkg.ReadClean();
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Size, 24u);
+    pkg.Options.Uninstaller.clear();
+
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = false\n");
+    TDiagnostics off;
+    EXPECT_TRUE(pkg.Read(off).Files.empty());
+    EXPECT_TRUE(Reports(off, false, 1, "no \"Uninstall.exe\"")) << ErrorsOf(off);
+
+    pkg.Options.ToolPath = pkg.Dir().File("elsewhere/makesetup");
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = true\n");
+    TDiagnostics missing;
+    pkg.Read(missing);
+    EXPECT_TRUE(Reports(missing, true, 3, "no Uninstall.exe lies beside")) << ErrorsOf(missing);
+
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = 3\n");
+    TDiagnostics wrong;
+    pkg.Read(wrong);
+    EXPECT_TRUE(Reports(wrong, true, 3, "true or false")) << ErrorsOf(wrong);
+}
+
+TEST(DescriptionUninstaller, ReplacesAnUninstallExeOfTheDescriptionWithAWarning) {
+    TDescribedPackage pkg;
+    pkg.Put("bin/Uninstall.exe", TextBytes("MZ stand-in"));
+    pkg.Put("real/Uninstall.exe", TextBytes("MZ real"));
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = \"real/Uninstall.exe\"\n[[file]]\nsource = \"bin/Uninstall.exe\"\n");
+    TDiagnostics d;
+    const TPackagePlan plan = pkg.Read(d);
+    EXPECT_FALSE(d.HasErrors()) << ErrorsOf(d);
+    ASSERT_EQ(plan.Files.size(), 2u);
+    EXPECT_EQ(plan.Files.back().Size, 7u);
+    EXPECT_TRUE(Reports(d, false, 3, "also written by line 5")) << ErrorsOf(d);
+}

@@ -1,0 +1,59 @@
+#include "uninstaller/CommandLine.h"
+
+#include <charconv>
+#include <vector>
+
+#include "system/SystemRules.h"
+
+namespace {
+
+// Splits at blanks; a token in double quotes may hold blanks (paths on
+// Windows never hold a double quote).
+std::vector<std::string> Tokens(std::string_view line) {
+    std::vector<std::string> tokens;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i == line.size()) break;
+        std::string token;
+        bool quoted = false;
+        for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
+            if (line[i] == '"')
+                quoted = !quoted;
+            else
+                token += line[i];
+        }
+        tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
+
+}  // namespace
+
+std::string WorkingCopyCommandLine(std::string_view copyPath, const TWorkingCopyArguments& arguments) {
+    return "\"" + std::string(copyPath) + "\" /original \"" + arguments.Original + "\" /parent " +
+           std::to_string(arguments.Parent);
+}
+
+std::optional<TWorkingCopyArguments> ParseWorkingCopyArguments(std::string_view commandLine) {
+    const auto tokens = Tokens(commandLine);
+    if (tokens.size() != 5 || tokens[1] != "/original" || tokens[3] != "/parent" || tokens[2].empty())
+        return std::nullopt;
+    TWorkingCopyArguments arguments;
+    arguments.Original = tokens[2];
+    const std::string& handle = tokens[4];
+    const auto [end, error] = std::from_chars(handle.data(), handle.data() + handle.size(), arguments.Parent);
+    if (error != std::errc() || end != handle.data() + handle.size()) return std::nullopt;
+    return arguments;
+}
+
+std::string FolderOf(std::string_view path) {
+    std::size_t cut = std::string_view::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsAnsiLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size())
+            ++i;
+        else if (path[i] == '\\' || path[i] == '/')
+            cut = i;
+    }
+    return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut));
+}

@@ -1,0 +1,67 @@
+#include "uninstaller/WorkingCopy.h"
+
+#include <windows.h>
+
+#include "system/Handles.h"
+#include "uninstaller/CommandLine.h"
+
+namespace {
+
+// The original ends right after starting the copy; this only guards against
+// one that hangs.
+constexpr DWORD kOriginalWait = 30000;
+
+std::string TemporaryCopyPath() {
+    char folder[MAX_PATH];
+    const DWORD length = ::GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder) return {};
+    return std::string(folder, length) + "Uninstall-" + std::to_string(::GetCurrentProcessId()) + ".exe";
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
+bool StartWorkingCopy(const std::string& self) {
+    const std::string copy = TemporaryCopyPath();
+    if (copy.empty() || !::CopyFileA(self.c_str(), copy.c_str(), FALSE)) return false;
+
+    // The copy learns when this process has ended through an inherited handle.
+    HANDLE parent = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &parent, SYNCHRONIZE,
+                           TRUE, 0)) {
+        ::DeleteFileA(copy.c_str());
+        return false;
+    }
+    UniqueKernelHandle parentHandle(parent);
+    std::string commandLine =
+        WorkingCopyCommandLine(copy, {self, reinterpret_cast<std::uintptr_t>(parentHandle.get())});
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // Started in the temporary folder, so that no process holds the install folder.
+    char folder[MAX_PATH];
+    const DWORD folderLength = ::GetTempPathA(sizeof folder, folder);
+    if (!::CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          folderLength ? folder : nullptr, &startup, &process)) {
+        ::DeleteFileA(copy.c_str());
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+void WaitForOriginal(std::uintptr_t parentHandle) {
+    UniqueKernelHandle parent(reinterpret_cast<HANDLE>(parentHandle));
+    if (parent) ::WaitForSingleObject(parent.get(), kOriginalWait);
+}
+
+bool RemoveAtRestart(const std::string& path) {
+    return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
