@@ -3,7 +3,9 @@
 # the native and the Win32 configurations, then runs the demo or the tests.
 #
 #   ./setup.sh demo    build everything and run the example package's Setup.exe under Wine
-#   ./setup.sh test    build everything and run every test (native and under Wine)
+#   ./setup.sh test    build everything and run every test (native, under Wine,
+#                      the native suites again under ASan and UBSan, and a
+#                      short fuzzing run)
 #   ./setup.sh build   only install and build
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -15,6 +17,7 @@ packages=(
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
     locales  # ja_JP sources: a test compiles its own locale for code page 932
+    clang    # the libFuzzer harnesses
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -63,6 +66,10 @@ case "${1:-build}" in
     test)
         ctest --preset native
         ctest --preset win32
+        cmake --preset asan >/dev/null
+        cmake --build --preset asan
+        ctest --preset asan
+        "$root/fuzz/run.sh" short
         ;;
     *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
 esac

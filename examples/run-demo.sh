@@ -8,7 +8,9 @@
 # With $DISPLAY set, the wizard opens on that display and you click through
 # it; without one it runs on a private Xvfb, the driver walks the pages and a
 # screenshot of each goes to artifacts/demo/. Either way the script then
-# prints what was installed. Each run uses a fresh Wine prefix of its own,
+# prints what was installed, runs the uninstaller as the uninstall
+# registration gives it (you answer its question; on Xvfb the driver answers
+# Yes) and prints what is left. Each run uses a fresh Wine prefix of its own,
 # deleted afterwards unless WINE_SESSION_KEEP=1.
 set -euo pipefail
 [ $# = 1 ] || { echo "usage: run-demo.sh BUILD_DIR" >&2; exit 2; }
@@ -58,6 +60,7 @@ sleep 1
 screenshot $w --out $(winpath "$out/3-ready.bmp")
 click $w --id ${id[btn3Defaul]} --mouse
 expect-visible $w --id ${id[Button11]}
+sleep 0.3
 screenshot $w --out $(winpath "$out/4-installing.bmp")
 expect-visible $w --id ${id[btn5Defaul]} --timeout 120
 activate $w
@@ -74,6 +77,62 @@ EOF
         convert "$bmp" "$shots/$(basename "${bmp%.bmp}").png"
     done
     echo "run-demo: screenshots of the pages in $shots"
+}
+
+uninstall_string() {
+    wine_timeout 60 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo' /v UninstallString \
+        </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^    UninstallString    REG_SZ    //p'
+}
+
+# Runs the uninstaller; the driver answers Yes and OK, with a screenshot of each box.
+uninstall_driven() {
+    local command=$1 shots=$root/artifacts/demo script=$WINE_SESSION_DIR/uninstall.txt out=$WINE_SESSION_DIR
+    cat >"$script" <<EOF
+start "$command"
+expect-exit-code 0 --timeout 60
+wait-window --class #32770 --any-process --timeout 60
+sleep 1
+screenshot --screen --out $(winpath "$out/6-uninstall-question.bmp")
+msgbox-press Yes --any-process
+wait-window --class #32770 --title Demo --any-process --timeout 120
+sleep 0.5
+screenshot --screen --out $(winpath "$out/7-uninstalled.bmp")
+msgbox --any-process
+msgbox-press OK --any-process
+wait-gone --class #32770 --any-process --timeout 30
+EOF
+    wine_timeout 300 "$driver" script "$(winpath "$script")" </dev/null || {
+        echo "run-demo: the uninstaller did not run as expected" >&2
+        return 1
+    }
+    for bmp in "$out"/6-*.bmp "$out"/7-*.bmp; do convert "$bmp" "$shots/$(basename "${bmp%.bmp}").png"; done
+}
+
+uninstall() {
+    local command
+    command=$(uninstall_string)
+    [ -n "$command" ] || { echo "run-demo: no uninstall registration, nothing to uninstall"; return 0; }
+    echo
+    echo "run-demo: uninstalling with the registered UninstallString: $command"
+    if [ -n "${WINE_SESSION_USE_DISPLAY:-}" ]; then
+        echo "run-demo: the uninstaller asks first; answer Yes to remove the demo, No to keep it"
+        wine_timeout 3600 "$command" </dev/null >/dev/null 2>&1 || return 1
+        # The work is done by its copy in the temporary folder: wait until its
+        # boxes and its progress window have been gone for a few seconds.
+        local probe=$WINE_SESSION_DIR/probe.txt idle=0
+        printf '%s\n' 'list-windows --class #32770 --title Demo --any-process' \
+            'list-windows --class TfrmUninstall --any-process' >"$probe"
+        while [ $idle -lt 3 ]; do
+            if wine_timeout 30 "$driver" script "$(winpath "$probe")" </dev/null 2>/dev/null | grep -q .; then
+                idle=0
+            else
+                idle=$((idle + 1))
+            fi
+            sleep 1
+        done
+    else
+        uninstall_driven "$command" || return 1
+    fi
 }
 
 query_key() {
@@ -101,7 +160,6 @@ show_installed() {
     items=$(find "$(wine_c users)" -path '*Start Menu/Programs/Demo*' -printf '%P\n' 2>/dev/null |
         sed 's|^[^/]*/AppData/Roaming/Microsoft/Windows/|  |' | sort)
     echo "${items:-  none}"
-    [ -n "${WINE_SESSION_KEEP:-}" ] && echo && echo "The Wine prefix stays at $WINEPREFIX"
     return 0
 }
 
@@ -115,5 +173,12 @@ else
     walk_pages || status=1
 fi
 show_installed
+if [ $status = 0 ]; then
+    uninstall || status=1
+    echo
+    echo "After the uninstall:"
+    show_installed
+fi
+[ -n "${WINE_SESSION_KEEP:-}" ] && echo && echo "The Wine prefix stays at $WINEPREFIX"
 wine_session_end
 exit $status
