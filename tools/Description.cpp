@@ -203,6 +203,7 @@ private:
         TLocation Where;
     };
     std::optional<TUninstallerSource> uninstaller_;
+    bool uninstallerWanted_ = false;  // asked for but not found: an error says so already
 };
 
 TEntry::TEntry(TReader& reader, const toml::table& table, std::string what, std::initializer_list<std::string_view> keys)
@@ -370,12 +371,13 @@ void TReader::ResolveUninstaller(TEntry& package) {
         } else {
             for (const std::string& beside : {plan_.StubPath, options_.ToolPath}) {
                 if (beside.empty()) continue;
-                const std::string candidate = FolderOf(beside) + "/Uninstall.exe";
+                const std::string candidate = FolderOf(Platform::Absolute(beside)) + "/Uninstall.exe";
                 if (Platform::Examine(candidate).Kind != Platform::EntryKind::File) continue;
                 path = candidate;
                 break;
             }
             if (path.empty()) {
+                uninstallerWanted_ = true;
                 Error(at, "uninstaller = true, but no Uninstall.exe lies beside the stub or makesetup; give its path: "
                           "uninstaller = \"path/to/Uninstall.exe\" or --uninstaller FILE");
                 return;
@@ -711,7 +713,7 @@ void TReader::CheckUninstaller() {
             Warning(file.Where, "target " + PP::Join(PP::Join(t.Base, t.Sub), t.Name) + " is also written by line " +
                                     std::to_string(it->second) + "; the later file replaces the earlier");
     }
-    if (!uninstaller)
+    if (!uninstaller && !uninstaller_ && !uninstallerWanted_)
         Warning(packageAt_, "no \"Uninstall.exe\" in the install folder: the uninstall registration points at one");
 }
 

@@ -128,7 +128,7 @@ if [ -n "$example" ]; then
     mkdir -p build/examples/demo
     printf 'MZ-setup' >build/Setup.exe
     printf 'MZ-demo' >build/examples/demo/Demo.exe
-    printf 'MZ-uninstall' >build/examples/demo/Uninstall.exe
+    printf 'MZ-uninstall' >build/Uninstall.exe  # the win32 build puts it beside Setup.exe
     "$tool" build "$example" --stub build/Setup.exe -o example.exe >out.txt 2>&1; expect_rc 0 $? "example build"
     grep -q "warning" out.txt && fail "example build warns: $(cat out.txt)"
     "$tool" verify example.exe >out.txt 2>&1; expect_rc 0 $? "example verify"
@@ -137,9 +137,9 @@ fi
 
 # The README's complete description builds as it stands.
 if [ -n "$readme" ]; then
-    mkdir -p readme/build readme/bin readme/help/images
+    mkdir -p readme/build readme/help/images
     printf 'MZ' >readme/build/Demo.exe
-    printf 'MZ' >readme/bin/Uninstall.exe
+    printf 'MZ uninstaller' >Uninstall.exe  # beside the stub, where uninstaller = true finds it
     printf 'MZ' >readme/demo.scr
     printf '<p>' >readme/help/index.html
     printf 'BM' >readme/help/images/back.bmp
@@ -150,6 +150,8 @@ if [ -n "$readme" ]; then
     expect_rc 0 $? "README example build"
     grep -q "warning" out.txt && fail "README example warns: $(cat out.txt)"
     contains out.txt "5 files, 2 folders, 4 shell items, 1 registry value" "README example build"
+    "$tool" list readme.exe >list.txt 2>&1
+    contains list.txt "Uninstall.exe" "README example holds the uninstaller"
 fi
 
 [ $failures = 0 ] && echo "makesetup-cli: all passed"
