@@ -1,12 +1,15 @@
-// Writes the data sets of the install benchmark and a package of each:
-//   install_bench_data WORK
-// WORK/big/big.bin (1 GiB) and big.pkg; WORK/many/dNN/fNNNNN.dat (20,000 files
-// of 1 to 8191 bytes in 100 folders) and many.pkg. File data is streamed into
-// the packages; nothing is held whole in memory.
+// Writes the data sets of the install benchmarks and a package of each:
+//   install_bench_data WORK [--folders N] [--big-mib M] [--no-packages]
+// WORK/big/big.bin (M MiB, default 1024) and big.pkg; WORK/many/dNN/fNNNNN.dat (20,000 files
+// of 1 to 8191 bytes in N folders, default 100; N must divide 20,000) and
+// many.pkg. --no-packages writes the trees only, for benchmarks that pack them
+// with their own tools. File data is streamed into the packages; nothing is
+// held whole in memory.
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,8 +18,14 @@
 
 namespace {
 
-constexpr std::uint64_t kBigSize = 1ull << 30;
-constexpr int kFolders = 100, kFilesPerFolder = 200;
+constexpr int kFiles = 20000;
+
+struct Options {
+    std::string work;
+    int folders = 100;
+    std::uint64_t bigSize = 1ull << 30;
+    bool packages = true;
+};
 
 class Random {
 public:
@@ -61,35 +70,38 @@ void WritePackage(const std::string& path, const std::vector<std::string>& dirs,
     writer.Finish(MakeHeader("Install Bench"), tables.View());
 }
 
-void MakeBig(const std::string& work, Random& random) {
+void MakeBig(const Options& options, Random& random) {
+    const std::string& work = options.work;
     const std::string folder = work + "/big";
     ::mkdir(folder.c_str(), 0755);
     const std::string path = folder + "/big.bin";
     {
         TFileStream out = TFileStream::Create(path);
         std::vector<std::uint8_t> block(1 << 20);
-        for (std::uint64_t done = 0; done < kBigSize; done += block.size()) {
+        for (std::uint64_t done = 0; done < options.bigSize; done += block.size()) {
             random.Fill(block);
             out.Write(block.data(), block.size());
         }
     }
-    WritePackage(work + "/big.pkg", {""}, {{path, "big.bin", "", kBigSize}});
+    if (options.packages) WritePackage(work + "/big.pkg", {""}, {{path, "big.bin", "", options.bigSize}});
 }
 
-void MakeMany(const std::string& work, Random& random) {
+void MakeMany(const Options& options, Random& random) {
+    const std::string& work = options.work;
+    const int perFolder = kFiles / options.folders;
     const std::string root = work + "/many";
     ::mkdir(root.c_str(), 0755);
     std::vector<std::string> dirs{""};
     std::vector<Source> files;
     std::vector<std::uint8_t> bytes;
-    for (int d = 0; d < kFolders; ++d) {
+    for (int d = 0; d < options.folders; ++d) {
         char dir[16];
-        std::snprintf(dir, sizeof dir, "d%02d", d);
+        std::snprintf(dir, sizeof dir, options.folders > 100 ? "d%03d" : "d%02d", d);
         dirs.push_back(dir);
         ::mkdir((root + "/" + dir).c_str(), 0755);
-        for (int f = 0; f < kFilesPerFolder; ++f) {
+        for (int f = 0; f < perFolder; ++f) {
             char name[32];
-            std::snprintf(name, sizeof name, "f%05d.dat", d * kFilesPerFolder + f);
+            std::snprintf(name, sizeof name, "f%05d.dat", d * perFolder + f);
             bytes.resize(1 + random.Next() % 8191);
             random.Fill(bytes);
             const std::string path = root + "/" + dir + "/" + name;
@@ -98,20 +110,52 @@ void MakeMany(const std::string& work, Random& random) {
             files.push_back({path, name, dir, bytes.size()});
         }
     }
-    WritePackage(work + "/many.pkg", dirs, files);
+    if (options.packages) WritePackage(work + "/many.pkg", dirs, files);
+}
+
+// A whole decimal number, or -1.
+long Number(const char* text) {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' ? n : -1;
+}
+
+// Returns false on a malformed command line.
+bool ParseOptions(int argc, char** argv, Options& options) {
+    if (argc < 2) return false;
+    options.work = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-packages") {
+            options.packages = false;
+        } else if (arg == "--folders" && i + 1 < argc) {
+            const long n = Number(argv[++i]);
+            if (n < 1 || n > kFiles || kFiles % n != 0) return false;
+            options.folders = static_cast<int>(n);
+        } else if (arg == "--big-mib" && i + 1 < argc) {
+            const long n = Number(argv[++i]);
+            if (n < 1 || n > 4095) return false;  // a package's offsets are 32-bit
+            options.bigSize = std::uint64_t(n) << 20;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: install_bench_data WORK\n");
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: install_bench_data WORK [--folders N] [--big-mib M] [--no-packages]\n"
+                             "  (N divides 20000; M is 1 to 4095)\n");
         return 2;
     }
     try {
         Random random;
-        MakeMany(argv[1], random);
-        MakeBig(argv[1], random);
+        MakeMany(options, random);
+        MakeBig(options, random);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "install_bench_data: %s\n", error.what());
         return 1;
