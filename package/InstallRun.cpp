@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
+#include "system/SystemRules.h"
 #include "system/uCustomModule.h"
 
 using namespace RecordHead;
@@ -67,6 +69,70 @@ void CopyBytes(ByteSource& from, ByteSink& to, std::uint64_t size, std::vector<s
     }
 }
 
+// A file name that deletes its file when forgotten.
+struct TTemporaryName {
+    std::string path;
+    TTemporaryName() = default;
+    TTemporaryName(const TTemporaryName&) = delete;
+    TTemporaryName& operator=(const TTemporaryName&) = delete;
+    ~TTemporaryName() {
+        if (!path.empty()) ::DeleteFileA(path.c_str());
+    }
+};
+
+// Where a target's bytes go. A new target is written in place. An existing
+// one is opened exclusively first, failing as creating it would (in use,
+// read-only), and its new bytes go to a temporary file beside it that
+// replaces it once complete: a copy that fails on the way (the package cut
+// short, a full disk) leaves the older file as it was.
+class TTargetFile {
+public:
+    // Raises EFCreateError with the target's path.
+    explicit TTargetFile(const std::string& target);
+    ByteSink& Sink() { return *file_; }
+    // Closes the file and puts it in the target's place; raises EFCreateError.
+    void Commit();
+
+private:
+    [[noreturn]] void RaiseCreateError() const {
+        Raise(EFCreateError(ErrorText::FileCreate(target_, LastSystemErrorText())));
+    }
+
+    std::string target_;
+    UniqueFile existing_;  // kept from others until it is replaced
+    TTemporaryName temporary_;
+    std::optional<TFileStream> file_;  // closed before the temporary file goes
+};
+
+TTargetFile::TTargetFile(const std::string& target) : target_(target) {
+    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+        existing_.reset(::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!existing_) {
+        // New, or not to be opened: creating it gives the error that says why.
+        file_.emplace(TFileStream::Create(target));
+        return;
+    }
+    const std::size_t slash = FindLastOf(target, "\\", IsAnsiLeadByte);
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+    char name[MAX_PATH];
+    if (::GetTempFileNameA(folder.c_str(), "stp", 0, name) == 0) RaiseCreateError();
+    temporary_.path = name;
+    file_.emplace(TFileStream::Create(temporary_.path));
+}
+
+void TTargetFile::Commit() {
+    file_.reset();
+    if (temporary_.path.empty()) return;
+    existing_.reset();
+    bool moved = ::MoveFileExA(temporary_.path.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // Windows 95, 98 and Me have no MoveFileEx.
+    if (!moved && ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+        moved = ::DeleteFileA(target_.c_str()) && ::MoveFileA(temporary_.path.c_str(), target_.c_str());
+    if (!moved) RaiseCreateError();
+    temporary_.path.clear();  // the target's name now
+}
+
 }  // namespace
 
 void TVazuravAzoz::Install() {
@@ -107,8 +173,9 @@ void TVazuravAzoz::CopyFiles() {
         if (offset > packageSize || size > packageSize - offset) RaiseReadError();
         package.Seek(offset);
         {
-            TFileStream file = TFileStream::Create(target);
-            CopyBytes(package, file, size, buffer);
+            TTargetFile file(target);
+            CopyBytes(package, file.Sink(), size, buffer);
+            file.Commit();
         }
         ReportProgress("Copy file " + target);
     }
