@@ -1,0 +1,359 @@
+#!/usr/bin/env bash
+# Faults met by the real Setup.exe under Wine and Xvfb, driven by windriver.
+# Each scenario runs in a prefix and display of its own.
+#
+#   faults-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_FAULT_PACKAGE LAYOUT_CHECK
+#
+#   cancel-copy      Cancel while files are copied: the install goes on, no
+#                    question, the window closes by itself once it is done
+#   full-disk        the install folder on a 4 MiB drive X: (a tmpfs): the
+#                    write error box, the installing page stays; then with a
+#                    Cancel recorded: the error box, then the question
+#   truncated        Setup.exe's own file cut short while its files are copied
+#   second-instance  a second Setup.exe started while the first copies
+#
+# full-disk needs a mount namespace; without one it exits with 77 (a skip).
+set -u
+[ $# = 5 ] || { echo "usage: faults-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_FAULT_PACKAGE LAYOUT_CHECK" >&2; exit 2; }
+scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../wine/wine-session.sh"
+. "$here/../package/faults/faults-namespace.sh"
+[ "$scenario" = full-disk ] && faults_enter_namespace "$0" "$@"
+
+failures=0
+fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
+note() { echo "[$scenario] $*"; }
+
+wine_session_start || { echo "wine session did not start" >&2; exit 1; }
+work=$WINE_SESSION_DIR
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+# Wine draws the window frames itself: no window manager runs on Xvfb.
+wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+
+# Control ids by component name: @name@ in driver scripts.
+[ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
+declare -A ID
+while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
+expand_ids() {
+    local text key
+    text=$(cat)
+    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
+    printf '%s\n' "$text"
+}
+
+# Runs the driver script on stdin; its output stays in $work/out.txt. A
+# failed script ends the scenario: later steps would only time out.
+step=0
+drive() {
+    step=$((step + 1))
+    expand_ids >"$work/script-$step.txt"
+    wine_timeout 240 "$driver" script "$(winpath "$work/script-$step.txt")" </dev/null >"$work/out.txt" 2>&1 && return 0
+    fail "driver script $step failed:"
+    sed 's/^/    /' "$work/out.txt" >&2
+    finish
+}
+on_end=:  # what a scenario must undo before the prefix goes
+finish() {
+    eval "$on_end"
+    wine_session_end
+    [ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
+    [ $failures = 0 ]
+    exit
+}
+
+# The cancel question: a script shows it with `msgbox` ($ask), answers it, and
+# check_question compares what it printed.
+question='Setup is not complete. If you quit now, the program will not be install. \r\nYou may run the setup program again at the another time to complete installation.\r\nExit Setup?'
+ask='wait-window --class #32770
+msgbox'
+check_question() {
+    local seen wanted
+    seen=$(grep -E '^(title|text|icon|buttons)=' "$work/out.txt" | tr -d '\r')
+    wanted=$(printf 'title="Setup"\ntext="%s"\nicon=question\nbuttons="Yes,No"' "$question")
+    [ "$seen" = "$wanted" ] || fail "the question differs:"$'\n'"  seen:   ${seen//$'\n'/ | }"$'\n'"  wanted: ${wanted//$'\n'/ | }"
+}
+# The event error box with TEXT, pressed.
+error_box() {
+    printf 'wait-window --class #32770 --timeout 120\nexpect-msgbox --title Setup --text "%s" --icon error --buttons OK\nmsgbox-press OK\n' "$1"
+}
+
+setup_c=$(wine_c Setup.exe)
+expected=$work/expected
+app_dir=$(wine_c "Program Files/Fault Demo")
+wine_timeout 60 "$maker" "$(winpath "$setup_exe")" 'C:\Setup.exe' "$(winpath "$expected")" </dev/null >/dev/null 2>&1 ||
+    { fail "package not made"; finish; }
+data_files=$(ls "$expected/data" | wc -l)
+items=$((2 + 2 + data_files))  # folders and files: the copy step's last position
+
+# Setup.exe N runs in the background; its exit code lands in $work/rc-N.
+start_setup() {
+    rm -f "$work/rc-$1"
+    (
+        wine_timeout 280 'C:\Setup.exe' </dev/null >/dev/null 2>&1
+        echo $? >"$work/rc-$1"
+    ) &
+}
+expect_exit() {
+    local n=0
+    while [ ! -f "$work/rc-$1" ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
+    [ -f "$work/rc-$1" ] || { fail "Setup.exe $1 still runs"; return 1; }
+    [ "$(cat "$work/rc-$1")" = "$2" ] || fail "Setup.exe $1: exit code $(cat "$work/rc-$1"), wanted $2"
+}
+# The Windows process id in the listing the last driver script ended with.
+listed_pid() { sed -n 's/.* pid=\([0-9]*\) .*/\1/p' "$work/out.txt" | head -n1; }
+
+# Welcome, destination (FOLDER, or the default), ready page of the Setup.exe
+# with process id PID (or the only one).
+to_ready() {
+    local window="--class TfrmWelcome${2:+ --pid $2}" folder=
+    [ -n "${1:-}" ] && folder="set-text $window --id @edtPath@ --value \"$1\""
+    drive <<EOF
+wait-window $window --timeout 60
+click $window --id @btn1Defaul@
+expect-visible $window --id @edtPath@
+$folder
+click $window --id @btn2Defaul@
+expect-visible $window --id @btn3Defaul@
+EOF
+}
+# Install is clicked with the mouse (a click by message would wait for the
+# whole install). The wizard answers only between items, so what follows in
+# the same script happens while the data files are copied.
+install_click='click --class TfrmWelcome --id @btn3Defaul@ --mouse
+expect-text --class TfrmWelcome --id @lblMsg42@ --contains "\data\part0" --timeout 60'
+
+# The progress bar's position into $at.
+read_position() {
+    drive <<<"send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0"
+    at=$(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r')
+}
+
+# The registry keys the install writes, as `reg query` lists them (one Wine
+# process for both).
+registry_keys() {
+    printf '@reg query "%s"\r\n@reg query "%s"\r\n' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Fault Demo' \
+        'HKCU\Software\FaultDemo' >"$work/reg.bat"
+    wine_timeout 60 cmd /c "$(winpath "$work/reg.bat")" </dev/null 2>/dev/null | tr -d '\r' >"$work/reg.txt"
+}
+expect_all_installed() {
+    diff -r "$expected" "$app_dir" -x uninstall001.dat >"$work/diff.txt" 2>&1 ||
+        fail "the install differs from the package: $(head -n5 "$work/diff.txt")"
+    [ -f "$app_dir/uninstall001.dat" ] || fail "no uninstall001.dat"
+    registry_keys
+    grep -q '^    DisplayName    REG_SZ    Fault Demo$' "$work/reg.txt" || fail "no uninstall registration: $(cat "$work/reg.txt")"
+    grep -q '^    Path    REG_SZ    C:\\Program Files\\Fault Demo$' "$work/reg.txt" || fail "HKCU\\Software\\FaultDemo Path not written"
+}
+# What a failed install must not have done: the steps after the copy; and no
+# temporary file of its own left beside the targets.
+expect_stopped_in_copy() {
+    local dir=$1
+    [ ! -e "$dir/uninstall001.dat" ] || fail "an uninstall data file after a failed install"
+    registry_keys
+    grep -q 'REG_SZ' "$work/reg.txt" && fail "the registry step ran: $(cat "$work/reg.txt")"
+    [ -z "$(ls "$dir/data" | grep -v '^part[0-9]*\.bin$')" ] || fail "leftover files: $(ls "$dir/data" | grep -v '^part')"
+}
+# The installing page after an install error: Cancel is its only way on.
+failed_page='expect-visible --class TfrmWelcome --id @Button11@
+expect-hidden --class TfrmWelcome --id @btn5Defaul@'
+
+# How the install of Setup.exe PID ended, into $outcome: "finished" (the
+# finished page in front), "error" (a message box) or empty (still running
+# after a minute).
+end_state() {
+    local n
+    outcome=
+    for ((n = 0; n < 30; n++)); do
+        drive <<EOF
+list-windows --pid $1
+controls --class TfrmWelcome --pid $1
+EOF
+        if grep -q 'class="#32770"' "$work/out.txt"; then
+            outcome=error
+        elif grep -q " id=${ID[btn5Defaul]} .* visible=1 " "$work/out.txt"; then
+            outcome=finished
+        else
+            sleep 1
+            continue
+        fi
+        return
+    done
+}
+
+# ---- scenarios ---------------------------------------------------------------
+
+cancel_copy() {
+    start_setup 1
+    to_ready
+    drive <<EOF
+$install_click
+click --class TfrmWelcome --id @Button11@
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0
+EOF
+    at=$(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r')
+    note "Cancel recorded at step $at of the copy's $items"
+    [ -n "$at" ] && [ "$at" -lt "$items" ] || fail "Cancel came after the copy (position '$at')"
+    # The question would keep the window open: it closes by itself.
+    drive <<'EOF'
+expect-no-window --class TfrmWelcome --timeout 120
+expect-no-window --class #32770
+EOF
+    expect_exit 1 0
+    expect_all_installed
+}
+
+full_disk() {
+    local drive_dir=$work/x
+    mkdir -p "$drive_dir"
+    mount -t tmpfs -o size=4m,mode=0777 faults-x "$drive_dir" 2>/dev/null || faults_skip "cannot mount a tmpfs"
+    on_end="umount '$drive_dir' 2>/dev/null"
+    trap 'eval "$on_end"; wine_session_end' EXIT
+    ln -s "$drive_dir" "$WINEPREFIX/dosdevices/x:"
+    local x_app=$drive_dir/Fault\ Demo
+
+    note "the disk fills: the write error, the installing page stays, Cancel asks"
+    start_setup 1
+    to_ready 'X:\Fault Demo'
+    drive <<EOF
+$install_click
+$(error_box 'Stream write error.')
+$failed_page
+expect-text --class TfrmWelcome --id @lblMsg42@ --starts-with "Copy file X:\Fault Demo\data\part"
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0
+EOF
+    at=$(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r')
+    note "the disk was full after step $at of $items"
+    [ -n "$at" ] && [ "$at" -gt 4 ] && [ "$at" -lt "$items" ] || fail "position after the error: '$at'"
+    local i name
+    for ((i = 0; i < at - 4; i++)); do  # after two folders and two files
+        name=data/part$(printf %03d $i).bin
+        cmp -s "$expected/$name" "$x_app/$name" || fail "$name, reported copied, differs"
+    done
+    cmp -s "$expected/readme.txt" "$x_app/readme.txt" || fail "readme.txt differs"
+    expect_stopped_in_copy "$x_app"
+    drive <<EOF
+click --class TfrmWelcome --id @Button11@
+$ask
+msgbox-press No
+$failed_page
+EOF
+    check_question
+    drive <<EOF
+close --class TfrmWelcome
+$ask
+msgbox-press Yes
+EOF
+    check_question
+    expect_exit 1 0
+    [ -f "$x_app/readme.txt" ] || fail "the files copied before the error were removed"
+
+    note "Cancel while copying, then the disk fills: the error box, then the question"
+    rm -rf "$x_app"
+    start_setup 2
+    to_ready 'X:\Fault Demo'
+    drive <<EOF
+$install_click
+click --class TfrmWelcome --id @Button11@
+$(error_box 'Stream write error.')
+$ask
+msgbox-press Yes
+EOF
+    check_question
+    expect_exit 2 0
+    expect_stopped_in_copy "$x_app"
+}
+
+truncated() {
+    # An earlier install's last file, which the failed run must leave as it was.
+    mkdir -p "$app_dir/data"
+    printf 'an older part119\r\n' >"$app_dir/data/part119.bin"
+    local stub_size
+    stub_size=$(stat -c %s "$setup_exe")
+    start_setup 1
+    drive <<<"wait-window --class TfrmWelcome --timeout 60"
+    # The package is open and its tables read: cut it inside the fifth data file.
+    truncate -s $((stub_size + 5 * 49152)) "$setup_c" || fail "cannot cut the package"
+    to_ready
+    drive <<EOF
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+$(error_box 'Stream read error.')
+$failed_page
+expect-text --class TfrmWelcome --id @lblMsg42@ --equals "Copy file C:\Program Files\Fault Demo\data\part003.bin"
+EOF
+    [ ! -e "$app_dir/data/part004.bin" ] || fail "part004.bin, whose bytes were cut off, was created"
+    [ "$(cat "$app_dir/data/part119.bin")" = $'an older part119\r' ] || fail "the failed run changed part119.bin"
+    expect_stopped_in_copy "$app_dir"
+    drive <<EOF
+click --class TfrmWelcome --id @Button11@
+$ask
+msgbox-press Yes
+EOF
+    check_question
+    expect_exit 1 0
+}
+
+second_instance() {
+    start_setup 1
+    drive <<<"wait-window --class TfrmWelcome --timeout 60"
+    local first second=
+    first=$(listed_pid)
+    start_setup 2
+    local n
+    for ((n = 0; n < 30 && ${#second} == 0; n++)); do
+        drive <<<"list-windows --class TfrmWelcome"
+        second=$(sed -n 's/.* pid=\([0-9]*\) .*/\1/p' "$work/out.txt" | grep -vx "$first" | head -n1)
+    done
+    [ -n "$first" ] && [ -n "$second" ] || { fail "two wizards expected: $(cat "$work/out.txt")"; finish; }
+    note "two wizards of one package: processes $first and $second"
+    drive <<<"expect-text --class TfrmWelcome --pid $second --id @lblMsg@ --equals \"Welcome to Fault Demo setup wizard\""
+    to_ready "" "$first"
+    to_ready "" "$second"
+    note "both install into one folder at once"
+    # The two windows lie one on the other, so the clicks go by message.
+    drive <<EOF
+click --class TfrmWelcome --pid $first --id @btn3Defaul@
+expect-text --class TfrmWelcome --pid $first --id @lblMsg42@ --contains "\data\part0" --timeout 60
+click --class TfrmWelcome --pid $second --id @btn3Defaul@
+expect-visible --class TfrmWelcome --pid $second --id @Button11@
+send-message --class TfrmWelcome --pid $first --id @ProgressBar1@ 0x408 0 0
+EOF
+    note "the second began while the first stood at step $(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r') of $items"
+    local pid finished=0
+    for pid in $first $second; do
+        end_state "$pid"
+        note "Setup.exe $pid: $outcome"
+        case $outcome in
+            finished)
+                finished=$((finished + 1))
+                drive <<<"click --class TfrmWelcome --pid $pid --id @btn5Defaul@"
+                ;;
+            error)
+                # The other had the file open: refused, not overwritten.
+                drive <<<"msgbox --pid $pid"
+                grep -Eq '^text="Cannot create file \\"C:\\\\Program Files\\\\Fault Demo\\\\[^"]*\\". Sharing violation\."' \
+                    "$work/out.txt" || fail "Setup.exe $pid: $(cat "$work/out.txt")"
+                drive <<EOF
+msgbox-press OK --pid $pid
+close --class TfrmWelcome --pid $pid
+wait-window --class #32770 --pid $pid
+msgbox-press Yes --pid $pid
+EOF
+                ;;
+            *) fail "Setup.exe $pid neither finished nor failed" ;;
+        esac
+    done
+    expect_exit 1 0
+    expect_exit 2 0
+    [ $finished -ge 1 ] || fail "neither install finished"
+    expect_all_installed
+    [ -z "$(ls "$app_dir" "$app_dir/data" | grep -i '\.tmp$')" ] || fail "temporary files left: $(ls "$app_dir")"
+}
+
+case $scenario in
+    cancel-copy) cancel_copy ;;
+    full-disk) full_disk ;;
+    truncated) truncated ;;
+    second-instance) second_instance ;;
+    *) echo "unknown scenario $scenario" >&2; exit 2 ;;
+esac
+finish
