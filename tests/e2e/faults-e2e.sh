@@ -6,9 +6,9 @@
 #
 #   cancel-copy      Cancel while files are copied: the install goes on, no
 #                    question, the window closes by itself once it is done
-#   full-disk        the install folder on a 4 MiB drive X: (a tmpfs): the
-#                    write error box, the installing page stays; then with a
-#                    Cancel recorded: the error box, then the question
+#   full-disk        the install folder on a 4 MiB drive X: (a tmpfs), Cancel
+#                    pressed while copying: the write error box, then the
+#                    question; No keeps the installing page
 #   truncated        Setup.exe's own file cut short while its files are copied
 #   second-instance  a second Setup.exe started while the first copies
 #
@@ -211,12 +211,15 @@ full_disk() {
     ln -s "$drive_dir" "$WINEPREFIX/dosdevices/x:"
     local x_app=$drive_dir/Fault\ Demo
 
-    note "the disk fills: the write error, the installing page stays, Cancel asks"
+    note "Cancel while copying, then the disk fills: the write error box, then the question"
     start_setup 1
     to_ready 'X:\Fault Demo'
     drive <<EOF
 $install_click
+click --class TfrmWelcome --id @Button11@
 $(error_box 'Stream write error.')
+$ask
+msgbox-press No
 $failed_page
 expect-text --class TfrmWelcome --id @lblMsg42@ --starts-with "Copy file X:\Fault Demo\data\part"
 send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0
@@ -230,14 +233,9 @@ EOF
         cmp -s "$expected/$name" "$x_app/$name" || fail "$name, reported copied, differs"
     done
     cmp -s "$expected/readme.txt" "$x_app/readme.txt" || fail "readme.txt differs"
-    expect_stopped_in_copy "$x_app"
-    drive <<EOF
-click --class TfrmWelcome --id @Button11@
-$ask
-msgbox-press No
-$failed_page
-EOF
     check_question
+    expect_stopped_in_copy "$x_app"
+    note "No: the installing page stays, and a close request asks again"
     drive <<EOF
 close --class TfrmWelcome
 $ask
@@ -246,27 +244,13 @@ EOF
     check_question
     expect_exit 1 0
     [ -f "$x_app/readme.txt" ] || fail "the files copied before the error were removed"
-
-    note "Cancel while copying, then the disk fills: the error box, then the question"
-    rm -rf "$x_app"
-    start_setup 2
-    to_ready 'X:\Fault Demo'
-    drive <<EOF
-$install_click
-click --class TfrmWelcome --id @Button11@
-$(error_box 'Stream write error.')
-$ask
-msgbox-press Yes
-EOF
-    check_question
-    expect_exit 2 0
-    expect_stopped_in_copy "$x_app"
 }
 
 truncated() {
-    # An earlier install's last file, which the failed run must leave as it was.
+    # An earlier install's copy of the file the cut reaches into, which the
+    # failed run must leave as it was.
     mkdir -p "$app_dir/data"
-    printf 'an older part119\r\n' >"$app_dir/data/part119.bin"
+    printf 'an older part004\r\n' >"$app_dir/data/part004.bin"
     local stub_size
     stub_size=$(stat -c %s "$setup_exe")
     start_setup 1
@@ -280,8 +264,8 @@ $(error_box 'Stream read error.')
 $failed_page
 expect-text --class TfrmWelcome --id @lblMsg42@ --equals "Copy file C:\Program Files\Fault Demo\data\part003.bin"
 EOF
-    [ ! -e "$app_dir/data/part004.bin" ] || fail "part004.bin, whose bytes were cut off, was created"
-    [ "$(cat "$app_dir/data/part119.bin")" = $'an older part119\r' ] || fail "the failed run changed part119.bin"
+    [ "$(cat "$app_dir/data/part004.bin")" = $'an older part004\r' ] || fail "the failed run changed part004.bin"
+    [ ! -e "$app_dir/data/part005.bin" ] || fail "part005.bin, wholly cut off, was created"
     expect_stopped_in_copy "$app_dir"
     drive <<EOF
 click --class TfrmWelcome --id @Button11@
