@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
@@ -14,12 +13,6 @@
 #include "system/Errors.h"
 #include "ui/Application.h"
 #include "wizard/Welcome.h"
-
-// The runtime's verbose terminate handler pulls in the name demangler, about
-// half of the stub's size; an error that gets this far ends the process.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 namespace {
 

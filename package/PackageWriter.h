@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -31,9 +30,9 @@ struct PackageTables {
 };
 
 // Raised when an offset to be recorded does not fit in 32 bits.
-class EPayloadTooLarge : public std::length_error {
+class EPayloadTooLarge : public RecordHead::ELengthError {
 public:
-    using std::length_error::length_error;
+    using ELengthError::ELengthError;
 };
 
 class PackageWriter {

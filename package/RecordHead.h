@@ -7,9 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace RecordHead {
 
@@ -54,8 +55,20 @@ struct TextField {
     }
 };
 
-// Raised by writers when a value does not fit its field: values are never cut.
-class EFieldTooLong : public std::length_error {
+// Raised by writers when a value does not fit: values are never cut. The text
+// is held here rather than by std::length_error, whose copy-on-write string
+// support the setup program (it writes uninstall data) would otherwise carry.
+class ELengthError : public std::exception {
+public:
+    explicit ELengthError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// Raised when a value does not fit its field.
+class EFieldTooLong : public ELengthError {
 public:
     EFieldTooLong(std::string_view field, std::size_t length, std::size_t width);
 };

@@ -1,6 +1,20 @@
 #include "system/Errors.h"
 
-#include <cstdio>
+namespace {
+
+// Upper-case hexadecimal of `value`, at least `digits` (up to 8) long: printf's
+// "%.8X" and "%X" without pulling the C library's formatter into the stub.
+std::string Hex(std::uint32_t value, int digits) {
+    char text[8];
+    int length = 0;
+    do {
+        text[7 - length++] = "0123456789ABCDEF"[value & 15];
+        value >>= 4;
+    } while (value != 0 || length < digits);
+    return std::string(text + 8 - length, length);
+}
+
+}  // namespace
 
 namespace ErrorText {
 
@@ -20,18 +34,14 @@ std::string IniWrite(std::string_view fileName) { return "Unable to write to " +
 
 std::string OleError(std::int32_t status, std::string_view systemText) {
     if (!systemText.empty()) return std::string(systemText);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "OLE error %.8X", static_cast<unsigned>(status));
-    return buffer;
+    return "OLE error " + Hex(static_cast<std::uint32_t>(status), 8);
 }
 
 std::string Dde(unsigned code) {
-    const char* format = "An error returned from DDE  ($0%X)";
-    if (code == 0x4007 || code == 0x4008) format = "Error occurred when DDE ran out of memory ($0%X)";
-    if (code == 0x400A) format = "DDE Error - conversation not established ($0%X)";
-    char buffer[80];
-    std::snprintf(buffer, sizeof buffer, format, code);
-    return buffer;
+    std::string_view text = "An error returned from DDE  ";
+    if (code == 0x4007 || code == 0x4008) text = "Error occurred when DDE ran out of memory ";
+    if (code == 0x400A) text = "DDE Error - conversation not established ";
+    return std::string(text) + "($0" + Hex(code, 1) + ")";
 }
 
 std::string TrimSystemText(std::string_view text) {
@@ -51,10 +61,9 @@ std::string EventBox(std::string_view message) {
 
 std::string ApplicationErrorBox(std::string_view typeName, std::string_view moduleName,
                                 std::uint32_t moduleRelativeAddress, std::string_view message) {
-    char address[16];
-    std::snprintf(address, sizeof address, "%.8X", static_cast<unsigned>(moduleRelativeAddress));
     const bool addPeriod = !message.empty() && message.back() != '.';
-    return "Exception " + std::string(typeName) + " in module " + std::string(moduleName) + " at " + address +
+    return "Exception " + std::string(typeName) + " in module " + std::string(moduleName) + " at " +
+           Hex(moduleRelativeAddress, 8) +
            ".\r\n" + std::string(message) + (addPeriod ? "." : "") + "\r\n";
 }
 

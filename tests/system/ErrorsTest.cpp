@@ -21,6 +21,8 @@ TEST(ErrorTexts, SystemTextLosesTrailingBlanksLineBreaksAndPeriods) {
 TEST(ErrorTexts, OleErrorFallsBackToTheStatusInHex) {
     EXPECT_EQ(ErrorText::OleError(static_cast<std::int32_t>(0x80040154u), ""), "OLE error 80040154");
     EXPECT_EQ(ErrorText::OleError(5, ""), "OLE error 00000005");
+    EXPECT_EQ(ErrorText::OleError(-1, ""), "OLE error FFFFFFFF");
+    EXPECT_EQ(ErrorText::OleError(0, ""), "OLE error 00000000");
     EXPECT_EQ(ErrorText::OleError(1, "Class not registered"), "Class not registered");
 }
 
@@ -29,6 +31,9 @@ TEST(ErrorTexts, DdeMessagesByCode) {
     EXPECT_EQ(ErrorText::Dde(0x4008), "Error occurred when DDE ran out of memory ($04008)");
     EXPECT_EQ(ErrorText::Dde(0x400A), "DDE Error - conversation not established ($0400A)");
     EXPECT_EQ(ErrorText::Dde(0x4006), "An error returned from DDE  ($04006)");
+    // The code in as many hex digits as it needs.
+    EXPECT_EQ(ErrorText::Dde(0), "An error returned from DDE  ($00)");
+    EXPECT_EQ(ErrorText::Dde(0xABCDEF12u), "An error returned from DDE  ($0ABCDEF12)");
 }
 
 TEST(ErrorBoxes, EventBoxAddsAPeriodOnlyAfterCharactersAboveIt) {

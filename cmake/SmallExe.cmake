@@ -1,0 +1,32 @@
+# Size options for the Win32 programs that ship inside every package: the
+# setup stub and the uninstaller.
+#
+#   setup_small_library(target)  compiles a library for link-time optimisation
+#                                too: its objects carry both the optimiser's
+#                                form and machine code, so other programs (the
+#                                tests) link them as they are
+#   setup_small_exe(target)      links a program small: link-time optimisation,
+#                                no symbols, unused sections dropped, the
+#                                runtime pieces of system/SmallRuntime.cpp, and
+#                                a link map beside it (NAME.map) that is checked
+#                                for the thread library those pieces replace
+#
+# Link-time optimisation is what makes unused code go: the linker keeps every
+# function of an object whose unwind table it keeps, and it keeps them all.
+# Every other Win32 program links with -fno-lto, from the machine code.
+
+set(SETUP_SMALL_CHECK ${CMAKE_CURRENT_LIST_DIR}/CheckSmallRuntime.cmake)
+
+function(setup_small_library target)
+    target_compile_options(${target} PRIVATE -flto -ffat-lto-objects)
+endfunction()
+
+function(setup_small_exe target)
+    setup_small_library(${target})
+    set(map $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:setup_small_runtime>)
+    target_link_options(${target} PRIVATE -flto -s -Wl,--gc-sections -Wl,-Map=${map})
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DMAP=${map} -P ${SETUP_SMALL_CHECK}
+        VERBATIM)
+endfunction()
