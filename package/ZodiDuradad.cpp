@@ -13,18 +13,25 @@ namespace {
 
 TProcessMessages gProcessMessages = nullptr;
 
-// Sizes `table` to `count` records and reads them from `offset`. The table's
-// extent is checked against the file first, so no count makes it allocate
-// more than the file holds.
+// Positions `source` at a table of `count` records and gives its size in
+// bytes, checked against the file first, so no count makes the caller
+// allocate more than the file holds. One function for the four record types.
+std::size_t PlaceTable(ByteSource& source, std::uint64_t fileSize, std::int32_t count, std::uint32_t offset,
+                       std::size_t recordSize) {
+    if (count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
+    source.Seek(offset);
+    const std::uint64_t bytes = std::uint64_t(count) * recordSize;
+    if (bytes > 0 && (offset > fileSize || bytes > fileSize - offset)) RaiseReadError();
+    return static_cast<std::size_t>(bytes);
+}
+
+// Sizes `table` to `count` records and reads them from `offset`.
 template <typename Record>
 void LoadTable(ByteSource& source, std::uint64_t fileSize, std::int32_t count, std::uint32_t offset,
                std::vector<Record>& table) {
-    if (count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
-    source.Seek(offset);
-    const std::uint64_t bytes = std::uint64_t(count) * sizeof(Record);
-    if (bytes > 0 && (offset > fileSize || bytes > fileSize - offset)) RaiseReadError();
-    table.assign(static_cast<std::size_t>(count), Record{});
-    if (bytes > 0) source.ReadExact(table.data(), static_cast<std::size_t>(bytes));
+    const std::size_t bytes = PlaceTable(source, fileSize, count, offset, sizeof(Record));
+    table.assign(bytes / sizeof(Record), Record{});
+    if (bytes > 0) source.ReadExact(table.data(), bytes);
 }
 
 // Adds a table's count to the step total without overflowing.
