@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -84,12 +83,14 @@ struct TTemporaryName {
 // one is opened exclusively first, failing as creating it would (in use,
 // read-only), and its new bytes go to a temporary file beside it that
 // replaces it once complete: a copy that fails on the way (the package cut
-// short, a full disk) leaves the older file as it was.
-class TTargetFile {
+// short, a full disk) leaves the older file as it was. A new target costs
+// one CreateFile, as before.
+class TTargetFile final : public ByteSink {
 public:
     // Raises EFCreateError with the target's path.
     explicit TTargetFile(const std::string& target);
-    ByteSink& Sink() { return *file_; }
+    // Raises EWriteError when the file takes less.
+    void Write(const void* buffer, std::size_t count) override;
     // Closes the file and puts it in the target's place; raises EFCreateError.
     void Commit();
 
@@ -97,28 +98,41 @@ private:
     [[noreturn]] void RaiseCreateError() const {
         Raise(EFCreateError(ErrorText::FileCreate(target_, LastSystemErrorText())));
     }
+    static HANDLE CreateExclusive(const std::string& path, DWORD disposition) {
+        return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
 
     std::string target_;
     UniqueFile existing_;  // kept from others until it is replaced
     TTemporaryName temporary_;
-    std::optional<TFileStream> file_;  // closed before the temporary file goes
+    UniqueFile file_;  // closed before the temporary file goes
 };
 
 TTargetFile::TTargetFile(const std::string& target) : target_(target) {
-    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-        existing_.reset(::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!existing_) {
-        // New, or not to be opened: creating it gives the error that says why.
-        file_.emplace(TFileStream::Create(target));
-        return;
-    }
+    file_.reset(CreateExclusive(target, CREATE_NEW));
+    if (file_) return;
+    const DWORD code = ::GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) RaiseCreateError();
+    existing_.reset(CreateExclusive(target, OPEN_EXISTING));
+    if (!existing_) RaiseCreateError();
     const std::size_t slash = FindLastOf(target, "\\", IsAnsiLeadByte);
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
     char name[MAX_PATH];
     if (::GetTempFileNameA(folder.c_str(), "stp", 0, name) == 0) RaiseCreateError();
     temporary_.path = name;
-    file_.emplace(TFileStream::Create(temporary_.path));
+    file_.reset(CreateExclusive(temporary_.path, CREATE_ALWAYS));
+    if (!file_) RaiseCreateError();
+}
+
+void TTargetFile::Write(const void* buffer, std::size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        DWORD put = 0;
+        if (!::WriteFile(file_.get(), in, static_cast<DWORD>(count), &put, nullptr) || put == 0) RaiseWriteError();
+        in += put;
+        count -= put;
+    }
 }
 
 void TTargetFile::Commit() {
@@ -174,7 +188,7 @@ void TVazuravAzoz::CopyFiles() {
         package.Seek(offset);
         {
             TTargetFile file(target);
-            CopyBytes(package, file.Sink(), size, buffer);
+            CopyBytes(package, file, size, buffer);
             file.Commit();
         }
         ReportProgress("Copy file " + target);
