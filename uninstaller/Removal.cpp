@@ -114,10 +114,8 @@ bool WaitUntil(DWORD milliseconds, const std::function<bool()>& done) {
 
 }  // namespace
 
-TRemoval::TRemoval(std::string installDir, std::string uninstaller)
-    : installDir_(std::move(installDir)),
-      uninstaller_(std::move(uninstaller)),
-      dataFile_(installDir_ + "\\uninstall001.dat") {}
+TRemoval::TRemoval(const std::string& installDir, const std::string& uninstaller)
+    : installDir_(installDir), uninstaller_(uninstaller), dataFile_(installDir + "\\uninstall001.dat") {}
 
 TUninstallPlan TRemoval::WhatIsLeft(const TUninstallPlan& plan) const {
     TUninstallPlan left = plan;

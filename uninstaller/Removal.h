@@ -15,7 +15,7 @@ class TRemoval {
 public:
     // `installDir`: the folder the uninstaller belongs to; `uninstaller`: the
     // program in it, removed by the caller once it no longer runs.
-    TRemoval(std::string installDir, std::string uninstaller);
+    TRemoval(const std::string& installDir, const std::string& uninstaller);
 
     // The plan without what is gone already, and without a registration that
     // now names another copy of the program. Empty: nothing to do.

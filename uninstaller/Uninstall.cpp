@@ -3,7 +3,6 @@
 // removes what the package installed, after asking.
 #include <windows.h>
 
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
@@ -19,10 +18,6 @@
 #include "uninstaller/UninstallPlan.h"
 #include "uninstaller/UninstallTexts.h"
 #include "uninstaller/WorkingCopy.h"
-
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 namespace {
 
