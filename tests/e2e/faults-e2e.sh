@@ -27,32 +27,9 @@ note() { echo "[$scenario] $*"; }
 
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-# Wine draws the window frames itself: no window manager runs on Xvfb.
-wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-
-# Control ids by component name: @name@ in driver scripts.
-[ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
-declare -A ID
-while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
-expand_ids() {
-    local text key
-    text=$(cat)
-    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
-    printf '%s\n' "$text"
-}
-
-# Runs the driver script on stdin; its output stays in $work/out.txt. A
-# failed script ends the scenario: later steps would only time out.
-step=0
-drive() {
-    step=$((step + 1))
-    expand_ids >"$work/script-$step.txt"
-    wine_timeout 240 "$driver" script "$(winpath "$work/script-$step.txt")" </dev/null >"$work/out.txt" 2>&1 && return 0
-    fail "driver script $step failed:"
-    sed 's/^/    /' "$work/out.txt" >&2
-    finish
-}
+. "$here/driver-session.sh"
+driver_session_prepare
+driver_failed=finish
 on_end=:  # what a scenario must undo before the prefix goes
 finish() {
     eval "$on_end"

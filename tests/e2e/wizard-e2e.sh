@@ -19,38 +19,9 @@ wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"
 
-# Windows paths of files in the session folder (drive Z: is the root).
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
-# Wine draws the window frames itself: no window manager runs on Xvfb.
-wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-
-# Control ids by component name: @name@ in driver scripts.
-[ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
-declare -A ID
-while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
-expand_ids() {
-    local text key
-    text=$(cat)
-    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
-    printf '%s\n' "$text"
-}
-
-# Runs the driver script on stdin; its output stays in $work/out.txt.
-step=0
-drive() {
-    step=$((step + 1))
-    expand_ids >"$work/script-$step.txt"
-    if ! wine_timeout 240 "$driver" script "$(winpath "$work/script-$step.txt")" </dev/null >"$work/out.txt" 2>&1; then
-        # The wizard is not where the scenario expects it: later steps would only time out.
-        fail "driver script $step failed:"
-        sed 's/^/    /' "$work/out.txt" >&2
-        wine_timeout 60 "$driver" screenshot --screen --out "$(winpath "$work/failed.bmp")" </dev/null >/dev/null 2>&1 &&
-            convert "$work/failed.bmp" "$artifacts/failed-$scenario.png" 2>/dev/null
-        wine_session_end
-        exit 1
-    fi
-}
+. "$(dirname "$0")/driver-session.sh"
+e2e_name=$scenario
+driver_session_prepare
 
 # The page in front, compared with the layout table (extra NAME=TEXT pairs
 # for the texts composed from the package's name).
@@ -77,16 +48,6 @@ EOF
     convert "$work/$name.bmp" "$artifacts/$name.png" 2>/dev/null || fail "screenshot $name not converted"
 }
 
-# The message box on screen: title, text (driver quoting: \r\n), icon, buttons.
-expect_box() {
-    local title=$1 text=$2 icon=$3 buttons=$4
-    drive <<<"msgbox" || return 1
-    local seen
-    seen=$(tr -d '\r' <"$work/out.txt")
-    local wanted
-    wanted=$(printf 'title="%s"\ntext="%s"\nicon=%s\nbuttons="%s"' "$title" "$text" "$icon" "$buttons")
-    [ "$seen" = "$wanted" ] || fail "message box differs:"$'\n'"  seen:   ${seen//$'\n'/ | }"$'\n'"  wanted: ${wanted//$'\n'/ | }"
-}
 
 # Install is clicked with the mouse: the install runs inside the click, and a
 # click by message would wait for all of it.

@@ -19,38 +19,9 @@ note() { echo "[uninstall] $*"; }
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-
-declare -A ID
-while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
-expand_ids() {
-    local text key
-    text=$(cat)
-    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
-    printf '%s\n' "$text"
-}
-step=0
-drive() {
-    step=$((step + 1))
-    expand_ids >"$work/script-$step.txt"
-    if ! wine_timeout 240 "$driver" script "$(winpath "$work/script-$step.txt")" </dev/null >"$work/out.txt" 2>&1; then
-        fail "driver script $step failed:"
-        sed 's/^/    /' "$work/out.txt" >&2
-        wine_timeout 60 "$driver" screenshot --screen --out "$(winpath "$work/failed.bmp")" </dev/null >/dev/null 2>&1 &&
-            convert "$work/failed.bmp" "$artifacts/failed-uninstall.png" 2>/dev/null
-        wine_session_end
-        exit 1
-    fi
-}
-# The message box on screen, compared whole (driver quoting: \r\n, \\).
-expect_box() {
-    local title=$1 text=$2 icon=$3 buttons=$4 seen wanted
-    drive <<<"msgbox --any-process"
-    seen=$(tr -d '\r' <"$work/out.txt")
-    wanted=$(printf 'title="%s"\ntext="%s"\nicon=%s\nbuttons="%s"' "$title" "$text" "$icon" "$buttons")
-    [ "$seen" = "$wanted" ] || fail "message box differs:"$'\n'"  seen:   ${seen//$'\n'/ | }"$'\n'"  wanted: ${wanted//$'\n'/ | }"
-}
+. "$(dirname "$0")/../e2e/driver-session.sh"
+e2e_name=uninstall
+driver_session_prepare
 shot() {
     drive <<EOF
 sleep 0.3
@@ -168,7 +139,7 @@ start "$uninstall_string"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
-expect_box "Demo App" "$question" question Yes,No
+expect_box "Demo App" "$question" question Yes,No --any-process
 shot uninstall-question
 drive <<<"msgbox-press No --any-process
 wait-gone --class #32770 --any-process --timeout 30"
@@ -186,7 +157,7 @@ msgbox-press Yes --any-process
 wait-window --class #32770 --title "Demo App" --any-process --timeout 120
 EOF
 summary="Demo App has been removed from C:\\\\Program Files\\\\Demo App.\\r\\n\\r\\nLeft in place:\\r\\n    C:\\\\Program Files\\\\Demo App\\\\docs (still holds mine.txt)\\r\\n    C:\\\\windows\\\\demoapp.ini (in a system folder: other programs may use it)\\r\\n    C:\\\\Program Files\\\\Demo App (still holds notes.txt)"
-expect_box "Demo App" "$summary" information OK
+expect_box "Demo App" "$summary" information OK --any-process
 shot uninstall-summary
 drive <<<"msgbox-press OK --any-process
 wait-gone --class #32770 --any-process --timeout 30"
@@ -217,7 +188,7 @@ start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
-expect_box "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information OK
+expect_box "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information OK --any-process
 drive <<<"msgbox-press OK --any-process
 wait-gone --class #32770 --any-process --timeout 30"
 [ -f "$app_dir/uninstall001.dat" ] || fail "nothing to do, yet the data file went"
@@ -229,7 +200,7 @@ start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
-expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error OK
+expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error OK --any-process
 drive <<<"msgbox-press OK --any-process
 wait-gone --class #32770 --any-process --timeout 30"
 head -c 1000 /dev/urandom >"$app_dir/uninstall001.dat"
@@ -238,7 +209,7 @@ start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
-expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error OK
+expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error OK --any-process
 drive <<<"msgbox-press OK --any-process
 wait-gone --class #32770 --any-process --timeout 30"
 [ -f "$app_dir/Uninstall.exe" ] && [ -f "$app_dir/notes.txt" ] || fail "a failed run removed something"

@@ -1,0 +1,60 @@
+# Shared by the end-to-end scripts: windriver working in a Wine session.
+# Source it after wine-session.sh and wine_session_start. The script sets
+# `driver` (windriver.exe), `checker` (the layout checker, whose ids replace
+# @name@ in driver scripts) and a `fail` function; `artifacts` and
+# `e2e_name` name the screenshot of a failed driver script, and
+# `driver_failed` what follows it (default: end the session, exit 1).
+
+# Windows paths of files in the session folder (drive Z: is the root).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# Wine draws the window frames itself (no window manager runs on Xvfb);
+# control ids by component name come from the layout checker.
+declare -A ID
+driver_session_prepare() {
+    wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    [ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
+    local name id
+    while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
+}
+expand_ids() {
+    local text key
+    text=$(cat)
+    for key in "${!ID[@]}"; do text=${text//@$key@/${ID[$key]}}; done
+    printf '%s\n' "$text"
+}
+
+default_driver_failed() {
+    if [ -n "${artifacts:-}" ]; then
+        wine_timeout 60 "$driver" screenshot --screen --out "$(winpath "$WINE_SESSION_DIR/failed.bmp")" \
+            </dev/null >/dev/null 2>&1 &&
+            convert "$WINE_SESSION_DIR/failed.bmp" "$artifacts/failed-${e2e_name:-e2e}.png" 2>/dev/null
+    fi
+    wine_session_end
+    exit 1
+}
+driver_failed=default_driver_failed
+
+# Runs the driver script on stdin; its output stays in $WINE_SESSION_DIR/out.txt.
+# A failed script ends the scenario: later steps would only time out.
+driver_step=0
+drive() {
+    driver_step=$((driver_step + 1))
+    local script=$WINE_SESSION_DIR/script-$driver_step.txt out=$WINE_SESSION_DIR/out.txt
+    expand_ids >"$script"
+    wine_timeout 240 "$driver" script "$(winpath "$script")" </dev/null >"$out" 2>&1 && return 0
+    fail "driver script $driver_step failed:"
+    sed 's/^/    /' "$out" >&2
+    "$driver_failed"
+}
+
+# The message box on screen, compared whole with TITLE, TEXT (driver quoting:
+# \r\n, \\), ICON and BUTTONS; further arguments are options of `msgbox`.
+expect_box() {
+    local title=$1 text=$2 icon=$3 buttons=$4 seen wanted
+    shift 4
+    drive <<<"msgbox $*" || return 1
+    seen=$(tr -d '\r' <"$WINE_SESSION_DIR/out.txt")
+    wanted=$(printf 'title="%s"\ntext="%s"\nicon=%s\nbuttons="%s"' "$title" "$text" "$icon" "$buttons")
+    [ "$seen" = "$wanted" ] || fail "message box differs:"$'\n'"  seen:   ${seen//$'\n'/ | }"$'\n'"  wanted: ${wanted//$'\n'/ | }"
+}
