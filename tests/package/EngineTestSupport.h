@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/ZodiDuradad.h"
+#include "system/Errors.h"
 #include "tests/support/TestFiles.h"
 
 // Handles every pending message of the thread (the progress report's hook).
@@ -69,3 +70,17 @@ void UnregisterActiveDesktop();
 void InstallDeskCplRecorder(const std::string& log);
 // Reads the recorder's log once `minLines` lines have arrived (or after a time-out).
 std::vector<std::string> WaitForLogLines(const std::string& log, std::size_t minLines, DWORD timeoutMs = 20000);
+
+// Runs Install and returns the message of the error of kind E it raises, or
+// what it did instead.
+template <typename E>
+std::string InstallFailureOf(TVazuravAzoz& pack) {
+    try {
+        pack.Install();
+    } catch (const E& error) {
+        return error.Message();
+    } catch (const Exception& other) {
+        return std::string("unexpected ") + other.TypeName() + ": " + other.Message();
+    }
+    return "no error";
+}

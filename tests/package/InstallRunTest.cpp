@@ -31,17 +31,9 @@ protected:
         for (const auto& r : log.Reports) texts.push_back(r.Text);
         return texts;
     }
-    // Runs Install and returns the message of the error of kind E it raises.
     template <typename E>
     std::string InstallFailsWith() {
-        try {
-            pack.Install();
-        } catch (const E& error) {
-            return error.Message();
-        } catch (const Exception& other) {
-            return std::string("unexpected ") + other.TypeName() + ": " + other.Message();
-        }
-        return "no error";
+        return InstallFailureOf<E>(pack);
     }
     bool UninstallRegistered(const std::string& app) const {
         return RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot + app);

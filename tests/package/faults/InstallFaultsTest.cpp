@@ -64,17 +64,9 @@ protected:
         pack.SetOnProgress(log.Event());
     }
     std::string At(const std::string& name) const { return installDir + "\\" + name; }
-    // Runs Install and returns the message of the error of kind E it raises.
     template <typename E>
     std::string InstallFailsWith() {
-        try {
-            pack.Install();
-        } catch (const E& error) {
-            return error.Message();
-        } catch (const Exception& other) {
-            return std::string("unexpected ") + other.TypeName() + ": " + other.Message();
-        }
-        return "no error";
+        return InstallFailureOf<E>(pack);
     }
     // What a failed run must not have done: the later steps.
     void ExpectRunEndedInTheCopyStep(const std::string& app) {
