@@ -12,7 +12,12 @@ public:
 
     TNonAsciiPlace Run() {
         while (at_ < text_.size()) {
-            if (StartsWith("\"\"\"")) {
+            if ((Peek() == '"' || Peek() == '\'') && !QuoteOpensString()) {
+                // The parser stops at the bad value and examines what follows
+                // as bare text: the rest of the line is outside any string.
+                while (at_ < text_.size() && Peek() != '\n' && !NonAscii(Peek())) Skip(1);
+                if (NonAscii(Peek())) return Here();
+            } else if (StartsWith("\"\"\"")) {
                 Skip(3);
                 if (!MultiLineBasic()) return Here();
             } else if (StartsWith("'''")) {
@@ -31,17 +36,32 @@ public:
             } else {
                 Skip(1);
             }
+            NoteLastOnLine();
         }
         return {};
     }
 
 private:
+    // Strings start a line (a quoted key, an array's next value) or follow
+    // "=", "[", ",", "{" or the "." of a dotted key.
+    bool QuoteOpensString() const {
+        return lastOnLine_ == '\0' || lastOnLine_ == '=' || lastOnLine_ == '[' || lastOnLine_ == ',' ||
+               lastOnLine_ == '{' || lastOnLine_ == '.';
+    }
+    void NoteLastOnLine() {
+        const char last = at_ > 0 ? text_[at_ - 1] : '\0';
+        if (last == '\n' || last == '\r')
+            lastOnLine_ = '\0';
+        else if (last != ' ' && last != '\t')
+            lastOnLine_ = last;
+    }
     char Peek(std::size_t ahead = 0) const { return at_ + ahead < text_.size() ? text_[at_ + ahead] : '\0'; }
     bool StartsWith(std::string_view s) const { return text_.substr(at_, s.size()) == s; }
     void Skip(std::size_t n) {
         for (; n > 0 && at_ < text_.size(); --n, ++at_) {
             if (text_[at_] == '\n') {
                 ++line_;
+                lastOnLine_ = '\0';
                 lineStart_ = at_ + 1;
             }
         }
@@ -79,6 +99,7 @@ private:
     std::size_t at_ = 0;
     std::uint32_t line_ = 1;
     std::size_t lineStart_ = 0;
+    char lastOnLine_ = '\0';  // the last character but blanks on this line; NUL: none yet
 };
 
 }  // namespace

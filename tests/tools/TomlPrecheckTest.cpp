@@ -31,3 +31,16 @@ TEST(TomlPrecheck, BackslashBeforeNonAsciiInMultiLineBasicStrings) {
     EXPECT_EQ(Find("a = \"\"\"x \\\n   \xC3\xA9\"\"\"\n"), Place(2, 4));
     EXPECT_EQ(Find("a = \"\"\"x \\\n   y\xC3\xA9\"\"\"\n"), Place(0, 0));
 }
+
+TEST(TomlPrecheck, AQuoteWhereNoValueStartsOpensNoString) {
+    // The parser gives up at "+" and examines the rest of the line as bare
+    // text, so the byte-order mark there is outside any string.
+    const auto place = FindMisplacedNonAscii("[[shell]]\ntarget = +\"Demo.ex\xEF\xBB\xBF\"\n");
+    EXPECT_EQ(place.Line, 2u);
+    EXPECT_EQ(place.Column, 19u);
+    EXPECT_EQ(FindMisplacedNonAscii("a = \"x\"\"\xC3\xA9\"\n").Line, 1u);
+    // Where values and keys may start, quotes open strings as before.
+    for (const char* fine : {"\"k\xC3\xA9\" = 1\n", "a.\"b\xC3\xA9\" = 1\n", "a = [\"\xC3\xA9\",\n  '\xC3\xA9' ]\n",
+                             "t = { x = \"\xC3\xA9\" }\n", "# c\n\"\xC3\xA9\" = 2\n", "[\"\xC3\xA9\"]\r\n\"\xC3\xA9\" = 1\n"})
+        EXPECT_EQ(FindMisplacedNonAscii(fine).Line, 0u) << fine;
+}
