@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)total;
         }
     } catch (const EReadError&) {
-        // A table past the end of the input: the reader's specified answer.
+        // A table past the end of the input: refused as it must be.
     } catch (const ERangeError&) {
         // A negative count: likewise.
     }

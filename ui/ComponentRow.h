@@ -31,7 +31,7 @@ enum TStyle : std::uint16_t {
     sDefault = 1 << 6,  // button: the window's default button
 };
 
-struct TComponentSpec {
+struct TComponentRow {
     std::string_view Name;
     TKind Kind;
     std::string_view Parent;  // empty: the form itself
@@ -45,7 +45,7 @@ struct TComponentSpec {
 
 // Rows come parents first; among siblings, in tab order. A component's
 // control id is kFirstControlId plus its row index.
-using TLayout = std::span<const TComponentSpec>;
+using TLayout = std::span<const TComponentRow>;
 inline constexpr int kFirstControlId = 100;
 
 }  // namespace ui

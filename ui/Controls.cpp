@@ -61,24 +61,24 @@ struct WindowShape {
     DWORD exStyle;
 };
 
-WindowShape ShapeOf(const ui::TComponentSpec& spec) {
+WindowShape ShapeOf(const ui::TComponentRow& layoutRow) {
     const DWORD child = WS_CHILD | WS_VISIBLE;
-    switch (spec.Kind) {
+    switch (layoutRow.Kind) {
     case TKind::Panel:
         // Pages start covered; FormCreate brings the first to the front.
-        return {kPanelClass, (spec.Parent.empty() ? WS_CHILD : child) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+        return {kPanelClass, (layoutRow.Parent.empty() ? WS_CHILD : child) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                 WS_EX_CONTROLPARENT};
     case TKind::Label:
         return {"STATIC",
-                child | SS_NOPREFIX | ((spec.Style & ui::sWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP) |
-                    ((spec.Style & ui::sLink) ? SS_NOTIFY : 0),
+                child | SS_NOPREFIX | ((layoutRow.Style & ui::sWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP) |
+                    ((layoutRow.Style & ui::sLink) ? SS_NOTIFY : 0),
                 0};
     case TKind::Edit:
         return {"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
     case TKind::Memo:
         return {"EDIT", child | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN, WS_EX_CLIENTEDGE};
     case TKind::Button:
-        return {"BUTTON", child | WS_TABSTOP | ((spec.Style & ui::sDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
+        return {"BUTTON", child | WS_TABSTOP | ((layoutRow.Style & ui::sDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
     case TKind::ProgressBar:
         return {PROGRESS_CLASSA, child | PBS_SMOOTH, 0};
     case TKind::Picture:
@@ -99,22 +99,22 @@ T* AttachedTo(HWND window, UINT message, LPARAM lParam) {
 
 }  // namespace
 
-TControl::TControl(TForm& form, const ui::TComponentSpec& spec, HWND parentWindow, int id)
-    : TComponent(spec.Name), form_(form), spec_(spec), id_(id) {
+TControl::TControl(TForm& form, const ui::TComponentRow& layoutRow, HWND parentWindow, int id)
+    : TComponent(layoutRow.Name), form_(form), layoutRow_(layoutRow), id_(id) {
     RegisterOnce(kPanelClass, &PanelProc, nullptr);
     RegisterOnce(kGraphicClass, &GraphicProc, nullptr);
-    const WindowShape shape = ShapeOf(spec);
-    const std::string text = spec.Kind == TKind::Picture ? std::string() : std::string(spec.Text);
-    window_.reset(::CreateWindowExA(shape.exStyle, shape.className, text.c_str(), shape.style, spec.Left, spec.Top,
-                                    spec.Width, spec.Height, parentWindow,
+    const WindowShape shape = ShapeOf(layoutRow);
+    const std::string text = layoutRow.Kind == TKind::Picture ? std::string() : std::string(layoutRow.Text);
+    window_.reset(::CreateWindowExA(shape.exStyle, shape.className, text.c_str(), shape.style, layoutRow.Left, layoutRow.Top,
+                                    layoutRow.Width, layoutRow.Height, parentWindow,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr),
                                     this));
     if (!window_) RaiseLastWin32Error();
     // Windows of the system's classes know their control through the user data too.
     ::SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SendMessageA(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(form.FontFor(spec)), FALSE);
-    if (spec.Kind == TKind::Picture) picture_ = form.PictureFor(spec.Text);
-    if (spec.AutoSize()) FitToText();
+    ::SendMessageA(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(form.FontFor(layoutRow)), FALSE);
+    if (layoutRow.Kind == TKind::Picture) picture_ = form.PictureFor(layoutRow.Text);
+    if (layoutRow.AutoSize()) FitToText();
 }
 
 TControl* TControl::FromHandle(HWND window) {
@@ -131,13 +131,13 @@ std::string TControl::GetText() const {
 
 void TControl::SetText(const std::string& text) {
     ::SetWindowTextA(window_.get(), text.c_str());
-    if (spec_.AutoSize()) FitToText();
+    if (layoutRow_.AutoSize()) FitToText();
 }
 
 void TControl::FitToText() {
     const std::string text = GetText();
     WindowDC dc(window_.get());
-    const HGDIOBJ previous = ::SelectObject(dc.get(), form_.FontFor(spec_));
+    const HGDIOBJ previous = ::SelectObject(dc.get(), form_.FontFor(layoutRow_));
     RECT bounds{};
     // An empty label keeps the height of one line.
     ::DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -184,12 +184,12 @@ void TControl::SetMax(int max) { ::SendMessageA(window_.get(), PBM_SETRANGE32, 0
 void TControl::SetPosition(int position) { ::SendMessageA(window_.get(), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 
 COLORREF TControl::Color() const {
-    if (spec_.Kind == TKind::Panel && (spec_.Style & ui::sWhite)) return RGB(255, 255, 255);
+    if (layoutRow_.Kind == TKind::Panel && (layoutRow_.Style & ui::sWhite)) return RGB(255, 255, 255);
     return ::GetSysColor(COLOR_BTNFACE);
 }
 
 HBRUSH TControl::Brush() const {
-    if (spec_.Kind == TKind::Panel && (spec_.Style & ui::sWhite)) return static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    if (layoutRow_.Kind == TKind::Panel && (layoutRow_.Style & ui::sWhite)) return static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
     return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
@@ -215,7 +215,7 @@ LRESULT TControl::HandlePanel(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CTLCOLORSTATIC: {
         const TControl* label = FromHandle(reinterpret_cast<HWND>(lParam));
-        const bool blue = label && (label->spec_.Style & (ui::sBlue | ui::sLink));
+        const bool blue = label && (label->layoutRow_.Style & (ui::sBlue | ui::sLink));
         auto dc = reinterpret_cast<HDC>(wParam);
         ::SetTextColor(dc, blue ? kBlue : ::GetSysColor(COLOR_WINDOWTEXT));
         ::SetBkColor(dc, Color());
@@ -233,7 +233,7 @@ LRESULT TControl::HandlePanel(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(Brush());
     case WM_SETCURSOR: {
         const TControl* child = FromHandle(reinterpret_cast<HWND>(wParam));
-        if (!child || !(child->spec_.Style & ui::sLink) || LOWORD(lParam) != HTCLIENT) break;
+        if (!child || !(child->layoutRow_.Style & ui::sLink) || LOWORD(lParam) != HTCLIENT) break;
         ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
         return TRUE;
     }
@@ -274,7 +274,7 @@ void TControl::PaintGraphic(HDC dc) const {
     ::GetClientRect(window_.get(), &client);
     const TControl* parent = FromHandle(::GetParent(window_.get()));
     ::FillRect(dc, &client, parent ? parent->Brush() : ::GetSysColorBrush(COLOR_BTNFACE));
-    if (spec_.Kind == TKind::Bevel) {
+    if (layoutRow_.Kind == TKind::Bevel) {
         // Lowered: a dark row above a light one.
         RECT dark{0, 0, client.right, 1}, light{0, 1, client.right, 2};
         ::FillRect(dc, &dark, ::GetSysColorBrush(COLOR_BTNSHADOW));

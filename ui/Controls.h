@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "system/Handles.h"
-#include "ui/ComponentSpec.h"
+#include "ui/ComponentRow.h"
 #include "ui/Events.h"
 
 class TForm;
@@ -22,7 +22,7 @@ public:
 class TControl : public TComponent {
 public:
     // Creates the control's window under `parentWindow`.
-    TControl(TForm& form, const ui::TComponentSpec& spec, HWND parentWindow, int id);
+    TControl(TForm& form, const ui::TComponentRow& layoutRow, HWND parentWindow, int id);
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
 
@@ -31,8 +31,8 @@ public:
 
     HWND Handle() const { return window_.get(); }
     int Id() const { return id_; }
-    const ui::TComponentSpec& Spec() const { return spec_; }
-    ui::TKind Kind() const { return spec_.Kind; }
+    const ui::TComponentRow& LayoutRow() const { return layoutRow_; }
+    ui::TKind Kind() const { return layoutRow_.Kind; }
     TForm& Form() const { return form_; }
 
     std::string GetText() const;
@@ -67,7 +67,7 @@ private:
     void FitToText();
 
     TForm& form_;
-    const ui::TComponentSpec spec_;
+    const ui::TComponentRow layoutRow_;
     const int id_;
     UniqueWindow window_;
     HBITMAP picture_ = nullptr;  // owned by the form

@@ -66,9 +66,9 @@ void TForm::SetCaption(const std::string& caption) { ::SetWindowTextA(window_.ge
 
 void TForm::Build(ui::TLayout layout) {
     for (std::size_t row = 0; row < layout.size(); ++row) {
-        const ui::TComponentSpec& spec = layout[row];
-        HWND parent = spec.Parent.empty() ? window_.get() : Find(spec.Parent).Handle();
-        controls_.push_back(std::make_unique<TControl>(*this, spec, parent, ui::kFirstControlId + int(row)));
+        const ui::TComponentRow& layoutRow = layout[row];
+        HWND parent = layoutRow.Parent.empty() ? window_.get() : Find(layoutRow.Parent).Handle();
+        controls_.push_back(std::make_unique<TControl>(*this, layoutRow, parent, ui::kFirstControlId + int(row)));
     }
 }
 
@@ -78,11 +78,11 @@ TControl& TForm::Find(std::string_view name) const {
     Raise(Exception("EComponentError", "Component " + std::string(name) + " not found"));
 }
 
-HFONT TForm::FontFor(const ui::TComponentSpec& spec) const {
+HFONT TForm::FontFor(const ui::TComponentRow& layoutRow) const {
     const auto font = [](const UniqueGdiObject& f) { return static_cast<HFONT>(f.get()); };
-    if (spec.Style & ui::sLarge) return font(largeFont_);
-    if (spec.Style & ui::sBold) return font(boldFont_);
-    if (spec.Style & ui::sLink) return font(linkFont_);
+    if (layoutRow.Style & ui::sLarge) return font(largeFont_);
+    if (layoutRow.Style & ui::sBold) return font(boldFont_);
+    if (layoutRow.Style & ui::sLink) return font(linkFont_);
     return font(font_);
 }
 
@@ -115,7 +115,7 @@ LRESULT TForm::DefaultId() const {
     const TControl* focused = focus && ::IsChild(window_.get(), focus) ? TControl::FromHandle(focus) : nullptr;
     if (focused && focused->Kind() == TKind::Button && focused->CanAct()) return MAKELRESULT(focused->Id(), DC_HASDEFID);
     for (const auto& control : controls_)
-        if (control->Kind() == TKind::Button && (control->Spec().Style & ui::sDefault) && control->CanAct())
+        if (control->Kind() == TKind::Button && (control->LayoutRow().Style & ui::sDefault) && control->CanAct())
             return MAKELRESULT(control->Id(), DC_HASDEFID);
     return 0;
 }

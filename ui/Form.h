@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "system/Handles.h"
-#include "ui/ComponentSpec.h"
+#include "ui/ComponentRow.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
 
@@ -46,7 +46,7 @@ public:
     TCloseQueryEvent OnCloseQuery;
 
     // For the components.
-    HFONT FontFor(const ui::TComponentSpec& spec) const;
+    HFONT FontFor(const ui::TComponentRow& layoutRow) const;
     HBITMAP PictureFor(std::string_view resourceName);
     void Command(HWND control, WPARAM wParam);
     LRESULT DefaultId() const;

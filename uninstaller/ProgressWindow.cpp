@@ -9,7 +9,7 @@ using enum ui::TKind;
 
 constexpr int kClientWidth = 400, kClientHeight = 92;
 
-constexpr TComponentSpec kLayout[] = {
+constexpr TComponentRow kLayout[] = {
     {"lblTitle", Label, "", 12, 10, 0, 0, "Removing the program's files and settings...", sBold},
     {"lblAction", Label, "", 12, 30, 376, 28, "", sWrap},
     {"pbProgress", ProgressBar, "", 12, 62, 376, 17, ""},

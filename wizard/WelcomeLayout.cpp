@@ -15,7 +15,7 @@ constexpr int kBand = 57, kBody = 259, kHeaderStrip = H - kBand - kBody;
 constexpr int kButtonWidth = 73, kButtonHeight = 24;
 
 // Texts composed from the package's name are set at run time; they start empty.
-constexpr TComponentSpec kLayout[] = {
+constexpr TComponentRow kLayout[] = {
     // Welcome page.
     {"pn1", Panel, "", 0, 0, W, H, "", sNone},
     {"Panel1", Panel, "pn1", 0, 0, W, kWhiteArea, "", sWhite},

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "ui/ComponentSpec.h"
+#include "ui/ComponentRow.h"
 
 inline constexpr int kWizardClientWidth = 492;
 inline constexpr int kWizardClientHeight = 358;

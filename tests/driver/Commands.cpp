@@ -19,22 +19,22 @@ using Handler = void (*)(Context&, const Options&);
 struct Command {
     const char* name;
     const char* synopsis;
-    std::vector<OptionSpec> options;
+    std::vector<OptionRule> options;
     Handler handler;
     const char* help;
 };
 
 // Option groups shared by many commands.
-const std::vector<OptionSpec> kWindowOptions = {
+const std::vector<OptionRule> kWindowOptions = {
     {"title", true},  {"title-contains", true}, {"class", true},   {"pid", true},
     {"hwnd", true},   {"hidden", false},        {"any-process", false}, {"timeout", true},
 };
-const std::vector<OptionSpec> kControlOptions = {
+const std::vector<OptionRule> kControlOptions = {
     {"id", true}, {"text", true}, {"control-class", true}, {"index", true}, {"control", true},
 };
 
-std::vector<OptionSpec> Join(std::initializer_list<std::vector<OptionSpec>> groups) {
-    std::vector<OptionSpec> all;
+std::vector<OptionRule> Join(std::initializer_list<std::vector<OptionRule>> groups) {
+    std::vector<OptionRule> all;
     for (const auto& group : groups) all.insert(all.end(), group.begin(), group.end());
     return all;
 }
@@ -583,10 +583,10 @@ void ExpectFile(Context& c, const Options& o, bool wanted) {
 void OnExpectFile(Context& c, const Options& o) { ExpectFile(c, o, true); }
 void OnExpectNoFile(Context& c, const Options& o) { ExpectFile(c, o, false); }
 
-const std::vector<OptionSpec> kNone;
-const std::vector<OptionSpec> kTimeout = {{"timeout", true}};
-const std::vector<OptionSpec> kDelivery = {{"post", false}};
-const std::vector<OptionSpec> kMouse = {{"mouse", false}};
+const std::vector<OptionRule> kNone;
+const std::vector<OptionRule> kTimeout = {{"timeout", true}};
+const std::vector<OptionRule> kDelivery = {{"post", false}};
+const std::vector<OptionRule> kMouse = {{"mouse", false}};
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -731,7 +731,7 @@ void PrintHelp(const std::string& name) {
     if (!command) throw UsageError("unknown command \"" + name + "\"");
     Print(std::string(command->synopsis) + "\n  " + command->help);
     std::string options;
-    for (const OptionSpec& option : command->options)
+    for (const OptionRule& option : command->options)
         options += std::string(options.empty() ? "  options:" : "") + " --" + option.name + (option.takesValue ? " V" : "");
     if (!options.empty()) Print(options);
 }

@@ -112,7 +112,7 @@ std::optional<double> Options::GetSeconds(const std::string& name) const {
     return seconds;
 }
 
-Options ParseOptions(const std::vector<std::string>& words, const std::vector<OptionSpec>& accepted) {
+Options ParseOptions(const std::vector<std::string>& words, const std::vector<OptionRule>& accepted) {
     Options options;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -126,11 +126,11 @@ Options ParseOptions(const std::vector<std::string>& words, const std::vector<Op
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        const auto spec = std::find_if(accepted.begin(), accepted.end(),
-                                       [&](const OptionSpec& s) { return name == s.name; });
-        if (spec == accepted.end()) throw UsageError("unknown option --" + name);
+        const auto rule = std::find_if(accepted.begin(), accepted.end(),
+                                       [&](const OptionRule& s) { return name == s.name; });
+        if (rule == accepted.end()) throw UsageError("unknown option --" + name);
         if (options.Has(name)) throw UsageError("option --" + name + " given twice");
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (inlineValue) throw UsageError("option --" + name + " takes no value");
             options.Set(name, "");
         } else if (inlineValue) {
@@ -153,9 +153,9 @@ std::optional<long long> ParseInteger(std::string_view text) {
     return value;
 }
 
-KeyStroke ParseKey(std::string_view spec) {
+KeyStroke ParseKey(std::string_view keyText) {
     KeyStroke stroke;
-    std::string_view rest = spec;
+    std::string_view rest = keyText;
     while (true) {
         const auto plus = rest.find('+');
         // A lone "+" or a trailing "+" names the key itself, not a modifier.
@@ -165,11 +165,11 @@ KeyStroke ParseKey(std::string_view spec) {
         else if (modifier == "alt") stroke.alt = true;
         else if (modifier == "shift") stroke.shift = true;
         else throw UsageError("unknown modifier \"" + std::string(rest.substr(0, plus)) + "\" in key \"" +
-                              std::string(spec) + "\"");
+                              std::string(keyText) + "\"");
         rest = rest.substr(plus + 1);
     }
     const auto code = KeyCode(rest);
-    if (!code) throw UsageError("unknown key \"" + std::string(spec) + "\"");
+    if (!code) throw UsageError("unknown key \"" + std::string(keyText) + "\"");
     stroke.virtualKey = *code;
     return stroke;
 }

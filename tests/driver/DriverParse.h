@@ -24,7 +24,7 @@ public:
 // comment and gives no words. Raises UsageError for an unterminated quote.
 std::vector<std::string> SplitWords(std::string_view line);
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;  // without the leading "--"
     bool takesValue;
 };
@@ -51,7 +51,7 @@ private:
 // Reads `words` (after the command name) against the accepted options;
 // "--name=value" and "--name value" both work. Raises UsageError for an
 // unknown option, a missing value or a repeated option.
-Options ParseOptions(const std::vector<std::string>& words, const std::vector<OptionSpec>& accepted);
+Options ParseOptions(const std::vector<std::string>& words, const std::vector<OptionRule>& accepted);
 
 // Parses a number written in decimal or as 0x... hexadecimal.
 std::optional<long long> ParseInteger(std::string_view text);
@@ -67,7 +67,7 @@ struct KeyStroke {
 // Parses "Enter", "Escape", "Tab", "Shift+Tab", "Alt+F4", "Alt+N", "Ctrl+A",
 // "Space", "F1".."F12", "Up", "a", "7" ... (names are case-insensitive).
 // Raises UsageError naming the key it does not know.
-KeyStroke ParseKey(std::string_view spec);
+KeyStroke ParseKey(std::string_view keyText);
 
 // The text of a control as a user reads it: "&&" gives "&", a single "&"
 // (the access-key marker) is dropped.

@@ -24,7 +24,7 @@ TEST(DriverSplitWords, CommentsBlankLinesAndBadQuotes) {
 }
 
 TEST(DriverParseOptions, ValuesFlagsAndPositionals) {
-    const std::vector<OptionSpec> accepted = {{"title", true}, {"mouse", false}, {"timeout", true}};
+    const std::vector<OptionRule> accepted = {{"title", true}, {"mouse", false}, {"timeout", true}};
     const Options o = ParseOptions({"OK", "--title", "Setup", "--mouse", "--timeout=2.5", "more"}, accepted);
     EXPECT_EQ(o.Get("title"), "Setup");
     EXPECT_TRUE(o.Has("mouse"));
@@ -36,7 +36,7 @@ TEST(DriverParseOptions, ValuesFlagsAndPositionals) {
 }
 
 TEST(DriverParseOptions, RejectsWhatTheCommandDoesNotTake) {
-    const std::vector<OptionSpec> accepted = {{"title", true}, {"mouse", false}};
+    const std::vector<OptionRule> accepted = {{"title", true}, {"mouse", false}};
     EXPECT_THROW(ParseOptions({"--colour", "red"}, accepted), UsageError);
     EXPECT_THROW(ParseOptions({"--title"}, accepted), UsageError);
     EXPECT_THROW(ParseOptions({"--mouse=yes"}, accepted), UsageError);

@@ -15,7 +15,7 @@
 
 namespace {
 
-using ui::TComponentSpec;
+using ui::TComponentRow;
 using ui::TKind;
 
 struct Listed {
@@ -24,14 +24,14 @@ struct Listed {
     bool visible = false;
 };
 
-const TComponentSpec* Row(std::string_view name) {
-    for (const auto& spec : WelcomeLayout())
-        if (spec.Name == name) return &spec;
+const TComponentRow* Row(std::string_view name) {
+    for (const auto& layoutRow : WelcomeLayout())
+        if (layoutRow.Name == name) return &layoutRow;
     return nullptr;
 }
 
-std::string PageOf(const TComponentSpec& spec) {
-    const TComponentSpec* row = &spec;
+std::string PageOf(const TComponentRow& layoutRow) {
+    const TComponentRow* row = &layoutRow;
     while (!row->Parent.empty()) row = Row(row->Parent);
     return std::string(row->Name);
 }
@@ -95,56 +95,56 @@ const char* ClassOf(TKind kind) {
 }
 
 // The rectangle in the form's client area.
-void Absolute(const TComponentSpec& spec, int& left, int& top) {
-    left = spec.Left, top = spec.Top;
-    for (const TComponentSpec* p = Row(spec.Parent); p; p = Row(p->Parent)) left += p->Left, top += p->Top;
+void Absolute(const TComponentRow& layoutRow, int& left, int& top) {
+    left = layoutRow.Left, top = layoutRow.Top;
+    for (const TComponentRow* p = Row(layoutRow.Parent); p; p = Row(p->Parent)) left += p->Left, top += p->Top;
 }
 
 int CheckPage(const std::string& page, const char* file, const std::map<std::string, std::string>& texts) {
     const std::map<int, Listed> listed = ReadListing(file);
     int faults = 0, shown = 0, covered = 0;
-    const auto fault = [&](const TComponentSpec& spec, const std::string& what) {
-        std::fprintf(stderr, "layout_check: %s: %.*s: %s\n", page.c_str(), int(spec.Name.size()), spec.Name.data(),
+    const auto fault = [&](const TComponentRow& layoutRow, const std::string& what) {
+        std::fprintf(stderr, "layout_check: %s: %.*s: %s\n", page.c_str(), int(layoutRow.Name.size()), layoutRow.Name.data(),
                      what.c_str());
         ++faults;
     };
     const auto layout = WelcomeLayout();
     for (std::size_t row = 0; row < layout.size(); ++row) {
-        const TComponentSpec& spec = layout[row];
+        const TComponentRow& layoutRow = layout[row];
         const auto found = listed.find(ui::kFirstControlId + int(row));
         if (found == listed.end()) {
-            fault(spec, "not listed");
+            fault(layoutRow, "not listed");
             continue;
         }
         const Listed& item = found->second;
-        if (PageOf(spec) != page) {
+        if (PageOf(layoutRow) != page) {
             // Covered: its own style may say visible, but a hidden page hides it.
-            if (spec.Parent.empty() && item.visible) fault(spec, "page shown while " + page + " is in front");
+            if (layoutRow.Parent.empty() && item.visible) fault(layoutRow, "page shown while " + page + " is in front");
             ++covered;
             continue;
         }
         ++shown;
-        if (!item.visible) fault(spec, "hidden");
-        if (item.className != ClassOf(spec.Kind)) fault(spec, "class " + item.className);
+        if (!item.visible) fault(layoutRow, "hidden");
+        if (item.className != ClassOf(layoutRow.Kind)) fault(layoutRow, "class " + item.className);
         int left, top;
-        Absolute(spec, left, top);
+        Absolute(layoutRow, left, top);
         const int width = item.right - item.left, height = item.bottom - item.top;
         char wanted[96], actual[96];
         std::snprintf(actual, sizeof actual, "%d,%d %dx%d", item.left, item.top, width, height);
-        if (spec.AutoSize()) {
+        if (layoutRow.AutoSize()) {
             // One line of the 8-point font, as wide as its text.
             std::snprintf(wanted, sizeof wanted, "%d,%d auto x 13", left, top);
             if (item.left != left || item.top != top || height != 13 || (width > 0) != !item.text.empty())
-                fault(spec, std::string("rect ") + actual + ", wanted " + wanted);
+                fault(layoutRow, std::string("rect ") + actual + ", wanted " + wanted);
         } else {
-            std::snprintf(wanted, sizeof wanted, "%d,%d %dx%d", left, top, spec.Width, spec.Height);
-            if (std::string(actual) != wanted) fault(spec, std::string("rect ") + actual + ", wanted " + wanted);
+            std::snprintf(wanted, sizeof wanted, "%d,%d %dx%d", left, top, layoutRow.Width, layoutRow.Height);
+            if (std::string(actual) != wanted) fault(layoutRow, std::string("rect ") + actual + ", wanted " + wanted);
         }
-        const auto given = texts.find(std::string(spec.Name));
-        const bool hasText = spec.Kind != TKind::Picture && spec.Kind != TKind::Bevel && spec.Kind != TKind::Panel;
-        const std::string text = given != texts.end() ? given->second : std::string(spec.Text);
-        if (hasText && (given != texts.end() || !spec.Text.empty()) && item.text != text)
-            fault(spec, "text \"" + item.text + "\", wanted \"" + text + "\"");
+        const auto given = texts.find(std::string(layoutRow.Name));
+        const bool hasText = layoutRow.Kind != TKind::Picture && layoutRow.Kind != TKind::Bevel && layoutRow.Kind != TKind::Panel;
+        const std::string text = given != texts.end() ? given->second : std::string(layoutRow.Text);
+        if (hasText && (given != texts.end() || !layoutRow.Text.empty()) && item.text != text)
+            fault(layoutRow, "text \"" + item.text + "\", wanted \"" + text + "\"");
     }
     for (const auto& [name, text] : texts)
         if (!Row(name) || PageOf(*Row(name)) != page) {

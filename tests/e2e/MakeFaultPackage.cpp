@@ -17,13 +17,13 @@ namespace {
 constexpr int kDataFiles = 120;
 constexpr std::size_t kDataFileSize = 48 * 1024;
 
-struct FileSpec {
+struct PackedFile {
     std::string name, subDir;
     Bytes data;
 };
 
-std::vector<FileSpec> Files() {
-    std::vector<FileSpec> files = {{"readme.txt", "", TextBytes("Fault Demo read-me\r\n")},
+std::vector<PackedFile> Files() {
+    std::vector<PackedFile> files = {{"readme.txt", "", TextBytes("Fault Demo read-me\r\n")},
                                    {"Uninstall.exe", "", TextBytes("MZ not really")}};
     for (int i = 0; i < kDataFiles; ++i) {
         char name[16];
@@ -33,13 +33,13 @@ std::vector<FileSpec> Files() {
     return files;
 }
 
-Bytes Package(const Bytes& stub, const std::vector<FileSpec>& files) {
+Bytes Package(const Bytes& stub, const std::vector<PackedFile>& files) {
     PackageBuilder b;
     b.App("Fault Demo", "Jane Author", "jane@example.com", "http://www.example.com/fault")
         .Stub(stub)
         .Dir("InstallDir", "")
         .Dir("InstallDir", "data");
-    for (const FileSpec& f : files) b.File(f.name, "InstallDir", f.subDir, f.data);
+    for (const PackedFile& f : files) b.File(f.name, "InstallDir", f.subDir, f.data);
     b.Reg(0x80000001u, "Software\\FaultDemo", "Path", "{InstallDir}")
         .Shell(0, "", "", "", "Fault Demo")
         .Shell(1, "InstallDir", "", "readme.txt", "Read me");
@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_fault_package STUB OUT [EXPECTED_DIR]\n");
         return 2;
     }
-    const std::vector<FileSpec> files = Files();
+    const std::vector<PackedFile> files = Files();
     WriteFileBytes(argv[2], Package(ReadFileBytes(argv[1]), files));
     if (argc == 4) {
-        for (const FileSpec& f : files) {
+        for (const PackedFile& f : files) {
             const std::filesystem::path folder = std::filesystem::path(argv[3]) / f.subDir;
             std::filesystem::create_directories(folder);
             WriteFileBytes(folder / f.name, f.data);

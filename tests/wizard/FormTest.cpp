@@ -21,7 +21,7 @@ using enum ui::TKind;
 
 namespace {
 
-constexpr TComponentSpec kLayout[] = {
+constexpr TComponentRow kLayout[] = {
     {"page1", Panel, "", 0, 0, 300, 200, ""},
     {"edit", Edit, "page1", 10, 10, 100, 21, ""},
     {"other", Button, "page1", 10, 40, 73, 24, "O&ther"},

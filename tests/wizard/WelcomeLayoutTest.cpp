@@ -8,7 +8,7 @@
 
 #include "wizard/WelcomeLayout.h"
 
-using ui::TComponentSpec;
+using ui::TComponentRow;
 using ui::TKind;
 
 namespace {
@@ -17,24 +17,24 @@ struct Box {
     int left, top, right, bottom;
 };
 
-const TComponentSpec* Row(std::string_view name) {
-    for (const auto& spec : WelcomeLayout())
-        if (spec.Name == name) return &spec;
+const TComponentRow* Row(std::string_view name) {
+    for (const auto& layoutRow : WelcomeLayout())
+        if (layoutRow.Name == name) return &layoutRow;
     return nullptr;
 }
 
 // The rectangle in the form's client area.
-Box Absolute(const TComponentSpec& spec) {
-    Box box{spec.Left, spec.Top, spec.Left + spec.Width, spec.Top + spec.Height};
-    for (const TComponentSpec* p = Row(spec.Parent); p; p = Row(p->Parent)) {
+Box Absolute(const TComponentRow& layoutRow) {
+    Box box{layoutRow.Left, layoutRow.Top, layoutRow.Left + layoutRow.Width, layoutRow.Top + layoutRow.Height};
+    for (const TComponentRow* p = Row(layoutRow.Parent); p; p = Row(p->Parent)) {
         box.left += p->Left, box.right += p->Left;
         box.top += p->Top, box.bottom += p->Top;
     }
     return box;
 }
 
-std::string PageOf(const TComponentSpec& spec) {
-    const TComponentSpec* row = &spec;
+std::string PageOf(const TComponentRow& layoutRow) {
+    const TComponentRow* row = &layoutRow;
     while (!row->Parent.empty()) row = Row(row->Parent);
     return std::string(row->Name);
 }
@@ -42,9 +42,9 @@ std::string PageOf(const TComponentSpec& spec) {
 // The focusable controls of a page in the order of the table.
 std::vector<std::string> TabOrder(const std::string& page) {
     std::vector<std::string> order;
-    for (const auto& spec : WelcomeLayout())
-        if ((spec.Kind == TKind::Button || spec.Kind == TKind::Edit || spec.Kind == TKind::Memo) && PageOf(spec) == page)
-            order.emplace_back(spec.Name);
+    for (const auto& layoutRow : WelcomeLayout())
+        if ((layoutRow.Kind == TKind::Button || layoutRow.Kind == TKind::Edit || layoutRow.Kind == TKind::Memo) && PageOf(layoutRow) == page)
+            order.emplace_back(layoutRow.Name);
     return order;
 }
 
@@ -54,39 +54,39 @@ TEST(WelcomeLayout, IsATreeWithUniqueNamesAndParentsFirst) {
     std::map<std::string, std::size_t> seen;
     const auto layout = WelcomeLayout();
     for (std::size_t i = 0; i < layout.size(); ++i) {
-        const auto& spec = layout[i];
-        EXPECT_TRUE(seen.emplace(std::string(spec.Name), i).second) << "duplicate " << spec.Name;
-        if (spec.Parent.empty()) continue;
-        ASSERT_TRUE(seen.count(std::string(spec.Parent))) << spec.Name << " comes before its parent " << spec.Parent;
-        EXPECT_EQ(Row(spec.Parent)->Kind, TKind::Panel) << spec.Name << " sits on a non-panel";
+        const auto& layoutRow = layout[i];
+        EXPECT_TRUE(seen.emplace(std::string(layoutRow.Name), i).second) << "duplicate " << layoutRow.Name;
+        if (layoutRow.Parent.empty()) continue;
+        ASSERT_TRUE(seen.count(std::string(layoutRow.Parent))) << layoutRow.Name << " comes before its parent " << layoutRow.Parent;
+        EXPECT_EQ(Row(layoutRow.Parent)->Kind, TKind::Panel) << layoutRow.Name << " sits on a non-panel";
     }
 }
 
 TEST(WelcomeLayout, FivePagesFillTheClientArea) {
     std::vector<std::string> pages;
-    for (const auto& spec : WelcomeLayout()) {
-        if (!spec.Parent.empty()) continue;
-        pages.emplace_back(spec.Name);
-        EXPECT_EQ(spec.Kind, TKind::Panel);
-        EXPECT_EQ(spec.Left, 0);
-        EXPECT_EQ(spec.Top, 0);
-        EXPECT_EQ(spec.Width, 492);
-        EXPECT_EQ(spec.Height, 358);
+    for (const auto& layoutRow : WelcomeLayout()) {
+        if (!layoutRow.Parent.empty()) continue;
+        pages.emplace_back(layoutRow.Name);
+        EXPECT_EQ(layoutRow.Kind, TKind::Panel);
+        EXPECT_EQ(layoutRow.Left, 0);
+        EXPECT_EQ(layoutRow.Top, 0);
+        EXPECT_EQ(layoutRow.Width, 492);
+        EXPECT_EQ(layoutRow.Height, 358);
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"pn1", "pn2", "pn3", "pn4", "pn5"}));
 }
 
 TEST(WelcomeLayout, EveryComponentStartsInsideItsParent) {
-    for (const auto& spec : WelcomeLayout()) {
-        if (spec.Parent.empty()) continue;
-        const TComponentSpec& parent = *Row(spec.Parent);
-        EXPECT_GE(spec.Left, 0) << spec.Name;
-        EXPECT_GE(spec.Top, 0) << spec.Name;
-        EXPECT_LT(spec.Left, parent.Width) << spec.Name;
-        EXPECT_LT(spec.Top, parent.Height) << spec.Name;
-        if (spec.AutoSize()) continue;
-        EXPECT_LE(spec.Left + spec.Width, parent.Width) << spec.Name;
-        EXPECT_LE(spec.Top + spec.Height, parent.Height) << spec.Name;
+    for (const auto& layoutRow : WelcomeLayout()) {
+        if (layoutRow.Parent.empty()) continue;
+        const TComponentRow& parent = *Row(layoutRow.Parent);
+        EXPECT_GE(layoutRow.Left, 0) << layoutRow.Name;
+        EXPECT_GE(layoutRow.Top, 0) << layoutRow.Name;
+        EXPECT_LT(layoutRow.Left, parent.Width) << layoutRow.Name;
+        EXPECT_LT(layoutRow.Top, parent.Height) << layoutRow.Name;
+        if (layoutRow.AutoSize()) continue;
+        EXPECT_LE(layoutRow.Left + layoutRow.Width, parent.Width) << layoutRow.Name;
+        EXPECT_LE(layoutRow.Top + layoutRow.Height, parent.Height) << layoutRow.Name;
     }
 }
 
@@ -101,51 +101,51 @@ TEST(WelcomeLayout, PageAreasStackWithoutGaps) {
     };
     for (const auto& [page, panels] : areas)
         for (const auto& [name, box] : panels) {
-            const TComponentSpec* spec = Row(name);
-            ASSERT_TRUE(spec) << name;
-            EXPECT_EQ(spec->Parent, page) << name;
-            const Box actual = Absolute(*spec);
+            const TComponentRow* layoutRow = Row(name);
+            ASSERT_TRUE(layoutRow) << name;
+            EXPECT_EQ(layoutRow->Parent, page) << name;
+            const Box actual = Absolute(*layoutRow);
             EXPECT_EQ(std::tie(actual.left, actual.top, actual.right, actual.bottom),
                       std::tie(box.left, box.top, box.right, box.bottom))
                 << name;
             const bool white = box.top == 0;
-            EXPECT_EQ((spec->Style & ui::sWhite) != 0, white) << name;
+            EXPECT_EQ((layoutRow->Style & ui::sWhite) != 0, white) << name;
         }
 }
 
 TEST(WelcomeLayout, HeaderBandsAndBodiesCarryTheirPicturesAndLines) {
     for (const char* band : {"Panel4", "Panel7", "Panel9"}) {
         int pictures = 0;
-        for (const auto& spec : WelcomeLayout())
-            if (spec.Parent == band && spec.Kind == TKind::Picture) {
+        for (const auto& layoutRow : WelcomeLayout())
+            if (layoutRow.Parent == band && layoutRow.Kind == TKind::Picture) {
                 ++pictures;
-                EXPECT_EQ(spec.Text, kHeaderPicture);
-                EXPECT_EQ(std::tie(spec.Left, spec.Top, spec.Width, spec.Height), std::make_tuple(435, 0, 55, 55));
+                EXPECT_EQ(layoutRow.Text, kHeaderPicture);
+                EXPECT_EQ(std::tie(layoutRow.Left, layoutRow.Top, layoutRow.Width, layoutRow.Height), std::make_tuple(435, 0, 55, 55));
             }
         EXPECT_EQ(pictures, 1) << band;
     }
     for (const char* body : {"Panel3", "Panel6", "Panel12"}) {
         std::vector<int> rows;
-        for (const auto& spec : WelcomeLayout())
-            if (spec.Parent == body && spec.Kind == TKind::Bevel) {
-                rows.push_back(spec.Top);
-                EXPECT_EQ(std::tie(spec.Left, spec.Width, spec.Height), std::make_tuple(0, 492, 2));
+        for (const auto& layoutRow : WelcomeLayout())
+            if (layoutRow.Parent == body && layoutRow.Kind == TKind::Bevel) {
+                rows.push_back(layoutRow.Top);
+                EXPECT_EQ(std::tie(layoutRow.Left, layoutRow.Width, layoutRow.Height), std::make_tuple(0, 492, 2));
             }
         EXPECT_EQ(rows, (std::vector<int>{0, 254})) << body;
     }
     for (const char* side : {"Image1", "Image6"}) {
-        const TComponentSpec& spec = *Row(side);
-        EXPECT_EQ(spec.Text, kSidePicture);
-        EXPECT_EQ(std::tie(spec.Left, spec.Top, spec.Width, spec.Height), std::make_tuple(0, 0, 165, 313));
+        const TComponentRow& layoutRow = *Row(side);
+        EXPECT_EQ(layoutRow.Text, kSidePicture);
+        EXPECT_EQ(std::tie(layoutRow.Left, layoutRow.Top, layoutRow.Width, layoutRow.Height), std::make_tuple(0, 0, 165, 313));
     }
 }
 
 TEST(WelcomeLayout, ButtonsAreEqualAndOnlyTheDestinationNextIsDefault) {
-    for (const auto& spec : WelcomeLayout()) {
-        if (spec.Kind != TKind::Button) continue;
-        EXPECT_EQ(spec.Width, 73) << spec.Name;
-        EXPECT_EQ(spec.Height, 24) << spec.Name;
-        EXPECT_EQ((spec.Style & ui::sDefault) != 0, spec.Name == "btn2Defaul") << spec.Name;
+    for (const auto& layoutRow : WelcomeLayout()) {
+        if (layoutRow.Kind != TKind::Button) continue;
+        EXPECT_EQ(layoutRow.Width, 73) << layoutRow.Name;
+        EXPECT_EQ(layoutRow.Height, 24) << layoutRow.Name;
+        EXPECT_EQ((layoutRow.Style & ui::sDefault) != 0, layoutRow.Name == "btn2Defaul") << layoutRow.Name;
     }
     const Box cancel = Absolute(*Row("Button2")), finish = Absolute(*Row("btn5Defaul"));
     EXPECT_EQ(cancel.left - finish.left, 14);  // Finish sits 14 pixels left of the Cancel buttons
@@ -175,11 +175,11 @@ TEST(WelcomeLayout, FixedTextsKeepTheirExactSpelling) {
 }
 
 TEST(WelcomeLayout, LabelsThatWrapHaveASizeAndTheRestSizeThemselves) {
-    for (const auto& spec : WelcomeLayout()) {
-        if (spec.Kind != TKind::Label) continue;
-        if (spec.Style & ui::sWrap)
-            EXPECT_TRUE(spec.Width > 0 && spec.Height > 0) << spec.Name;
+    for (const auto& layoutRow : WelcomeLayout()) {
+        if (layoutRow.Kind != TKind::Label) continue;
+        if (layoutRow.Style & ui::sWrap)
+            EXPECT_TRUE(layoutRow.Width > 0 && layoutRow.Height > 0) << layoutRow.Name;
         else
-            EXPECT_TRUE(spec.AutoSize()) << spec.Name;
+            EXPECT_TRUE(layoutRow.AutoSize()) << layoutRow.Name;
     }
 }
