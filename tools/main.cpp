@@ -14,7 +14,7 @@
 #include "system/FileStream.h"
 #include "tools/Description.h"
 #include "tools/PackageBuild.h"
-#include "tools/PackageInspect.h"
+#include "tools/PackageReport.h"
 #include "tools/Platform.h"
 
 #ifndef MAKESETUP_VERSION

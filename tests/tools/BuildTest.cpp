@@ -7,7 +7,7 @@
 #include "package/ZodiDuradad.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
-#include "tools/PackageInspect.h"
+#include "tools/PackageReport.h"
 
 using namespace RecordHead;
 

@@ -1,4 +1,4 @@
-#include "tools/PackageInspect.h"
+#include "tools/PackageReport.h"
 
 #include <gtest/gtest.h>
 
