@@ -29,12 +29,6 @@ bool FileExists(const std::string& path) {
 
 bool SameText(const std::string& a, const std::string& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
-std::string LongPath(const std::string& path) {
-    char buffer[MAX_PATH];
-    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
-}
-
 // The names inside a folder, "." and ".." left out.
 std::vector<std::string> FolderContents(const std::string& folder) {
     std::vector<std::string> names;

@@ -21,12 +21,6 @@
 
 namespace {
 
-std::string LongPath(const std::string& path) {
-    char buffer[MAX_PATH];
-    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
-}
-
 void Tell(const std::string& title, const std::string& text, UINT icon) {
     ::MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | icon | MB_SETFOREGROUND);
 }

@@ -19,3 +19,7 @@ bool RemoveAtRestart(const std::string& path);
 
 // The running executable's path.
 std::string ExecutablePath();
+
+// The long form of an existing path (the uninstall registration holds the
+// short one); the path itself when there is none.
+std::string LongPath(const std::string& path);

@@ -180,38 +180,30 @@ pending=$(wine_timeout 60 reg query 'HKLM\System\CurrentControlSet\Control\Sessi
 grep -qi 'Uninstall-[0-9]*\.exe' <<<"$pending" || fail "the working copy is not marked for deletion at restart: $pending"
 
 # ---- early ends: nothing to do, no data file, a broken one ------------------
-note "a second run finds nothing to do"
-cp "$work/saved.dat" "$app_dir/uninstall001.dat"
-cp "$uninstall_exe" "$app_dir/Uninstall.exe"
-drive <<'EOF'
+# Runs the uninstaller in the install folder; it ends with one message box,
+# expected with TITLE, TEXT and ICON, and pressed.
+run_to_message() {
+    drive <<'EOF'
 start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
-expect_box "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information OK --any-process
-drive <<<"msgbox-press OK --any-process
+    expect_box "$1" "$2" "$3" OK --any-process
+    drive <<<"msgbox-press OK --any-process
 wait-gone --class #32770 --any-process --timeout 30"
+}
+
+note "a second run finds nothing to do"
+cp "$work/saved.dat" "$app_dir/uninstall001.dat"
+cp "$uninstall_exe" "$app_dir/Uninstall.exe"
+run_to_message "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information
 [ -f "$app_dir/uninstall001.dat" ] || fail "nothing to do, yet the data file went"
 
 note "a missing and a malformed data file"
 rm -f "$app_dir/uninstall001.dat"
-drive <<'EOF'
-start "C:\Program Files\Demo App\Uninstall.exe"
-expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 60
-EOF
-expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error OK --any-process
-drive <<<"msgbox-press OK --any-process
-wait-gone --class #32770 --any-process --timeout 30"
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error
 head -c 1000 /dev/urandom >"$app_dir/uninstall001.dat"
-drive <<'EOF'
-start "C:\Program Files\Demo App\Uninstall.exe"
-expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 60
-EOF
-expect_box Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error OK --any-process
-drive <<<"msgbox-press OK --any-process
-wait-gone --class #32770 --any-process --timeout 30"
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error
 [ -f "$app_dir/Uninstall.exe" ] && [ -f "$app_dir/notes.txt" ] || fail "a failed run removed something"
 
 wine_session_end
