@@ -30,8 +30,25 @@ install_packages() {
     [ ${#missing[@]} = 0 ] && return
     echo "setup: installing ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # A mirror in mid-sync fails one index now and then; the lists it did
+    # fetch are usually enough, and the install below says if they are not.
+    as_root apt-get update -qq || echo "setup: apt-get update reported errors; trying with the lists it has" >&2
+    apt_install "${missing[@]}" || {
+        # With one architecture's security index missing (a mirror in
+        # mid-sync), amd64 and i386 libraries cannot be matched: take the
+        # security suite's versions only where nothing else has the package.
+        echo "setup: retrying with the security suite at low priority" >&2
+        local prefs
+        prefs=$(mktemp)
+        printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$prefs"
+        chmod 644 "$prefs"
+        apt_install -o Dir::Etc::Preferences="$prefs" -o Dir::Etc::PreferencesParts=/dev/null "${missing[@]}"
+        rm -f "$prefs"
+    }
+}
+
+apt_install() {
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
 # Wine runs 32-bit Windows programs in a 32-bit Linux process. Some kernels
