@@ -1,0 +1,116 @@
+#include "package/PeImage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace PeImage {
+namespace {
+
+std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::uint32_t U32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// Reads exactly `count` bytes at `position`; false when the source is shorter.
+bool ReadAt(ByteSource& source, std::uint64_t position, void* buffer, std::size_t count) {
+    if (position + count > source.Size()) return false;
+    source.Seek(position);
+    source.ReadExact(buffer, count);
+    return true;
+}
+
+constexpr std::uint16_t Pe32Magic = 0x10B;
+constexpr std::uint32_t CoffHeaderSize = 20;
+constexpr std::uint32_t SectionHeaderSize = 40;
+constexpr std::uint32_t DirectoryOffsetInOptional = 96;  // PE32
+
+bool ReadSections(ByteSource& source, std::uint32_t tableOffset, unsigned count, Layout& layout) {
+    for (unsigned i = 0; i < count; ++i) {
+        std::array<std::uint8_t, SectionHeaderSize> h{};
+        const std::uint32_t at = tableOffset + i * SectionHeaderSize;
+        if (!ReadAt(source, at, h.data(), h.size())) return false;
+        Section s;
+        std::size_t len = 0;
+        while (len < 8 && h[len] != 0) ++len;
+        s.name.assign(reinterpret_cast<const char*>(h.data()), len);
+        s.virtualSize = U32(&h[8]);
+        s.virtualAddress = U32(&h[12]);
+        s.rawSize = U32(&h[16]);
+        s.rawOffset = U32(&h[20]);
+        s.characteristics = U32(&h[36]);
+        s.headerOffset = at;
+        layout.sections.push_back(std::move(s));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t Layout::DirectoryEntryOffset(unsigned index) const {
+    return index < directoryCount ? directoryOffset + index * 8 : 0;
+}
+
+std::uint32_t Layout::EndOfSections() const {
+    std::uint32_t end = sizeOfHeaders;
+    for (const Section& s : sections)
+        if (s.rawSize != 0 && s.rawOffset + s.rawSize > end) end = s.rawOffset + s.rawSize;
+    return end;
+}
+
+std::optional<Layout> ReadLayout(ByteSource& source) {
+    std::array<std::uint8_t, 64> dos{};
+    if (!ReadAt(source, 0, dos.data(), dos.size()) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
+    Layout layout;
+    layout.peOffset = U32(&dos[60]);
+    std::array<std::uint8_t, 4 + CoffHeaderSize> coff{};
+    if (!ReadAt(source, layout.peOffset, coff.data(), coff.size())) return std::nullopt;
+    if (U32(coff.data()) != 0x00004550) return std::nullopt;  // "PE\0\0"
+    const unsigned sectionCount = U16(&coff[6]);
+    const std::uint32_t optionalSize = U16(&coff[20]);
+    layout.optionalOffset = layout.peOffset + 4 + CoffHeaderSize;
+    if (optionalSize < DirectoryOffsetInOptional) return std::nullopt;
+    std::array<std::uint8_t, DirectoryOffsetInOptional> opt{};
+    if (!ReadAt(source, layout.optionalOffset, opt.data(), opt.size())) return std::nullopt;
+    if (U16(opt.data()) != Pe32Magic) return std::nullopt;
+    layout.sectionAlignment = U32(&opt[32]);
+    layout.fileAlignment = U32(&opt[36]);
+    layout.sizeOfImage = U32(&opt[56]);
+    layout.sizeOfHeaders = U32(&opt[60]);
+    layout.checksumOffset = layout.optionalOffset + 64;
+    layout.directoryOffset = layout.optionalOffset + DirectoryOffsetInOptional;
+    const std::uint32_t declared = U32(&opt[92]);
+    const std::uint32_t room = (optionalSize - DirectoryOffsetInOptional) / 8;
+    layout.directoryCount = declared < room ? declared : room;
+    if (!ReadSections(source, layout.optionalOffset + optionalSize, sectionCount, layout)) return std::nullopt;
+    return layout;
+}
+
+DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index) {
+    const std::uint32_t at = layout.DirectoryEntryOffset(index);
+    std::array<std::uint8_t, 8> e{};
+    if (at == 0 || !ReadAt(source, at, e.data(), e.size())) return {};
+    return {U32(e.data()), U32(&e[4])};
+}
+
+std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset) {
+    const std::uint64_t size = source.Size();
+    std::uint64_t sum = 0;
+    std::array<std::uint8_t, 1 << 16> chunk{};  // even, so words never straddle chunks
+    source.Seek(0);
+    for (std::uint64_t done = 0; done < size;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
+        source.ReadExact(chunk.data(), n);
+        if (n % 2 != 0) chunk[n] = 0;
+        for (std::size_t i = 0; i < n; i += 2) {
+            const std::uint64_t at = done + i;
+            if (at == checksumOffset || at == checksumOffset + 2) continue;
+            sum += U16(&chunk[i]);
+            sum = (sum & 0xFFFF) + (sum >> 16);
+        }
+        done += n;
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + size);
+}
+
+}  // namespace PeImage

@@ -1,0 +1,64 @@
+// The layout of a 32-bit PE image as far as packages need it: the optional
+// header's CheckSum field, the data directory (resources, certificate table)
+// and the section table, and the image checksum. Portable and read-only: the
+// setup program reads its own file with it, makesetup the copies it edits.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/ByteStream.h"
+
+namespace PeImage {
+
+// Indexes into the optional header's data directory.
+inline constexpr unsigned ResourceDirectory = 2;
+inline constexpr unsigned CertificateDirectory = 4;  // a file offset, not an RVA
+
+struct DataDirectory {
+    std::uint32_t address = 0;  // an RVA, or a file offset for the certificate table
+    std::uint32_t size = 0;
+};
+
+struct Section {
+    std::string name;  // up to 8 characters
+    std::uint32_t virtualSize = 0;
+    std::uint32_t virtualAddress = 0;
+    std::uint32_t rawSize = 0;
+    std::uint32_t rawOffset = 0;
+    std::uint32_t characteristics = 0;
+    std::uint32_t headerOffset = 0;  // file offset of this entry in the section table
+};
+
+struct Layout {
+    std::uint32_t peOffset = 0;         // file offset of "PE\0\0"
+    std::uint32_t optionalOffset = 0;   // file offset of the optional header
+    std::uint32_t checksumOffset = 0;   // file offset of CheckSum
+    std::uint32_t directoryOffset = 0;  // file offset of the data directory
+    std::uint32_t directoryCount = 0;
+    std::uint32_t fileAlignment = 0;
+    std::uint32_t sectionAlignment = 0;
+    std::uint32_t sizeOfImage = 0;
+    std::uint32_t sizeOfHeaders = 0;
+    std::vector<Section> sections;
+
+    // File offset of directory entry `index`; 0 when the image has none.
+    std::uint32_t DirectoryEntryOffset(unsigned index) const;
+    // The file offset where the last section's raw data ends.
+    std::uint32_t EndOfSections() const;
+};
+
+// The layout of a PE32 (not PE32+) image; nothing when the bytes are not one
+// or its headers reach past the end. Read errors of the source propagate.
+std::optional<Layout> ReadLayout(ByteSource& source);
+
+// Directory entry `index`, or an empty one when the image has fewer entries.
+DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index);
+
+// The image checksum as Windows computes it: 16-bit one's-complement-style sum
+// of the whole file with the CheckSum field taken as zero, plus the length.
+std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset);
+
+}  // namespace PeImage

@@ -1,0 +1,88 @@
+#include "package/PeImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
+    b[at] = std::uint8_t(v);
+    b[at + 1] = std::uint8_t(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    Put16(b, at, std::uint16_t(v));
+    Put16(b, at + 2, std::uint16_t(v >> 16));
+}
+
+// A PE32 image of headers only: PE at 0x80, 16 directory entries, two sections.
+std::vector<std::uint8_t> SmallImage() {
+    std::vector<std::uint8_t> b(0x400, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    Put32(b, 60, 0x80);
+    std::memcpy(&b[0x80], "PE\0\0", 4);
+    Put16(b, 0x86, 2);             // sections
+    Put16(b, 0x94, 224);           // optional header size
+    const std::size_t opt = 0x98;
+    Put16(b, opt, 0x10B);
+    Put32(b, opt + 32, 0x1000);    // section alignment
+    Put32(b, opt + 36, 0x200);     // file alignment
+    Put32(b, opt + 56, 0x3000);    // image size
+    Put32(b, opt + 60, 0x200);     // header size
+    Put32(b, opt + 92, 16);
+    Put32(b, opt + 96 + 2 * 8, 0x2000);  // resources
+    Put32(b, opt + 96 + 2 * 8 + 4, 0x123);
+    const std::size_t sec = opt + 224;
+    std::memcpy(&b[sec], ".text", 5);
+    Put32(b, sec + 12, 0x1000);
+    Put32(b, sec + 16, 0x100);
+    Put32(b, sec + 20, 0x200);
+    std::memcpy(&b[sec + 40], ".rsrc", 5);
+    Put32(b, sec + 40 + 12, 0x2000);
+    Put32(b, sec + 40 + 16, 0x100);
+    Put32(b, sec + 40 + 20, 0x300);
+    return b;
+}
+
+TEST(PeImageTest, ReadsHeadersDirectoryAndSections) {
+    auto bytes = SmallImage();
+    MemorySource source(bytes);
+    const auto layout = PeImage::ReadLayout(source);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->checksumOffset, 0x98u + 64);
+    EXPECT_EQ(layout->fileAlignment, 0x200u);
+    ASSERT_EQ(layout->sections.size(), 2u);
+    EXPECT_EQ(layout->sections[1].name, ".rsrc");
+    EXPECT_EQ(layout->EndOfSections(), 0x400u);
+    const auto rsrc = PeImage::ReadDirectory(source, *layout, PeImage::ResourceDirectory);
+    EXPECT_EQ(rsrc.address, 0x2000u);
+    EXPECT_EQ(rsrc.size, 0x123u);
+    EXPECT_EQ(PeImage::ReadDirectory(source, *layout, 20).size, 0u);
+}
+
+TEST(PeImageTest, RefusesWhatIsNotAPe32Image) {
+    auto pe64 = SmallImage();
+    Put16(pe64, 0x98, 0x20B);
+    auto truncated = SmallImage();
+    truncated.resize(0x150);
+    auto noSignature = SmallImage();
+    noSignature[0x81] = 'X';
+    for (auto* bytes : {&pe64, &truncated, &noSignature}) {
+        MemorySource source(*bytes);
+        EXPECT_FALSE(PeImage::ReadLayout(source));
+    }
+}
+
+TEST(PeImageTest, ChecksumSkipsItsFieldFoldsCarriesAndAddsTheLength) {
+    // 0xFFFF + 0x0003 folds to 0x0003; the odd last byte counts as a low byte.
+    std::vector<std::uint8_t> b = {0xFF, 0xFF, 0x03, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x05};
+    MemorySource source(b);
+    EXPECT_EQ(PeImage::Checksum(source, 4), 0x0003u + 0x0005u + 9u);
+    b[4] = 0x11;  // inside the skipped field: no change
+    MemorySource again(b);
+    EXPECT_EQ(PeImage::Checksum(again, 4), 0x0003u + 0x0005u + 9u);
+}
+
+}  // namespace
