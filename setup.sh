@@ -13,7 +13,8 @@ root=$PWD
 
 packages=(
     build-essential cmake ninja-build git googletest
-    libtomlplusplus-dev libcli11-dev
+    libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
+    zlib1g-dev libz-mingw-w64-dev  # makesetup's checksum, native and in makesetup.exe
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
     locales  # ja_JP sources: a test compiles its own locale for code page 932

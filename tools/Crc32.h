@@ -1,6 +1,6 @@
 // CRC-32 as in zlib and PNG (reflected polynomial 0xEDB88320, initial value
-// and final XOR 0xFFFFFFFF). The packaging tool stores one over the whole
-// package file in the header's Reserved field.
+// and final XOR 0xFFFFFFFF), computed by zlib. The packaging tool stores one
+// over the whole package file in the header's Reserved field.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +11,10 @@
 class TCrc32 {
 public:
     void Update(const void* bytes, std::size_t size);
-    std::uint32_t Value() const { return ~state_; }
+    std::uint32_t Value() const { return value_; }
 
 private:
-    std::uint32_t state_ = 0xFFFFFFFFu;
+    std::uint32_t value_ = 0;  // zlib's running value: the CRC of what went in so far
 };
 
 // A sink that passes every byte on and keeps the CRC-32 of what went through.
@@ -31,6 +31,3 @@ private:
     ByteSink& next_;
     TCrc32 crc_;
 };
-
-// The portable table method alone, for checking the fast path against it.
-std::uint32_t Crc32ByTable(const void* bytes, std::size_t size);

@@ -11,3 +11,9 @@ std::string TDiagnostic::Format() const {
 bool TDiagnostics::HasErrors() const {
     return std::any_of(items_.begin(), items_.end(), [](const TDiagnostic& d) { return d.IsError; });
 }
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string Preview(std::string_view text) {
+    return text.size() <= 40 ? Quoted(text) : Quoted(std::string(text.substr(0, 37)) + "...");
+}

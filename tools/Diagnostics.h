@@ -1,9 +1,11 @@
 // Errors and warnings about a package description, each pointing at the
-// description file and line ("package.toml:12: error: ...").
+// description file and line ("package.toml:12: error: ..."), and the two ways
+// their texts show a value.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TLocation {
@@ -29,3 +31,8 @@ public:
 private:
     std::vector<TDiagnostic> items_;
 };
+
+// `text` in double quotes.
+std::string Quoted(std::string_view text);
+// `text` in double quotes, cut to 40 characters with "..." when longer.
+std::string Preview(std::string_view text);

@@ -4,13 +4,16 @@
 #include <array>
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
+#include "package/RegistryRoots.h"
 #include "system/Errors.h"
 #include "tools/AnsiText.h"
 #include "tools/Crc32.h"
 #include "tools/Description.h"
-#include "tools/Json.h"
 
 using namespace RecordHead;
+using Json = nlohmann::ordered_json;  // keys in the order written
 
 namespace {
 
@@ -29,8 +32,8 @@ std::string Utf8(const TextField<N>& field) {
 }
 
 std::string RootName(std::uint32_t root) {
-    const std::string name = RegistryRootName(root);
-    return name.empty() ? Hex(root) : name;
+    const std::string_view name = RegistryRoots::NameOf(root);
+    return name.empty() ? Hex(root) : std::string(name);
 }
 
 // Columns padded to their widest cell; the last column is not padded.
@@ -207,57 +210,47 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
 
 std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package) {
     const TPackHeader& h = package.GetHeader();
-    TJsonWriter json;
-    json.BeginObject().String("File", path).Number("FileSize", static_cast<std::int64_t>(fileSize));
-    json.BeginObject("Header")
-        .String("Magic", Utf8(h.Magic))
-        .String("AppName", Utf8(h.AppName))
-        .String("Author", Utf8(h.Author))
-        .String("Email", Utf8(h.Email))
-        .String("Website", Utf8(h.Website))
-        .Number("Reserved", h.Reserved.Get())
-        .Number("RegCount", h.RegCount.Get())
-        .Number("RegOffset", h.RegOffset.Get())
-        .Number("FileCount", h.FileCount.Get())
-        .Number("FileOffset", h.FileOffset.Get())
-        .Number("ShellCount", h.ShellCount.Get())
-        .Number("ShellOffset", h.ShellOffset.Get())
-        .Number("DirCount", h.DirCount.Get())
-        .Number("DirOffset", h.DirOffset.Get())
-        .EndObject();
-    json.BeginArray("Files");
+    Json header = {{"Magic", Utf8(h.Magic)},
+                   {"AppName", Utf8(h.AppName)},
+                   {"Author", Utf8(h.Author)},
+                   {"Email", Utf8(h.Email)},
+                   {"Website", Utf8(h.Website)},
+                   {"Reserved", h.Reserved.Get()},
+                   {"RegCount", h.RegCount.Get()},
+                   {"RegOffset", h.RegOffset.Get()},
+                   {"FileCount", h.FileCount.Get()},
+                   {"FileOffset", h.FileOffset.Get()},
+                   {"ShellCount", h.ShellCount.Get()},
+                   {"ShellOffset", h.ShellOffset.Get()},
+                   {"DirCount", h.DirCount.Get()},
+                   {"DirOffset", h.DirOffset.Get()}};
+    Json files = Json::array(), dirs = Json::array(), shellItems = Json::array(), regItems = Json::array();
     for (const TFileItem& f : package.GetFiles())
-        json.BeginObject()
-            .String("FileName", Utf8(f.FileName))
-            .String("BaseDir", Utf8(f.BaseDir))
-            .String("SubDir", Utf8(f.SubDir))
-            .Number("Offset", f.Offset.Get())
-            .Number("Size", f.Size.Get())
-            .EndObject();
-    json.EndArray().BeginArray("Dirs");
-    for (const TDirItem& d : package.GetDirs())
-        json.BeginObject().String("BaseDir", Utf8(d.BaseDir)).String("SubDir", Utf8(d.SubDir)).EndObject();
-    json.EndArray().BeginArray("ShellItems");
+        files.push_back({{"FileName", Utf8(f.FileName)},
+                         {"BaseDir", Utf8(f.BaseDir)},
+                         {"SubDir", Utf8(f.SubDir)},
+                         {"Offset", f.Offset.Get()},
+                         {"Size", f.Size.Get()}});
+    for (const TDirItem& d : package.GetDirs()) dirs.push_back({{"BaseDir", Utf8(d.BaseDir)}, {"SubDir", Utf8(d.SubDir)}});
     for (const TShellItem& s : package.GetShellItems())
-        json.BeginObject()
-            .Number("Kind", s.Kind)
-            .String("KindName", ShellKindName(s.Kind))
-            .String("BaseDir", Utf8(s.BaseDir))
-            .String("SubDir", Utf8(s.SubDir))
-            .String("FileName", Utf8(s.FileName))
-            .String("Caption", Utf8(s.Caption))
-            .EndObject();
-    json.EndArray().BeginArray("RegItems");
+        shellItems.push_back({{"Kind", s.Kind},
+                              {"KindName", ShellKindName(s.Kind)},
+                              {"BaseDir", Utf8(s.BaseDir)},
+                              {"SubDir", Utf8(s.SubDir)},
+                              {"FileName", Utf8(s.FileName)},
+                              {"Caption", Utf8(s.Caption)}});
     for (const TRegItem& r : package.GetRegItems())
-        json.BeginObject()
-            .Number("RootKey", r.RootKey.Get())
-            .String("RootName", RegistryRootName(r.RootKey.Get()))
-            .String("Key", Utf8(r.Key))
-            .String("ValueName", Utf8(r.ValueName))
-            .String("ValueData", Utf8(r.ValueData))
-            .EndObject();
-    json.EndArray().EndObject();
-    return json.Text();
+        regItems.push_back({{"RootKey", r.RootKey.Get()},
+                            {"RootName", RegistryRoots::NameOf(r.RootKey.Get())},
+                            {"Key", Utf8(r.Key)},
+                            {"ValueName", Utf8(r.ValueName)},
+                            {"ValueData", Utf8(r.ValueData)}});
+    const Json listing = {{"File", path},           {"FileSize", fileSize}, {"Header", std::move(header)},
+                          {"Files", std::move(files)}, {"Dirs", std::move(dirs)}, {"ShellItems", std::move(shellItems)},
+                          {"RegItems", std::move(regItems)}};
+    // A path that is not UTF-8 (a Linux file name may be any bytes) is shown
+    // with U+FFFD rather than failing the whole listing.
+    return listing.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 TVerifyReport VerifyPackage(ByteSource& file) {

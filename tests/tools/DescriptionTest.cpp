@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <unistd.h>
-
 #include "tests/tools/ToolTestFiles.h"
 
 using namespace RecordHead;
@@ -139,43 +136,6 @@ TEST_F(DescriptionTest, PatternKeepsFolderStructureInByteOrder) {
     EXPECT_EQ(target(3), "help|readme.txt");
 }
 
-TEST_F(DescriptionTest, FolderImpliedByFilesComeAfterExplicitOnesAndInstallFolderFirst) {
-    TDiagnostics d;
-    const TPackagePlan plan = ReadWith(R"toml([[folder]]
-base = "WindowsDir"
-path = "Fonts/Demo"
-[[file]]
-source = "docs/*.txt"
-folder = "a/b"
-[[file]]
-source = "docs/readme.txt"
-folder = "a"
-[[file]]
-source = "docs/readme.txt"
-base = "WindowsDir"
-folder = "Fonts"
-)toml",
-                                       d);
-    ASSERT_FALSE(d.HasErrors()) << ErrorsOf(d);
-    // Explicit folders first, then those the files need in file order;
-    // "a" is covered by "a\b", WindowsDir\Fonts by Fonts\Demo.
-    ASSERT_EQ(plan.Dirs.size(), 3u);
-    EXPECT_EQ(DirText(plan.Dirs[0]), "WindowsDir|Fonts\\Demo");
-    EXPECT_EQ(DirText(plan.Dirs[1]), "InstallDir|");  // for Uninstall.exe
-    EXPECT_EQ(DirText(plan.Dirs[2]), "InstallDir|a\\b");
-}
-
-TEST(DescriptionFolders, TheInstallFolderIsCreatedEvenWhenNoFileGoesThere) {
-    TDescribedPackage pkg;
-    pkg.Describe("[package]\nname = \"D\"\n[[folder]]\nbase = \"WindowsDir\"\npath = \"D\"\n");
-    TDiagnostics d;
-    const TPackagePlan plan = pkg.Read(d);
-    ASSERT_FALSE(d.HasErrors()) << ErrorsOf(d);
-    ASSERT_EQ(plan.Dirs.size(), 2u);
-    EXPECT_EQ(DirText(plan.Dirs[0]), "InstallDir|");  // uninstall001.dat goes there
-    EXPECT_EQ(DirText(plan.Dirs[1]), "WindowsDir|D");
-}
-
 TEST_F(DescriptionTest, WithoutAutoFoldersAFileNeedsAnEarlierFolderEntry) {
     pkg.Describe(R"toml([package]
 name = "Demo"
@@ -196,13 +156,6 @@ folder = "other"
     EXPECT_TRUE(Reports(d, true, 13, "target folder InstallDir\\other is not created")) << ErrorsOf(d);
     EXPECT_FALSE(Reports(d, true, 10, "")) << ErrorsOf(d);
     EXPECT_FALSE(Reports(d, true, 7, "")) << ErrorsOf(d);  // the install folder exists as data's parent
-}
-
-TEST_F(DescriptionTest, WithoutAutoFoldersTheInstallFolderMustBeCreated) {
-    pkg.Describe("[package]\nname = \"Demo\"\nauto_folders = false\n[[file]]\nsource = \"bin/Uninstall.exe\"\n");
-    TDiagnostics d;
-    pkg.Read(d);
-    EXPECT_TRUE(Reports(d, true, 1, "uninstall001.dat")) << ErrorsOf(d);
 }
 
 // Each refusal names the description file and the line that caused it.
@@ -304,16 +257,6 @@ TEST(DescriptionDefines, AreSubstitutedAndStubDirIsKnown) {
     EXPECT_EQ(plan.Files[0].Source.front(), '/');  // STUB_DIR is absolute
 }
 
-TEST(DescriptionDefines, SubstitutionRules) {
-    const std::map<std::string, std::string> defines = {{"A", "1"}, {"B", "${A}"}};
-    std::string out, problem;
-    EXPECT_TRUE(SubstituteDefines("x${A}y${B}$z", defines, out, problem));
-    EXPECT_EQ(out, "x1y${A}$z");  // values are not substituted again
-    EXPECT_FALSE(SubstituteDefines("${A", defines, out, problem));
-    EXPECT_NE(problem.find("unclosed"), std::string::npos);
-    EXPECT_FALSE(SubstituteDefines("${}", defines, out, problem));
-}
-
 TEST(DescriptionStub, StubKeyAndMissingStub) {
     TDescribedPackage pkg;
     pkg.Options.Stub.clear();
@@ -373,35 +316,6 @@ source = "bin/Demo.exe"
     EXPECT_TRUE(Reports(d, false, 12, "not one of the package's files")) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 16, "{installdir}")) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 18, "also written by line 4")) << ErrorsOf(d);
-}
-
-TEST_F(DescriptionTest, PayloadPast4GiBIsRefusedAtTheFileThatCrossesIt) {
-    // Sparse files: the check needs their sizes, not their bytes.
-    for (const char* name : {"big1.bin", "big2.bin"}) {
-        const std::string path = pkg.Dir().File(name);
-        { std::ofstream(path, std::ios::binary).put('x'); }
-        ASSERT_EQ(::truncate(path.c_str(), 0xC0000000LL), 0);
-    }
-    TDiagnostics d;
-    ReadWith("[[file]]\nsource = \"big1.bin\"\n[[file]]\nsource = \"big2.bin\"\n[[file]]\nsource = \"bin/Demo.exe\"\n", d);
-    EXPECT_TRUE(Reports(d, true, 10, "beyond the 4 GiB")) << ErrorsOf(d);
-    EXPECT_FALSE(Reports(d, true, 8, "")) << ErrorsOf(d);
-
-    const std::string huge = pkg.Dir().File("huge.bin");
-    { std::ofstream(huge, std::ios::binary).put('x'); }
-    ASSERT_EQ(::truncate(huge.c_str(), 0x100000000LL), 0);
-    TDiagnostics d2;
-    ReadWith("[[file]]\nsource = \"huge.bin\"\n", d2);
-    EXPECT_TRUE(Reports(d2, true, 6, "32 bits")) << ErrorsOf(d2);
-}
-
-TEST_F(DescriptionTest, UnreadableSourceIsRefused) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
-    pkg.Put("secret.txt", TextBytes("s"));
-    ASSERT_EQ(::chmod(pkg.Dir().File("secret.txt").c_str(), 0), 0);
-    TDiagnostics d;
-    ReadWith("[[file]]\nsource = \"secret.txt\"\n", d);
-    EXPECT_TRUE(Reports(d, true, 6, "cannot be read")) << ErrorsOf(d);
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "package/PackageWriter.h"
 #include "tests/support/TestFiles.h"
-#include "tools/AnsiText.h"
 #include "tools/Crc32.h"
-#include "tools/Glob.h"
 
 using namespace RecordHead;
 
@@ -54,32 +54,6 @@ std::string Joined(const TVerifyReport& r) {
     std::string text;
     for (const auto& p : r.Problems) text += p + "\n";
     return text;
-}
-
-TEST(Crc32, MatchesTheStandardCheckValue) {
-    TCrc32 crc;
-    crc.Update("123456789", 9);
-    EXPECT_EQ(crc.Value(), 0xCBF43926u);
-    // Split updates of every length agree with one update.
-    const Bytes data = PatternBytes(1000, 3);
-    TCrc32 whole;
-    whole.Update(data.data(), data.size());
-    for (std::size_t cut : {1u, 7u, 8u, 9u, 999u}) {
-        TCrc32 parts;
-        parts.Update(data.data(), cut);
-        parts.Update(data.data() + cut, data.size() - cut);
-        EXPECT_EQ(parts.Value(), whole.Value()) << cut;
-    }
-}
-
-TEST(Crc32, FastPathAgreesWithTheTableAtEveryLengthAndAlignment) {
-    const Bytes data = PatternBytes(3000, 11);
-    for (std::size_t offset = 0; offset < 17; ++offset)
-        for (std::size_t n = 0; n + offset <= data.size(); n += n < 300 ? 1 : 89) {
-            TCrc32 crc;
-            crc.Update(data.data() + offset, n);
-            ASSERT_EQ(crc.Value(), Crc32ByTable(data.data() + offset, n)) << offset << " " << n;
-        }
 }
 
 TEST(PackageChecksum, TakesReservedAsZero) {
@@ -189,46 +163,82 @@ TEST(List, JsonNamesKindsAndRootsAndEscapes) {
     EXPECT_NE(text.find("3 skScreenSaver"), std::string::npos) << text;
 }
 
-TEST(AnsiText, ConvertsBothWaysAndRefusesTheRest) {
-    EXPECT_EQ(AnsiText::FromUtf8("Caf\xC3\xA9 \xE2\x82\xAC").Text, "Caf\xE9 \x80");
-    EXPECT_EQ(AnsiText::ToUtf8("Caf\xE9 \x80"), "Caf\xC3\xA9 \xE2\x82\xAC");
-    const auto cjk = AnsiText::FromUtf8("\xE4\xB8\xAD");
-    ASSERT_TRUE(cjk.Bad.has_value());
-    EXPECT_EQ(AnsiText::CodePointName(*cjk.Bad), "U+4E2D");
-    EXPECT_TRUE(AnsiText::FromUtf8("\xC3").InvalidUtf8);
-    EXPECT_TRUE(AnsiText::FromUtf8("\xC0\x80").InvalidUtf8);  // overlong
-    for (int b = 0x20; b < 0x100; ++b) {
-        const std::string one(1, static_cast<char>(b));
-        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) continue;
-        EXPECT_EQ(AnsiText::FromUtf8(AnsiText::ToUtf8(one)).Text, one) << b;
-    }
+TEST(List, JsonReadsBackToEveryFieldOfTheRecords) {
+    const Bytes bytes = Sample();
+    MemorySource source(bytes);
+    TVazuravAzoz package;
+    ASSERT_TRUE(package.LoadPackage(source));
+    const TPackHeader h = TrailerOf(bytes);
+    const nlohmann::json json = nlohmann::json::parse(ListJson("dir/p.exe", bytes.size(), package));
+
+    EXPECT_EQ(json["File"], "dir/p.exe");
+    EXPECT_EQ(json["FileSize"], bytes.size());
+    EXPECT_EQ(json["Header"]["AppName"], "Demo");
+    EXPECT_EQ(json["Header"]["Reserved"], h.Reserved.Get());
+    EXPECT_EQ(json["Header"]["FileOffset"], h.FileOffset.Get());
+    EXPECT_EQ(json["Header"]["DirCount"], 1);
+    ASSERT_EQ(json["Files"].size(), 2u);
+    EXPECT_EQ(json["Files"][1]["FileName"], "Uninstall.exe");
+    EXPECT_EQ(json["Files"][1]["Offset"], 4000 + 300);
+    EXPECT_EQ(json["Files"][1]["Size"], 50);
+    EXPECT_EQ(json["Dirs"][0]["BaseDir"], "InstallDir");
+    EXPECT_EQ(json["ShellItems"][0]["KindName"], "skAddItem");
+    EXPECT_EQ(json["ShellItems"][0]["Caption"], "A");
+    EXPECT_EQ(json["RegItems"][0]["RootName"], "HKEY_CURRENT_USER");
+    EXPECT_EQ(json["RegItems"][0]["ValueData"], "{InstallDir}");
+
+    // Keys come in the records' own order, for people reading the output.
+    const auto ordered = nlohmann::ordered_json::parse(ListJson("p", 0, package));
+    std::string keys;
+    for (const auto& item : ordered["Files"][0].items()) keys += item.key() + " ";
+    EXPECT_EQ(keys, "FileName BaseDir SubDir Offset Size ");
 }
 
-TEST(Glob, MatchesNames) {
-    EXPECT_TRUE(Glob::MatchName("*.txt", "a.txt"));
-    EXPECT_TRUE(Glob::MatchName("*", ".hidden"));
-    EXPECT_TRUE(Glob::MatchName("a*b*c", "abbbc"));
-    EXPECT_TRUE(Glob::MatchName("?.bmp", "x.bmp"));
-    EXPECT_FALSE(Glob::MatchName("?.bmp", "xy.bmp"));
-    EXPECT_FALSE(Glob::MatchName("*.txt", "a.TXT"));
-    EXPECT_FALSE(Glob::MatchName("a*b", "acbd"));
+TEST(List, JsonLayoutIsTwoSpacesALevelAndEscapesControlCharacters) {
+    const Bytes bytes = PackageBuilder().App("A\x01\tB\x7F").Dir("InstallDir", "").Build();
+    MemorySource source(bytes);
+    TVazuravAzoz package;
+    ASSERT_TRUE(package.LoadPackage(source));
+    const TPackHeader h = TrailerOf(bytes);
+    const std::string expected = "{\n"
+                                 "  \"File\": \"p.exe\",\n"
+                                 "  \"FileSize\": " + std::to_string(bytes.size()) + ",\n"
+                                 "  \"Header\": {\n"
+                                 "    \"Magic\": \"qzx\",\n"
+                                 "    \"AppName\": \"A\\u0001\\tB\x7F\",\n"
+                                 "    \"Author\": \"\",\n"
+                                 "    \"Email\": \"\",\n"
+                                 "    \"Website\": \"\",\n"
+                                 "    \"Reserved\": 0,\n"
+                                 "    \"RegCount\": 0,\n"
+                                 "    \"RegOffset\": " + std::to_string(h.RegOffset.Get()) + ",\n"
+                                 "    \"FileCount\": 0,\n"
+                                 "    \"FileOffset\": " + std::to_string(h.FileOffset.Get()) + ",\n"
+                                 "    \"ShellCount\": 0,\n"
+                                 "    \"ShellOffset\": " + std::to_string(h.ShellOffset.Get()) + ",\n"
+                                 "    \"DirCount\": 1,\n"
+                                 "    \"DirOffset\": " + std::to_string(h.DirOffset.Get()) + "\n"
+                                 "  },\n"
+                                 "  \"Files\": [],\n"
+                                 "  \"Dirs\": [\n"
+                                 "    {\n"
+                                 "      \"BaseDir\": \"InstallDir\",\n"
+                                 "      \"SubDir\": \"\"\n"
+                                 "    }\n"
+                                 "  ],\n"
+                                 "  \"ShellItems\": [],\n"
+                                 "  \"RegItems\": []\n"
+                                 "}\n";
+    EXPECT_EQ(ListJson("p.exe", bytes.size(), package), expected);
 }
 
-TEST(Glob, ExpandsRecursivelyInByteOrder) {
-    TempDir dir;
-    for (const char* f : {"r/b.txt", "r/A.txt", "r/sub/c.txt", "r/sub/deep/d.txt", "r/sub/e.bin"}) {
-        std::filesystem::create_directories((dir.Path() / f).parent_path());
-        WriteFileBytes(dir.Path() / f, {});
-    }
-    auto relatives = [&](const char* pattern) {
-        std::string out;
-        for (const auto& m : Glob::Expand(dir.Path().string(), pattern).Matches) out += m.Relative + " ";
-        return out;
-    };
-    EXPECT_EQ(relatives("r/*.txt"), "A.txt b.txt ");
-    EXPECT_EQ(relatives("r/**/*.txt"), "A.txt b.txt sub/c.txt sub/deep/d.txt ");
-    EXPECT_EQ(relatives("r/**"), "A.txt b.txt sub/c.txt sub/deep/d.txt sub/e.bin ");
-    EXPECT_EQ(relatives("r\\s*\\*.bin"), "sub/e.bin ");
+TEST(List, JsonShowsAPathThatIsNotUtf8WithReplacementCharacters) {
+    const Bytes bytes = PackageBuilder().App("A").Build();
+    MemorySource source(bytes);
+    TVazuravAzoz package;
+    ASSERT_TRUE(package.LoadPackage(source));
+    const std::string json = ListJson("caf\xE9.exe", bytes.size(), package);
+    EXPECT_NE(json.find("\"File\": \"caf\xEF\xBF\xBD.exe\""), std::string::npos) << json;
 }
 
 }  // namespace
