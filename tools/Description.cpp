@@ -91,7 +91,7 @@ TPackagePlan TDescription::Read() {
     reader_.ForEach(*root, "file", {"source", "base", "folder", "name"}, [this](TEntry& e) { ReadFile(e); });
     reader_.ForEach(*root, "registry", {"root", "key", "name", "value"}, [this](TEntry& e) { ReadRegistry(e); });
     reader_.ForEach(*root, "shell", {"group", "item", "screensaver", "wallpaper", "target", "base"},
-            [this](TEntry& e) { ReadShell(e); });
+                    [this](TEntry& e) { ReadShell(e); });
     AddUninstaller();
     PackageRules::Apply(facts_, plan_, out_);
     return plan_;
@@ -149,6 +149,7 @@ void TDescription::ResolveUninstaller(TEntry& package) {
         return;
     }
     uninstaller_ = {path, at};
+    facts_.UninstallerAsked = true;
 }
 
 void TDescription::ResolveStub(TEntry& package) {

@@ -366,6 +366,12 @@ TEST(DescriptionUninstaller, PathKeyOptionFalseAndMissing) {
     pkg.Read(missing);
     EXPECT_TRUE(Reports(missing, true, 3, "no Uninstall.exe lies beside")) << ErrorsOf(missing);
 
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = \"gone/Uninstall.exe\"\n");
+    TDiagnostics gone;
+    pkg.Read(gone);
+    EXPECT_TRUE(Reports(gone, true, 3, "not found")) << ErrorsOf(gone);
+    EXPECT_FALSE(Reports(gone, false, 1, "no \"Uninstall.exe\"")) << "the error says it already: " << ErrorsOf(gone);
+
     pkg.Describe("[package]\nname = \"D\"\nuninstaller = 3\n");
     TDiagnostics wrong;
     pkg.Read(wrong);
