@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     using namespace Pictures;
-    if (!WriteFile(argv[1], Encode4Bit(SideRaster(), SidePalette())) ||
-        !WriteFile(argv[2], Encode4Bit(HeaderRaster(), HeaderPalette()))) {
+    if (!WriteFile(argv[1], Encode4Bit(SideRaster(), kSideColours.palette)) ||
+        !WriteFile(argv[2], Encode4Bit(HeaderRaster(), kHeaderColours.palette))) {
         std::perror("make_pictures");
         return 1;
     }

@@ -17,9 +17,6 @@ void Put32(Bytes& out, std::uint32_t v) {
     Put16(out, v >> 16);
 }
 
-constexpr Rgb kBlack{0, 0, 0}, kNavy{0, 0, 57}, kBlue{0, 0, 132}, kGrey132{132, 132, 132}, kGrey165{165, 165, 165},
-    kGrey198{198, 198, 198}, kWhite{255, 255, 255};
-
 // Ordered dithering between two indices: 0 gives all `a`, 16 all `b`.
 std::uint8_t Dither(int x, int y, int level, std::uint8_t a, std::uint8_t b) {
     static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
@@ -59,29 +56,6 @@ void Disc(Raster& r, int cx, int cy, int radius, int hole, std::uint8_t lit, std
 }
 
 }  // namespace
-
-Palette16 SidePalette() {
-    Palette16 p{};
-    p.fill(kBlack);
-    p[1] = kNavy;
-    p[2] = kBlue;
-    p[3] = kGrey132;
-    p[4] = kGrey165;
-    p[5] = kGrey198;
-    p[6] = kWhite;
-    return p;
-}
-
-Palette16 HeaderPalette() {
-    Palette16 p{};
-    p.fill(kWhite);
-    p[0] = kBlack;
-    p[1] = kBlue;
-    p[2] = kGrey132;
-    p[3] = kGrey165;
-    p[4] = kGrey198;
-    return p;
-}
 
 Raster SideRaster() {
     Raster r(164, 314, 1);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace Pictures {
@@ -29,12 +31,30 @@ struct Raster {
     }
 };
 
-// The side picture: 164 x 314; black, (0,0,57), (0,0,132), three greys,
-// white, then black.
-Palette16 SidePalette();
+// A picture's palette: the colours its pixels use come first (`used` of
+// them), the rest of the 16 entries repeat a filler.
+struct PictureColours {
+    Palette16 palette;
+    std::size_t used;
+};
+constexpr PictureColours MakeColours(std::initializer_list<Rgb> used, Rgb filler) {
+    PictureColours colours{{}, used.size()};
+    colours.palette.fill(filler);
+    std::size_t i = 0;
+    for (const Rgb& colour : used) colours.palette[i++] = colour;
+    return colours;
+}
+
+inline constexpr Rgb kBlack{0, 0, 0}, kNavy{0, 0, 57}, kBlue{0, 0, 132}, kGrey132{132, 132, 132},
+    kGrey165{165, 165, 165}, kGrey198{198, 198, 198}, kWhite{255, 255, 255};
+
+// The side picture: 164 x 314.
+inline constexpr PictureColours kSideColours =
+    MakeColours({kBlack, kNavy, kBlue, kGrey132, kGrey165, kGrey198, kWhite}, kBlack);
 Raster SideRaster();
-// The header picture: 55 x 55; black, (0,0,132), three greys, white, then white.
-Palette16 HeaderPalette();
+// The header picture: 55 x 55.
+inline constexpr PictureColours kHeaderColours =
+    MakeColours({kBlack, kBlue, kGrey132, kGrey165, kGrey198, kWhite}, kWhite);
 Raster HeaderRaster();
 
 // A BMP file (file header, BITMAPINFOHEADER, 16 palette entries, bottom-up

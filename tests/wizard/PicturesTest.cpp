@@ -17,13 +17,8 @@ std::uint32_t U32(const Bytes& b, std::size_t at) {
 }
 std::uint16_t U16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
 
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
 // Reads a 4-bit BMP as the resource compiler and LoadImage would.
-void CheckBitmap(const Bytes& bmp, int width, int height, const std::vector<Rgb>& palette) {
+void CheckBitmap(const Bytes& bmp, int width, int height, const Pictures::Palette16& palette) {
     ASSERT_GE(bmp.size(), 118u);
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
@@ -39,7 +34,8 @@ void CheckBitmap(const Bytes& bmp, int width, int height, const std::vector<Rgb>
     EXPECT_EQ(U32(bmp, 34), row * height);
     EXPECT_EQ(bmp.size(), 118 + row * height);
     for (int i = 0; i < 16; ++i) {
-        const Rgb entry{bmp[54 + 4 * i + 2], bmp[54 + 4 * i + 1], bmp[54 + 4 * i]};
+        const Pictures::Rgb entry{bmp[54 + 4 * i + 2], bmp[54 + 4 * i + 1], bmp[54 + 4 * i]};
+        EXPECT_EQ(bmp[54 + 4 * i + 3], 0) << "palette entry " << i << " reserved byte";
         EXPECT_EQ(entry, palette[i]) << "palette entry " << i;
     }
 }
@@ -47,34 +43,29 @@ void CheckBitmap(const Bytes& bmp, int width, int height, const std::vector<Rgb>
 }  // namespace
 
 TEST(Pictures, SidePictureIs164x314WithItsPalette) {
-    std::vector<Rgb> palette(16, Rgb{0, 0, 0});
-    palette[1] = {0, 0, 57}, palette[2] = {0, 0, 132}, palette[3] = {132, 132, 132}, palette[4] = {165, 165, 165},
-    palette[5] = {198, 198, 198}, palette[6] = {255, 255, 255};
-    CheckBitmap(Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()), 164, 314, palette);
+    CheckBitmap(Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::kSideColours.palette), 164, 314,
+                Pictures::kSideColours.palette);
 }
 
 TEST(Pictures, HeaderPictureIs55x55WithItsPalette) {
-    std::vector<Rgb> palette(16, Rgb{255, 255, 255});
-    palette[0] = {0, 0, 0}, palette[1] = {0, 0, 132}, palette[2] = {132, 132, 132}, palette[3] = {165, 165, 165},
-    palette[4] = {198, 198, 198};
-    CheckBitmap(Pictures::Encode4Bit(Pictures::HeaderRaster(), Pictures::HeaderPalette()), 55, 55, palette);
+    CheckBitmap(Pictures::Encode4Bit(Pictures::HeaderRaster(), Pictures::kHeaderColours.palette), 55, 55,
+                Pictures::kHeaderColours.palette);
 }
 
-TEST(Pictures, PixelsUseSeveralColoursAndOnlyDefinedOnes) {
-    for (const auto& [raster, defined] : {std::pair{Pictures::SideRaster(), 7}, {Pictures::HeaderRaster(), 6}}) {
+TEST(Pictures, PixelsUseSeveralColoursAndOnlyTheirPicturesOwn) {
+    for (const auto& [raster, colours] :
+         {std::pair{Pictures::SideRaster(), Pictures::kSideColours}, {Pictures::HeaderRaster(), Pictures::kHeaderColours}}) {
         const std::set<int> used(raster.pixels.begin(), raster.pixels.end());
         EXPECT_GE(used.size(), 4u);
-        EXPECT_LT(*used.rbegin(), defined);
+        EXPECT_LT(std::size_t(*used.rbegin()), colours.used) << "a pixel in the filler entries";
     }
 }
 
-TEST(Pictures, EncodingIsReproducibleAndRowsAreBottomUp) {
-    EXPECT_EQ(Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()),
-              Pictures::Encode4Bit(Pictures::SideRaster(), Pictures::SidePalette()));
+TEST(Pictures, RowsAreStoredBottomUpInPaddedNibbles) {
     Pictures::Raster r(3, 2, 0);
     r.Set(0, 0, 0xA);  // top-left
     r.Set(2, 1, 0x5);  // bottom-right
-    const Bytes bmp = Pictures::Encode4Bit(r, Pictures::HeaderPalette());
+    const Bytes bmp = Pictures::Encode4Bit(r, Pictures::kHeaderColours.palette);
     // Bottom row first: pixels 0,0,5 -> 0x00 0x50, padded to 4 bytes; then 0xA0 0x00.
     EXPECT_EQ(Bytes(bmp.begin() + 118, bmp.end()), (Bytes{0x00, 0x50, 0, 0, 0xA0, 0x00, 0, 0}));
 }
