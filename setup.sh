@@ -74,20 +74,45 @@ build() {
     cmake --build --preset win32
 }
 
+# One ctest preset (each runs two tests at a time, see CMakePresets.json),
+# then what it skipped and why; ctest's verdict is kept.
+run_ctest() {
+    local rc=0
+    ctest --preset "$1" || rc=$?
+    bash "$root/tests/skip-summary.sh" "$root/build/$1" "$1"
+    return $rc
+}
+
+build_asan() {
+    cmake --preset asan >/dev/null
+    cmake --build --preset asan
+}
+
+# Runs a step of the test command and keeps how long it took.
+phase_times=()
+phase() {
+    local name=$1 start=$SECONDS
+    shift
+    "$@"
+    phase_times+=("$name $((SECONDS - start)) s")
+}
+
+start=$SECONDS
 install_packages
 enable_i386_processes
 build
+phase_times+=("build $((SECONDS - start)) s")
 
 case "${1:-build}" in
     build) ;;
     demo)  exec "$root/examples/run-demo.sh" "$root/build" ;;
     test)
-        ctest --preset native
-        ctest --preset win32
-        cmake --preset asan >/dev/null
-        cmake --build --preset asan
-        ctest --preset asan
-        "$root/fuzz/run.sh" short
+        phase native run_ctest native
+        phase win32 run_ctest win32
+        phase asan-build build_asan
+        phase asan run_ctest asan
+        phase fuzz "$root/fuzz/run.sh" short
+        echo "setup: test phases: ${phase_times[*]}"
         ;;
     *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
 esac

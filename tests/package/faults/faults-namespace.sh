@@ -4,11 +4,17 @@
 #       re-runs SCRIPT inside a mount namespace of its own (and a user
 #       namespace when not root), so no mount outlives the test; returns in
 #       the re-run. Exits with 77 (a CTest skip) when no namespace can be had.
-#   faults_skip TEXT    reports the skip and exits with 77
+#   faults_skip TEXT    reports the skip and exits with 77 (with 1 when a
+#                       failure was counted in $failures before it)
 #
 # Source wine-session.sh first.
 
 faults_skip() {
+    # A skip says a facility is missing; after a failure it would hide it.
+    if [ "${failures:-0}" != 0 ]; then
+        echo "FAIL: $failures failure(s) before the skip ($*)" >&2
+        exit 1
+    fi
     echo "SKIP: $*"
     exit 77
 }
