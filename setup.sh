@@ -77,9 +77,9 @@ build() {
 # One ctest preset (each runs two tests at a time, see CMakePresets.json),
 # then what it skipped and why; ctest's verdict is kept.
 run_ctest() {
-    local rc=0
-    ctest --preset "$1" || rc=$?
-    bash "$root/tests/skip-summary.sh" "$root/build/$1" "$1"
+    local rc=0 report=$root/build/$1/ctest-junit.xml
+    ctest --preset "$1" --output-junit "$report" || rc=$?
+    bash "$root/tests/skip-summary.sh" "$root/build/$1" "$report" "$1"
     return $rc
 }
 

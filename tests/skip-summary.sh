@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# After a ctest run: how many tests were skipped, and why. Reads the run's
-# log (BUILD_DIR/Testing/Temporary/LastTest.log) and names
-#   - every test ctest counted as skipped, with the "SKIP: reason" lines it printed;
+# After a ctest run: how many tests were skipped, and why. Names
+#   - every test ctest counted as skipped (from its JUnit report), with the
+#     "SKIP: reason" lines the test printed;
 #   - every GoogleTest case skipped inside a test that ran, with its reason.
-#   skip-summary.sh BUILD_DIR [LABEL]
+# Test output comes from the run's log, which ctest keeps whole.
+#   skip-summary.sh BUILD_DIR JUNIT_XML [LABEL]
 set -u
 log=$1/Testing/Temporary/LastTest.log
-label=${2:-$(basename "$1")}
-[ -f "$log" ] || { echo "skip summary ($label): no test log at $log"; exit 0; }
+junit=$2
+label=${3:-$(basename "$1")}
+[ -f "$log" ] && [ -f "$junit" ] || { echo "skip summary ($label): no test log or report"; exit 0; }
+skipped=$(grep -o '<testcase name="[^"]*"[^>]*status="notrun"' "$junit" | sed 's/^<testcase name="\([^"]*\)".*/\1/')
 
-awk -v label="$label" '
+awk -v label="$label" -v skipped="$skipped" '
+    BEGIN { n = split(skipped, names, "\n"); for (i = 1; i <= n; ++i) if (names[i] != "") is_skipped[names[i]] = 1 }
     # A test block starts with "N/M Test: NAME" and ends with its verdict.
-    /^[0-9]+\/[0-9]+ Test: / { test = $3; reasons = ""; cases = ""; after_skipped = 0; next }
+    /^[0-9]+\/[0-9]+ Test: / { test = $3; reasons = ""; after_skipped = 0; next }
     # A script says why it skips.
     /^SKIP: / { reasons = reasons (reasons ? "; " : "") substr($0, 7); next }
     # GoogleTest: "Skipped: reason" (plain printer), or "FILE:LINE: Skipped" then the reason.
@@ -22,24 +26,19 @@ awk -v label="$label" '
         name = $0
         sub(/^\[ *SKIPPED *\] /, "", name)
         sub(/ \(.*$/, "", name)
-        if (name ~ /^[0-9]+ tests?,/ || seen[test, name]++) next  # the default printer repeats them at its end
-        cases = cases "\n    " test ": " name ": " (reason ? reason : "no reason given")
+        # The default printer counts them and lists them again at its end.
+        if (name ~ /^[0-9]+ tests?,/ || seen[test, name]++) next
+        cases[++ncases] = "    " test ": " name ": " (reason ? reason : "no reason given")
         reason = ""
         next
     }
-    /^Test Skipped\.?$|^Test Not Run\.?$|Skipped\.$/ && test != "" {
-        whole[++nwhole] = "    " test ": " (reasons ? reasons : "no reason given")
-        test = ""
-        next
-    }
     /^Test (Passed|Failed)/ && test != "" {
-        if (cases) { part[++npart] = substr(cases, 2); ncases += gsub(/\n/, "\n", cases) }
+        if (test in is_skipped) whole[++nwhole] = "    " test ": " (reasons ? reasons : "no reason given")
         test = ""
-        next
     }
     END {
         printf "skip summary (%s): %d test(s) skipped, %d case(s) skipped inside tests that ran\n", label, nwhole, ncases
         for (i = 1; i <= nwhole; ++i) print whole[i]
-        for (i = 1; i <= npart; ++i) print part[i]
+        for (i = 1; i <= ncases; ++i) print cases[i]
     }
 ' "$log"
