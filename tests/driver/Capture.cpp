@@ -157,9 +157,13 @@ void SaveBitmap(const Image& image, const std::string& path) {
         throw CommandFailed("cannot write " + path + " (error " + std::to_string(::GetLastError()) + ")");
 }
 
-std::string RecogniseIcon(HWND iconControl) {
+namespace {
+
+// One look at what the screen shows of the control.
+std::string IconShown(HWND iconControl) {
     RECT rect{};
     ::GetWindowRect(iconControl, &rect);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return "none";
     const Image shown = CaptureScreen(rect);
     if (AllOneColour(shown)) return "none";
     struct Candidate {
@@ -183,6 +187,27 @@ std::string RecogniseIcon(HWND iconControl) {
         }
     }
     return best;
+}
+
+// The icon handle the control holds (STM_GETICON), 0 when it holds none.
+bool HoldsIcon(HWND iconControl) {
+    DWORD_PTR icon = 0;
+    return ::SendMessageTimeoutA(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 3000, &icon) && icon != 0;
+}
+
+}  // namespace
+
+std::string RecogniseIcon(HWND iconControl, double seconds) {
+    // A box counts as found once it is visible, which can be before it has
+    // painted and before Wine has copied its surface to the screen: an icon the
+    // control holds is looked at until the screen shows a known one.
+    if (!HoldsIcon(iconControl)) return "none";
+    std::string seen;
+    WaitUntil(seconds, [&] {
+        seen = IconShown(iconControl);
+        return seen != "none" && seen != "unknown";
+    });
+    return seen;
 }
 
 }  // namespace driver

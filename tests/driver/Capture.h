@@ -22,7 +22,9 @@ Image CaptureScreen(const RECT& rect);
 void SaveBitmap(const Image& image, const std::string& path);
 
 // "question", "error", "warning", "information" for the standard icon the
-// control shows, "none" for an empty picture, "unknown" otherwise.
-std::string RecogniseIcon(HWND iconControl);
+// control shows, "none" when it holds no icon, "unknown" otherwise. An icon
+// the control holds but the screen does not show yet is waited for up to
+// `seconds`.
+std::string RecogniseIcon(HWND iconControl, double seconds);
 
 }  // namespace driver

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "Capture.h"
 #include "Input.h"
@@ -179,13 +180,14 @@ struct BoxContent {
     std::vector<std::string> buttons;
 };
 
-BoxContent ReadBox(HWND box, bool withIcon) {
+// `iconWait`: read the icon, waiting up to that long for it to be painted.
+BoxContent ReadBox(HWND box, std::optional<double> iconWait) {
     BoxContent content{WindowText(box), {}, "none", {}};
     for (HWND child : Descendants(box)) {
         if (!::IsWindowVisible(child)) continue;
         const std::string cls = ClassOf(child);
         if (IsIconStatic(child)) {
-            if (withIcon) content.icon = RecogniseIcon(child);
+            if (iconWait) content.icon = RecogniseIcon(child, *iconWait);
         } else if (cls == "Static") {
             const std::string text = WindowText(child);
             if (!text.empty()) content.text += (content.text.empty() ? "" : "\n") + text;
@@ -276,6 +278,18 @@ void OnStart(Context& c, const Options& o) {
     Print("pid=" + std::to_string(info.dwProcessId));
 }
 
+// A program started by another one (a working copy, a second instance) is
+// waited for through the process behind its window.
+void OnAttach(Context& c, const Options& o) {
+    const Target t = Resolve(c, o, ControlUse::None);
+    const DWORD pid = ProcessOf(t.top);
+    UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+    if (!process) throw CommandFailed("cannot open process " + std::to_string(pid) + " (error " + std::to_string(::GetLastError()) + ")");
+    c.process = std::move(process);
+    c.processId = pid;
+    Print("pid=" + std::to_string(pid));
+}
+
 DWORD WaitExit(Context& c, const Options& o) {
     if (!c.process) throw CommandFailed("no program was started");
     const double timeout = TimeoutOf(c, o);
@@ -328,6 +342,18 @@ void OnWaitGone(Context& c, const Options& o) {
     const double timeout = TimeoutOf(c, o);
     if (!WaitUntil(timeout, [&] { return FindTopWindows(s).empty(); }))
         throw CommandFailed(s.Describe() + " is still there after " + Seconds(timeout));
+}
+
+// Gone within the time-out, and none comes back for the settle period: a
+// window that an earlier action would open must show itself by then.
+void OnExpectNoWindow(Context& c, const Options& o) {
+    OnWaitGone(c, o);
+    const WindowSelector s = SelectorFrom(c, o, {});
+    const double settle = o.GetSeconds("settle").value_or(1.0);
+    std::vector<HWND> found;
+    if (WaitUntil(settle, [&] { return !(found = FindTopWindows(s)).empty(); }))
+        throw CommandFailed(s.Describe() + " appeared: " + HandleText(found.front()) + " " +
+                            Quote(WindowText(found.front())));
 }
 
 void OnControls(Context& c, const Options& o) {
@@ -448,7 +474,7 @@ void OnScreenshot(Context& c, const Options& o) {
 
 void OnMsgbox(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kDialogWindow);
-    const BoxContent box = ReadBox(t.top, true);
+    const BoxContent box = ReadBox(t.top, TimeoutOf(c, o));
     Print("title=" + Quote(box.title));
     Print("text=" + Quote(box.text));
     Print("icon=" + box.icon);
@@ -464,19 +490,25 @@ void OnMsgboxPress(Context& c, const Options& given) {
     const Target t = Resolve(c, o, ControlUse::Required, kDialogWindow);
     if (o.Has("mouse")) ClickByMouse(t.top, t.control);
     else ClickByMessage(t.control);
+    // Every button of a message box closes it; until it has, a search for
+    // the next box would find this one again.
+    const double timeout = TimeoutOf(c, o);
+    if (!WaitUntil(timeout, [&] { return !::IsWindow(t.top) || !::IsWindowVisible(t.top); }))
+        throw CommandFailed("message box " + HandleText(t.top) + " is still there " + Seconds(timeout) +
+                            " after its button was pressed");
 }
 
 void OnExpectMsgbox(Context& c, const Options& o) {
     const bool wantIcon = o.Has("icon");
     Expect(c, o, ControlUse::None, kDialogWindow,
            [&](const Target& t) {
-               const BoxContent box = ReadBox(t.top, wantIcon);
+               const BoxContent box = ReadBox(t.top, wantIcon ? std::optional<double>(0) : std::nullopt);
                return (!o.Has("text") || box.text == *o.Get("text")) && (!o.Has("title") || box.title == *o.Get("title")) &&
                       (!o.Has("buttons") || JoinList(box.buttons) == *o.Get("buttons")) &&
                       (!wantIcon || box.icon == *o.Get("icon"));
            },
            [&](const Target& t) {
-               const BoxContent box = ReadBox(t.top, wantIcon);
+               const BoxContent box = ReadBox(t.top, wantIcon ? std::optional<double>(0) : std::nullopt);
                return "message box " + HandleText(t.top) + " shows title=" + Quote(box.title) + " text=" +
                       Quote(box.text) + " buttons=" + Quote(JoinList(box.buttons)) +
                       (wantIcon ? " icon=" + box.icon : "");
@@ -486,7 +518,7 @@ void OnExpectMsgbox(Context& c, const Options& o) {
 void OnPicker(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kPickerWindow);
     RemoteTree tree(TreeOf(t.top));
-    const BoxContent box = ReadBox(t.top, false);
+    const BoxContent box = ReadBox(t.top, std::nullopt);
     const HTREEITEM selected = tree.Selected();
     Print("title=" + Quote(box.title));
     Print("prompt=" + Quote(box.text));
@@ -597,6 +629,8 @@ const std::vector<Command>& Commands() {
          "Sets the time-out of the following waits (default 10 s)."},
         {"start", "start PROGRAM [ARG...] [--cwd DIR]", {{"cwd", true}}, OnStart,
          "Starts a program; later window searches keep to its process unless --any-process."},
+        {"attach", "attach [WINDOW]", kWindowOptions, OnAttach,
+         "Takes the process that owns the window as the program wait-exit, expect-exit-code and kill work on."},
         {"wait-exit", "wait-exit [--timeout S]", kTimeout, OnWaitExit, "Waits for the started program to end; prints exit-code=N."},
         {"expect-exit-code", "expect-exit-code N [--timeout S]", kTimeout, OnExpectExitCode,
          "Waits for the started program to end with exit code N."},
@@ -631,7 +665,7 @@ const std::vector<Command>& Commands() {
         {"msgbox", "msgbox [WINDOW]", kWindowOptions, OnMsgbox,
          "Prints a message box's title, text, icon and buttons."},
         {"msgbox-press", "msgbox-press BUTTON [WINDOW] [--mouse]", Join({kWindowOptions, kMouse}), OnMsgboxPress,
-         "Presses a message box's button, named by its text (Yes) or id (6)."},
+         "Presses a message box's button, named by its text (Yes) or id (6), and waits until the box has gone."},
         {"expect-msgbox", "expect-msgbox [WINDOW] [--text T] [--title T] [--buttons Yes,No] [--icon question]",
          Join({kWindowOptions, {{"text", true}, {"title", true}, {"buttons", true}, {"icon", true}}}), OnExpectMsgbox,
          "Expects a message box showing all that is given."},
@@ -645,7 +679,9 @@ const std::vector<Command>& Commands() {
         {"picker-cancel", "picker-cancel [WINDOW] [--mouse]", Join({kWindowOptions, kMouse}), OnPickerCancel,
          "Presses the picker's Cancel."},
         {"expect-window", "expect-window [WINDOW]", kWindowOptions, OnExpectWindow, "Expects a matching window."},
-        {"expect-no-window", "expect-no-window [WINDOW]", kWindowOptions, OnWaitGone, "Expects that no window matches."},
+        {"expect-no-window", "expect-no-window [WINDOW] [--settle S]", Join({kWindowOptions, {{"settle", true}}}),
+         OnExpectNoWindow,
+         "Waits until no window matches, then expects none to appear for S seconds (default 1)."},
         {"expect-text", "expect-text [WINDOW] [CONTROL] (--equals T | --contains T | --starts-with T)",
          Join({kWindowOptions, kControlOptions, {{"equals", true}, {"contains", true}, {"starts-with", true}}}),
          OnExpectText, "Expects the window's or control's text."},

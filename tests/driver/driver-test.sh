@@ -46,8 +46,8 @@ expect-hidden --text Unseen
 expect-visible --control-class Button --index 2
 controls
 keys Alt+A
-expect-msgbox --title "Target question" --text "Proceed with the test?" --buttons Yes,No --icon question
 msgbox
+expect-msgbox --title "Target question" --text "Proceed with the test?" --buttons Yes,No --icon question
 msgbox-press Yes
 expect-no-window --class "#32770"
 expect-text --title "Driver Target" --id 103 --equals "answer yes"
@@ -109,6 +109,12 @@ grep -q unreachable "$work/out" && fail "the script went on after a failure"
 
 drive expect-no-window --title "Driver Target" --timeout 0.5
 [ $? = 1 ] || fail "expect-no-window passed while the window is there"
+# A box that comes only after the check has begun is still seen.
+printf '%s\n' "start \"$(winpath "$target")\"" 'wait-window --title "Driver Target"' 'click --id 104' \
+    'expect-no-window --class #32770 --timeout 0.5 --settle 20' >"$work/late.txt"
+drive script "$(winpath "$work/late.txt")"
+[ $? = 1 ] && grep -Eq 'late.txt:4: expect-no-window: window class="#32770" pid=[0-9]* (appeared|is still there)' "$work/err" ||
+    fail "expect-no-window missed a box that came late: $(cat "$work/err")"
 drive close --title "Driver Target"
 drive wait-gone --title "Driver Target" --timeout 10 || fail "close did not close the window: $(cat "$work/err")"
 
