@@ -91,15 +91,16 @@ uninstall_driven() {
 start "$command"
 expect-exit-code 0 --timeout 60
 wait-window --class #32770 --any-process --timeout 60
+attach --class #32770 --any-process
 sleep 1
 screenshot --screen --out $(winpath "$out/6-uninstall-question.bmp")
-msgbox-press Yes --any-process
-wait-window --class #32770 --title Demo --any-process --timeout 120
+msgbox-press Yes
+expect-msgbox --title Demo --buttons OK --timeout 120
 sleep 0.5
 screenshot --screen --out $(winpath "$out/7-uninstalled.bmp")
-msgbox --any-process
-msgbox-press OK --any-process
-wait-gone --class #32770 --any-process --timeout 30
+msgbox
+msgbox-press OK
+expect-exit-code 0 --timeout 60
 EOF
     wine_timeout 300 "$driver" script "$(winpath "$script")" </dev/null || {
         echo "run-demo: the uninstaller did not run as expected" >&2
@@ -117,19 +118,11 @@ uninstall() {
     if [ -n "${WINE_SESSION_USE_DISPLAY:-}" ]; then
         echo "run-demo: the uninstaller asks first; answer Yes to remove the demo, No to keep it"
         wine_timeout 3600 "$command" </dev/null >/dev/null 2>&1 || return 1
-        # The work is done by its copy in the temporary folder: wait until its
-        # boxes and its progress window have been gone for a few seconds.
-        local probe=$WINE_SESSION_DIR/probe.txt idle=0
-        printf '%s\n' 'list-windows --class #32770 --title Demo --any-process' \
-            'list-windows --class TfrmUninstall --any-process' >"$probe"
-        while [ $idle -lt 3 ]; do
-            if wine_timeout 30 "$driver" script "$(winpath "$probe")" </dev/null 2>/dev/null | grep -q .; then
-                idle=0
-            else
-                idle=$((idle + 1))
-            fi
-            sleep 1
-        done
+        # The work is done by its copy in the temporary folder: wait for the
+        # process behind its question to end.
+        local probe=$WINE_SESSION_DIR/probe.txt
+        printf '%s\n' 'attach --class #32770 --title Demo --any-process --timeout 60' 'wait-exit --timeout 3600' >"$probe"
+        wine_timeout 3700 "$driver" script "$(winpath "$probe")" </dev/null >/dev/null || return 1
     else
         uninstall_driven "$command" || return 1
     fi

@@ -162,17 +162,17 @@ EOF
 cancel_copy() {
     start_setup 1
     to_ready
+    # Both clicks are posted, so the wizard takes them in order: Install
+    # starts the copy, and the copy's first look at the message queue finds
+    # Cancel. No race with the copy's speed.
     drive <<EOF
-$install_click
+click --class TfrmWelcome --id @btn3Defaul@
 click --class TfrmWelcome --id @Button11@
-send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0
 EOF
-    at=$(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r')
-    note "Cancel recorded at step $at of the copy's $items"
-    [ -n "$at" ] && [ "$at" -lt "$items" ] || fail "Cancel came after the copy (position '$at')"
-    # The question would keep the window open: it closes by itself.
+    # Recorded, Cancel closes the window once the install is done; the
+    # question would keep it open, an unrecorded Cancel leave the finished page.
     drive <<'EOF'
-expect-no-window --class TfrmWelcome --timeout 120
+wait-gone --class TfrmWelcome --timeout 120
 expect-no-window --class #32770
 EOF
     expect_exit 1 0
@@ -182,7 +182,7 @@ EOF
 full_disk() {
     local drive_dir=$work/x
     mkdir -p "$drive_dir"
-    mount -t tmpfs -o size=4m,mode=0777 faults-x "$drive_dir" 2>/dev/null || faults_skip "cannot mount a tmpfs"
+    mount -t tmpfs -o size=4m,mode=0777 faults-x "$drive_dir" 2>/dev/null || { wine_session_end; faults_skip "cannot mount a tmpfs"; }
     on_end="umount '$drive_dir' 2>/dev/null"
     trap 'eval "$on_end"; wine_session_end' EXIT
     ln -s "$drive_dir" "$WINEPREFIX/dosdevices/x:"

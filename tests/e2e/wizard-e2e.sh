@@ -77,8 +77,7 @@ summary=$'Destination location:\r\n     C:\\Program Files\\Demo App\\\r\n \r\nSt
 
 # Answers the cancel question with `answer`; the box names the application.
 answer_question() {
-    expect_box Setup "$question" question Yes,No
-    drive <<<"msgbox-press $1"
+    press=$1 expect_box Setup "$question" question Yes,No
 }
 
 expect_installed() {
@@ -112,7 +111,6 @@ EOF
     note "welcome: Escape does nothing; Cancel and the close box ask, No stays"
     drive <<'EOF'
 keys --class TfrmWelcome Escape
-sleep 0.5
 expect-no-window --class #32770
 click --class TfrmWelcome --id @Button2@
 wait-window --class #32770
@@ -182,9 +180,8 @@ set-text --class TfrmWelcome --id @edtPath@ --value "$folder"
 click --class TfrmWelcome --id @btn2Defaul@
 wait-window --class #32770
 EOF
-        expect_box Setup "$folder_message" warning OK
+        press=OK expect_box Setup "$folder_message" warning OK
         drive <<'EOF'
-msgbox-press OK
 expect-visible --class TfrmWelcome --id @edtPath@
 expect-hidden --class TfrmWelcome --id @btn3Defaul@
 EOF
@@ -238,7 +235,6 @@ expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 activate --class TfrmWelcome
 expect-focus --class TfrmWelcome --id @btn5Defaul@
 keys --class TfrmWelcome Escape
-sleep 0.5
 expect-no-window --class #32770
 EOF
     page pn5 "lblMsg51=Completing the Demo App Setup Wizard" \
@@ -309,7 +305,6 @@ click --class TfrmWelcome --id @btn3Defaul@
 keys --class TfrmWelcome Alt+I
 keys --class TfrmWelcome Alt+B
 click --class TfrmWelcome --id @Button11@
-sleep 0.3
 expect-no-window --class #32770
 expect-visible --class TfrmWelcome --id @Button11@
 EOF
@@ -328,7 +323,6 @@ click --class TfrmWelcome --id @btn2Defaul@
 click --class TfrmWelcome --id @btn3Defaul@ --mouse
 expect-visible --class TfrmWelcome --id @Button11@
 close --class TfrmWelcome
-sleep 0.3
 expect-visible --class TfrmWelcome --id @Button11@
 expect-no-window --class TfrmWelcome --timeout 120
 expect-no-window --class #32770

@@ -141,9 +141,10 @@ wait-window --class #32770 --any-process --timeout 60
 EOF
 expect_box "Demo App" "$question" question Yes,No --any-process
 shot uninstall-question
-drive <<<"msgbox-press No --any-process
-wait-gone --class #32770 --any-process --timeout 30"
-sleep 1
+# The working copy behind the box is waited for: only its end says it removed nothing.
+drive <<<"attach --class #32770 --any-process
+msgbox-press No
+expect-exit-code 0 --timeout 60"
 for f in demo.exe readme.txt Uninstall.exe uninstall001.dat; do [ -f "$app_dir/$f" ] || fail "No removed $f"; done
 [ -n "$(reg_value 'HKCU\Software\DemoApp' Path)" ] || fail "No removed a registry value"
 
@@ -153,15 +154,16 @@ drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
-msgbox-press Yes --any-process
-wait-window --class #32770 --title "Demo App" --any-process --timeout 120
+attach --class #32770 --any-process
+msgbox-press Yes
+expect-msgbox --title "Demo App" --buttons OK --timeout 120
 EOF
 summary="Demo App has been removed from C:\\\\Program Files\\\\Demo App.\\r\\n\\r\\nLeft in place:\\r\\n    C:\\\\Program Files\\\\Demo App\\\\docs (still holds mine.txt)\\r\\n    C:\\\\windows\\\\demoapp.ini (in a system folder: other programs may use it)\\r\\n    C:\\\\Program Files\\\\Demo App (still holds notes.txt)"
 expect_box "Demo App" "$summary" information OK --any-process
 shot uninstall-summary
-drive <<<"msgbox-press OK --any-process
-wait-gone --class #32770 --any-process --timeout 30"
-sleep 1
+drive <<<"attach --class #32770 --any-process
+msgbox-press OK
+expect-exit-code 0 --timeout 60"
 
 for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe uninstall001.dat; do
     [ -e "$app_dir/$f" ] && fail "still there: $f"
@@ -181,7 +183,7 @@ grep -qi 'Uninstall-[0-9]*\.exe' <<<"$pending" || fail "the working copy is not 
 
 # ---- early ends: nothing to do, no data file, a broken one ------------------
 # Runs the uninstaller in the install folder; it ends with one message box,
-# expected with TITLE, TEXT and ICON, and pressed.
+# expected with TITLE, TEXT and ICON, and pressed, and then with EXIT_CODE.
 run_to_message() {
     drive <<'EOF'
 start "C:\Program Files\Demo App\Uninstall.exe"
@@ -189,21 +191,22 @@ expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
 EOF
     expect_box "$1" "$2" "$3" OK --any-process
-    drive <<<"msgbox-press OK --any-process
-wait-gone --class #32770 --any-process --timeout 30"
+    drive <<<"attach --class #32770 --any-process
+msgbox-press OK
+expect-exit-code $4 --timeout 60"
 }
 
 note "a second run finds nothing to do"
 cp "$work/saved.dat" "$app_dir/uninstall001.dat"
 cp "$uninstall_exe" "$app_dir/Uninstall.exe"
-run_to_message "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information
+run_to_message "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information 0
 [ -f "$app_dir/uninstall001.dat" ] || fail "nothing to do, yet the data file went"
 
 note "a missing and a malformed data file"
 rm -f "$app_dir/uninstall001.dat"
-run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error 1
 head -c 1000 /dev/urandom >"$app_dir/uninstall001.dat"
-run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error 1
 [ -f "$app_dir/Uninstall.exe" ] && [ -f "$app_dir/notes.txt" ] || fail "a failed run removed something"
 
 wine_session_end
