@@ -117,15 +117,21 @@ TEST_F(FormTest, FocusGoesToTheFirstTabStopOfTheFrontPage) {
 }
 
 TEST_F(FormTest, ControlsOfACoveredPageDoNotAct) {
-    EXPECT_TRUE(::IsWindowVisible(form.Find("page1").Handle()) || !::IsWindowVisible(form.Handle()));
-    EXPECT_FALSE(::IsWindowVisible(form.Find("page2").Handle()));
+    bool formShown = false, frontShown = false, coveredShown = true;
     Soon([&] {
+        // Looked at while the form is up: a hidden form hides every page.
+        formShown = ::IsWindowVisible(form.Handle());
+        frontShown = ::IsWindowVisible(form.Find("page1").Handle());
+        coveredShown = ::IsWindowVisible(form.Find("page2").Handle());
         ::SendMessageA(form.Find("covered").Handle(), BM_CLICK, 0, 0);
         ::PostMessageA(::GetFocus(), WM_SYSCHAR, 'c', 0x20000001);  // its access key
         ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
     });
     form.OnCloseQuery = {};
     form.ShowModal();
+    ASSERT_TRUE(formShown);
+    EXPECT_TRUE(frontShown);
+    EXPECT_FALSE(coveredShown);
     EXPECT_EQ(form.coveredClicks, 0);
     EXPECT_EQ(form.otherClicks, 0);
 }
