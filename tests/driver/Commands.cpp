@@ -626,7 +626,7 @@ const std::vector<Command>& Commands() {
         {"echo", "echo TEXT...", kNone, OnEcho, "Prints its words."},
         {"sleep", "sleep SECONDS", kNone, OnSleep, "Waits."},
         {"set-timeout", "set-timeout SECONDS", kNone, OnSetTimeout,
-         "Sets the time-out of the following waits (default 10 s)."},
+         "Sets the time-out of the following waits (default 60 s)."},
         {"start", "start PROGRAM [ARG...] [--cwd DIR]", {{"cwd", true}}, OnStart,
          "Starts a program; later window searches keep to its process unless --any-process."},
         {"attach", "attach [WINDOW]", kWindowOptions, OnAttach,

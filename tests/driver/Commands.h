@@ -17,7 +17,9 @@ struct Context {
     std::optional<HWND> current;  // the window the last command worked on
     UniqueKernelHandle process;   // the program `start` launched
     DWORD processId = 0;
-    double timeout = 10;          // seconds every wait may take
+    // Seconds every wait may take: a wait ends as soon as its condition
+    // holds, and a busy machine can take many seconds to start a program.
+    double timeout = 60;
     bool inScript = false;
 };
 

@@ -12,8 +12,10 @@ namespace driver {
 
 namespace {
 
-// Expanding a folder makes the picker list it; that may take a while.
-constexpr UINT kTreeTimeoutMs = 10000;
+// Expanding a folder makes the picker list it; that may take a while, long
+// enough on a busy machine for the picker to count as hung, so a hung
+// picker is waited for too (within the time-out).
+constexpr UINT kTreeTimeoutMs = 30000;
 constexpr int kSearchDepth = 3;
 
 std::string Lower(std::string text) {
@@ -86,7 +88,7 @@ RemoteTree::RemoteTree(HWND tree) : tree_(tree), query_(::RegisterWindowMessageA
 
 LRESULT RemoteTree::Send(UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_ABORTIFHUNG, kTreeTimeoutMs, &result))
+    if (!::SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_NORMAL, kTreeTimeoutMs, &result))
         throw CommandFailed("the tree view " + HandleText(tree_) + " did not answer");
     return static_cast<LRESULT>(result);
 }

@@ -17,13 +17,14 @@ mkdir -p "$work"
 
 # Runs the driver; its stdout goes to $work/out, stderr to $work/err.
 drive() {
-    wine_timeout 120 "$driver" "$@" >"$work/out" 2>"$work/err" </dev/null
+    # Only a safety net: every wait inside the driver has its own time-out.
+    wine_timeout 600 "$driver" "$@" >"$work/out" 2>"$work/err" </dev/null
 }
 
 cat >"$work/main.txt" <<EOF
 # Every command family against the target window.
 start "$(winpath "$target")"
-wait-window --title "Driver Target"
+wait-window --title "Driver Target" --timeout 60
 expect-focus --id 101
 expect-text --id 103 --equals ready
 set-text --id 101 --value Ann
@@ -98,8 +99,9 @@ w=${client_size%x*} h=${client_size#*x}
 check_bitmap "$work/screen.bmp" 1024x768
 
 # Failing expectations stop the script with exit code 1 and name the line.
-wine_timeout 60 "$target" >/dev/null 2>&1 </dev/null &
-printf '%s\n' 'wait-window --title "Driver Target"' 'expect-text --id 103 --equals "not ready" --timeout 0.5' \
+# The target lives until the close below (the session's end stops it at the latest).
+wine_timeout 600 "$target" >/dev/null 2>&1 </dev/null &
+printf '%s\n' 'wait-window --title "Driver Target" --timeout 60' 'expect-text --id 103 --equals "not ready" --timeout 0.5' \
     'echo unreachable' >"$work/fails.txt"
 drive script "$(winpath "$work/fails.txt")"
 [ $? = 1 ] || fail "a failed expectation did not give exit code 1"
@@ -110,22 +112,19 @@ grep -q unreachable "$work/out" && fail "the script went on after a failure"
 drive expect-no-window --title "Driver Target" --timeout 0.5
 [ $? = 1 ] || fail "expect-no-window passed while the window is there"
 # A box that comes only after the check has begun is still seen.
-printf '%s\n' "start \"$(winpath "$target")\"" 'wait-window --title "Driver Target"' 'click --id 104' \
+printf '%s\n' "start \"$(winpath "$target")\"" 'wait-window --title "Driver Target" --timeout 60' 'click --id 104' \
     'expect-no-window --class #32770 --timeout 0.5 --settle 20' >"$work/late.txt"
 drive script "$(winpath "$work/late.txt")"
 [ $? = 1 ] && grep -Eq 'late.txt:4: expect-no-window: window class="#32770" pid=[0-9]* (appeared|is still there)' "$work/err" ||
     fail "expect-no-window missed a box that came late: $(cat "$work/err")"
-drive close --title "Driver Target"
-drive wait-gone --title "Driver Target" --timeout 10 || fail "close did not close the window: $(cat "$work/err")"
+printf '%s\n' 'close --title "Driver Target"' 'wait-gone --title "Driver Target" --timeout 60' >"$work/close.txt"
+drive script "$(winpath "$work/close.txt")" || fail "close did not close the window: $(cat "$work/err")"
 
 drive wait-window --title "Nobody" --timeout 0.5
 [ $? = 1 ] && grep -q 'no window title="Nobody" within 0.5 s' "$work/err" || fail "a missing window was not reported"
 drive clik --id 1
 [ $? = 2 ] && grep -q 'unknown command "clik"' "$work/err" || fail "an unknown command was not a usage error"
-drive click --colour red
-[ $? = 2 ] && grep -q 'unknown option --colour' "$work/err" || fail "an unknown option was not a usage error"
-drive keys Hyper+Q
-[ $? = 2 ] || fail "an unknown key was not a usage error"
+# Unknown options and keys are usage errors as well: DriverParseTest.
 
 wine_session_end
 [ $failures = 0 ] && echo "driver tests passed"

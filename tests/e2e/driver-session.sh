@@ -42,7 +42,7 @@ drive() {
     driver_step=$((driver_step + 1))
     local script=$WINE_SESSION_DIR/script-$driver_step.txt out=$WINE_SESSION_DIR/out.txt
     expand_ids >"$script"
-    wine_timeout 240 "$driver" script "$(winpath "$script")" </dev/null >"$out" 2>&1 && return 0
+    wine_timeout 600 "$driver" script "$(winpath "$script")" </dev/null >"$out" 2>&1 && return 0
     fail "driver script $driver_step failed:"
     sed 's/^/    /' "$out" >&2
     "$driver_failed"

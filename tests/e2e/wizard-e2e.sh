@@ -296,7 +296,7 @@ install_cancel() {
     make_package slow
     note "Cancel while installing: recorded, no question, closes when done"
     start_setup
-    drive <<'EOF'
+    drive <<EOF
 click --class TfrmWelcome --id @btn1Defaul@
 click --class TfrmWelcome --id @btn2Defaul@
 click --class TfrmWelcome --id @btn3Defaul@ --mouse
@@ -305,10 +305,12 @@ click --class TfrmWelcome --id @btn3Defaul@
 keys --class TfrmWelcome Alt+I
 keys --class TfrmWelcome Alt+B
 click --class TfrmWelcome --id @Button11@
-expect-no-window --class #32770
 expect-visible --class TfrmWelcome --id @Button11@
+screenshot --class TfrmWelcome --out $(winpath "$work/4-installing-cancelled.bmp")
+expect-no-window --class #32770
 EOF
-    shot 4-installing-cancelled
+    convert "$work/4-installing-cancelled.bmp" "$artifacts/4-installing-cancelled.png" 2>/dev/null ||
+        fail "screenshot 4-installing-cancelled not converted"
     drive <<'EOF'
 expect-no-window --class TfrmWelcome --timeout 120
 expect-no-window --class #32770
