@@ -4,7 +4,7 @@
 #   wine_session_start      make WINEPREFIX (a clone of a shared, freshly booted
 #                           template) and DISPLAY (a private Xvfb), start wineserver
 #   wine_session_end        stop every process of the session and delete the prefix
-#   wine_timeout SECS CMD   run CMD under Wine, killed after SECS seconds
+#   wine_timeout SECS CMD   run CMD under Wine, killed after SECS seconds (300 at least)
 #
 # Background processes never write to the caller's stdout or stderr, so a
 # test runner reading them is never kept waiting by a leftover process.
@@ -105,6 +105,9 @@ wine_session_end() {
 wine_timeout() {
     local seconds=$1
     shift
+    # The limit only stops a program that hangs, and no test passes by it;
+    # on a busy machine a Wine process can take a minute just to start.
+    [ "$seconds" -ge 300 ] || seconds=300
     timeout --kill-after=10 "$seconds" wine "$@"
 }
 
