@@ -137,7 +137,8 @@ void TDescription::ResolveUninstaller(TEntry& package) {
         } else if (!*flag) {
             return;
         } else {
-            path = SourceFiles::UninstallerBeside({plan_.StubPath, options_.ToolPath});
+            path = SourceFiles::UninstallerBeside({plan_.StubPath});
+            if (path.empty()) path = SourceFiles::FindToolFile(options_.ToolPath, "Uninstall.exe");
             if (path.empty()) {
                 facts_.UninstallerAsked = true;
                 Error(at, "uninstaller = true, but no Uninstall.exe lies beside the stub or makesetup; give its path: "
@@ -162,7 +163,7 @@ void TDescription::ResolveStub(TEntry& package) {
         if (!text) return;
         stub = Glob::Anchor(folder_, *text);
         at = package.At("stub");
-    } else if (const std::string beside = SourceFiles::StubBeside(options_.ToolPath); !beside.empty()) {
+    } else if (const std::string beside = SourceFiles::FindToolFile(options_.ToolPath, "Setup.exe"); !beside.empty()) {
         stub = beside;
     } else {
         Error(reader_.Whole(), "no stub: give --stub SETUP.EXE, a stub = \"...\" key in [package], or put Setup.exe beside "

@@ -11,11 +11,29 @@
 #include "tools/PackagePlan.h"
 #include "tools/Platform.h"
 
+#ifndef MAKESETUP_DATA_FROM_BIN
+#define MAKESETUP_DATA_FROM_BIN "../share/makesetup"
+#endif
+
 namespace SourceFiles {
 
 namespace {
 
 bool IsFile(const std::string& path) { return Platform::Examine(path).Kind == Platform::EntryKind::File; }
+
+// `relative` below `folder`, each leading "../" taken off `folder`, so that
+// messages and ${STUB_DIR} show PREFIX/share/makesetup, not PREFIX/bin/../share.
+std::string Below(std::string folder, std::string relative) {
+    while (relative.rfind("../", 0) == 0) {
+        if (folder != "/") {
+            const std::size_t at = folder.find_last_of("/\\");
+            if (at == std::string::npos) break;  // "bin" or "C:": the system resolves the ".." itself
+            folder = at == 0 ? "/" : folder.substr(0, at);
+        }
+        relative.erase(0, 3);  // the root is its own parent
+    }
+    return folder == "/" ? "/" + relative : folder + "/" + relative;
+}
 
 }  // namespace
 
@@ -69,10 +87,17 @@ TStub ExamineStub(const std::string& path) {
     return stub;
 }
 
-std::string StubBeside(const std::string& toolPath) {
+std::vector<std::string> ToolFilePlaces(const std::string& toolPath, const std::string& fileName) {
     if (toolPath.empty()) return {};
-    const std::string candidate = FolderOf(Platform::Absolute(toolPath)) + "/Setup.exe";
-    return IsFile(candidate) ? candidate : std::string();
+    std::string folder = FolderOf(toolPath);
+    if (folder.empty()) folder = ".";
+    return {(folder == "/" ? "" : folder) + "/" + fileName, Below(folder, MAKESETUP_DATA_FROM_BIN) + "/" + fileName};
+}
+
+std::string FindToolFile(const std::string& toolPath, const std::string& fileName) {
+    for (const std::string& place : ToolFilePlaces(toolPath.empty() ? toolPath : Platform::Absolute(toolPath), fileName))
+        if (IsFile(place)) return place;
+    return {};
 }
 
 std::string UninstallerBeside(const std::vector<std::string>& files) {

@@ -30,8 +30,14 @@ struct TStub {
 // like a Windows executable or already carries a package.
 TStub ExamineStub(const std::string& path);
 
-// Setup.exe beside the running tool `toolPath`; empty when there is none.
-std::string StubBeside(const std::string& toolPath);
+// Where a file that ships with the tool (Setup.exe, Uninstall.exe) is looked
+// for, first match wins: beside the running tool `toolPath`, as in a folder
+// that holds all three, then in the installed layout's data folder
+// (PREFIX/bin/makesetup with PREFIX/share/makesetup/NAME). None when the
+// tool's path is unknown.
+std::vector<std::string> ToolFilePlaces(const std::string& toolPath, const std::string& fileName);
+// The first of ToolFilePlaces that is a file; empty when none is.
+std::string FindToolFile(const std::string& toolPath, const std::string& fileName);
 // Uninstall.exe beside the first of `files` that has one beside it; empty
 // when none does.
 std::string UninstallerBeside(const std::vector<std::string>& files);

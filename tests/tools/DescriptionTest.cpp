@@ -318,6 +318,64 @@ source = "bin/Demo.exe"
     EXPECT_TRUE(Reports(d, false, 18, "also written by line 4")) << ErrorsOf(d);
 }
 
+// An installed layout: PREFIX/bin/makesetup, PREFIX/share/makesetup/{Setup,Uninstall}.exe.
+class InstalledLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pkg.Options.Stub.clear();
+        pkg.Options.ToolPath = pkg.Dir().File("prefix/bin/makesetup");
+        pkg.Put("prefix/bin/makesetup", TextBytes("ELF"));
+        pkg.Put("prefix/share/makesetup/Setup.exe", TextBytes("MZ installed setup"));
+        pkg.Put("prefix/share/makesetup/Uninstall.exe", TextBytes("MZ installed uninstaller"));
+        pkg.Describe("[package]\nname = \"D\"\nuninstaller = true\n");
+    }
+    std::string Shared(const std::string& name) const { return pkg.Dir().File("prefix/share/makesetup/" + name); }
+
+    TDescribedPackage pkg;
+};
+
+TEST_F(InstalledLayoutTest, StubAndUninstallerComeFromTheDataFolder) {
+    const TPackagePlan plan = pkg.ReadClean();
+    EXPECT_EQ(plan.StubPath, Shared("Setup.exe"));
+    EXPECT_EQ(plan.StubSize, 18u);
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Source, Shared("Uninstall.exe"));
+    EXPECT_EQ(plan.Files[0].Record.FileName.Text(), "Uninstall.exe");
+}
+
+TEST_F(InstalledLayoutTest, StubDirNamesTheDataFolderWithoutDotDot) {
+    pkg.Put("prefix/share/makesetup/extra.txt", TextBytes("x"));
+    pkg.Describe("[package]\nname = \"D\"\nuninstaller = true\n[[file]]\nsource = \"${STUB_DIR}/extra.txt\"\n");
+    const TPackagePlan plan = pkg.ReadClean();
+    ASSERT_EQ(plan.Files.size(), 2u);
+    EXPECT_EQ(plan.Files[0].Source, Shared("extra.txt"));  // the uninstaller comes last
+}
+
+TEST_F(InstalledLayoutTest, FilesBesideTheToolComeFirst) {
+    pkg.Put("prefix/bin/Setup.exe", TextBytes("MZ beside"));
+    pkg.Put("prefix/bin/Uninstall.exe", TextBytes("MZ uninstaller beside"));
+    const TPackagePlan plan = pkg.ReadClean();
+    EXPECT_EQ(plan.StubPath, pkg.Dir().File("prefix/bin/Setup.exe"));
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Source, pkg.Dir().File("prefix/bin/Uninstall.exe"));
+}
+
+TEST_F(InstalledLayoutTest, AnUninstallerBesideAGivenStubWinsOverTheDataFolder) {
+    pkg.Put("own/Setup.exe", TextBytes("MZ own setup"));
+    pkg.Put("own/Uninstall.exe", TextBytes("MZ own uninstaller"));
+    pkg.Options.Stub = pkg.Dir().File("own/Setup.exe");
+    const TPackagePlan plan = pkg.ReadClean();
+    ASSERT_EQ(plan.Files.size(), 1u);
+    EXPECT_EQ(plan.Files[0].Source, pkg.Dir().File("own/Uninstall.exe"));
+
+    // A stub without one beside it falls back to the tool's own.
+    pkg.Put("lone/Setup.exe", TextBytes("MZ lone setup"));
+    pkg.Options.Stub = pkg.Dir().File("lone/Setup.exe");
+    const TPackagePlan lone = pkg.ReadClean();
+    ASSERT_EQ(lone.Files.size(), 1u);
+    EXPECT_EQ(lone.Files[0].Source, Shared("Uninstall.exe"));
+}
+
 }  // namespace
 
 TEST(DescriptionUninstaller, TrueTakesTheOneBesideTheStubAndSilencesTheWarning) {

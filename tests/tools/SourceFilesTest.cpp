@@ -93,10 +93,10 @@ TEST_F(SourceFilesTest, AStubThatAlreadyCarriesAPackageIsWarnedAbout) {
 }
 
 TEST_F(SourceFilesTest, TheStubAndTheUninstallerAreFoundBesideTheirNeighbours) {
-    EXPECT_EQ(SourceFiles::StubBeside(""), "");
-    EXPECT_EQ(SourceFiles::StubBeside(dir.File("tool/makesetup")), "");
+    EXPECT_EQ(SourceFiles::FindToolFile("", "Setup.exe"), "");
+    EXPECT_EQ(SourceFiles::FindToolFile(dir.File("tool/makesetup"), "Setup.exe"), "");
     const std::string setup = Put("tool/Setup.exe", TextBytes("MZ"));
-    EXPECT_EQ(std::filesystem::path(SourceFiles::StubBeside(dir.File("tool/makesetup"))), setup);
+    EXPECT_EQ(std::filesystem::path(SourceFiles::FindToolFile(dir.File("tool/makesetup"), "Setup.exe")), setup);
 
     const std::string stub = dir.File("stubs/Setup.exe"), tool = dir.File("tool/makesetup");
     EXPECT_EQ(SourceFiles::UninstallerBeside({stub, tool}), "");
@@ -107,6 +107,28 @@ TEST_F(SourceFilesTest, TheStubAndTheUninstallerAreFoundBesideTheirNeighbours) {
     std::filesystem::create_directory(dir.Path() / "other");
     std::filesystem::create_directory(dir.Path() / "other" / "Uninstall.exe");  // a folder is not one
     EXPECT_EQ(std::filesystem::path(SourceFiles::UninstallerBeside({dir.File("other/x"), tool})), besideTool);
+}
+
+TEST_F(SourceFilesTest, AnInstalledToolFindsItsFilesInTheDataFolderAfterThoseBesideIt) {
+    const std::string tool = dir.File("prefix/bin/makesetup");
+    const std::string shared = Put("prefix/share/makesetup/Setup.exe", TextBytes("MZ shared"));
+    EXPECT_EQ(SourceFiles::FindToolFile(tool, "Setup.exe"), shared);  // no "bin/.." in the path
+    const std::string beside = Put("prefix/bin/Setup.exe", TextBytes("MZ beside"));
+    EXPECT_EQ(SourceFiles::FindToolFile(tool, "Setup.exe"), beside);
+    std::filesystem::create_directories(dir.Path() / "prefix/share/makesetup/Uninstall.exe");  // a folder is none
+    EXPECT_EQ(SourceFiles::FindToolFile(tool, "Uninstall.exe"), "");
+}
+
+TEST(ToolFilePlaces, BesideTheToolThenTheDataFolder) {
+    using List = std::vector<std::string>;
+    EXPECT_EQ(SourceFiles::ToolFilePlaces("/opt/ms/bin/makesetup", "Setup.exe"),
+              (List{"/opt/ms/bin/Setup.exe", "/opt/ms/share/makesetup/Setup.exe"}));
+    EXPECT_EQ(SourceFiles::ToolFilePlaces("/makesetup", "Setup.exe"), (List{"/Setup.exe", "/share/makesetup/Setup.exe"}));
+    // Where no parent can be named, the ".." stays for the system to resolve.
+    EXPECT_EQ(SourceFiles::ToolFilePlaces("bin/makesetup", "Setup.exe")[1], "bin/../share/makesetup/Setup.exe");
+    EXPECT_EQ(SourceFiles::ToolFilePlaces("C:\\makesetup.exe", "Setup.exe")[1], "C:/../share/makesetup/Setup.exe");
+    EXPECT_EQ(SourceFiles::ToolFilePlaces("makesetup", "Setup.exe")[0], "./Setup.exe");
+    EXPECT_TRUE(SourceFiles::ToolFilePlaces("", "Setup.exe").empty());
 }
 
 }  // namespace
