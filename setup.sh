@@ -7,6 +7,7 @@
 #                      the native suites again under ASan and UBSan, and a
 #                      short fuzzing run)
 #   ./setup.sh build   only install and build
+#   ./setup.sh package build everything and write the release archives into dist/
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -19,6 +20,7 @@ packages=(
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
     locales  # ja_JP sources: a test compiles its own locale for code page 932
     clang    # the libFuzzer harnesses
+    zip unzip dpkg-dev  # the release archives: the win32 zip, the .deb and its Depends
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -106,6 +108,7 @@ phase_times+=("build $((SECONDS - start)) s")
 case "${1:-build}" in
     build) ;;
     demo)  exec "$root/examples/run-demo.sh" "$root/build" ;;
+    package) "$root/release/make-dist.sh" "$root/build/native" "$root/build/win32" "$root/dist" ;;
     test)
         phase native run_ctest native
         phase win32 run_ctest win32
@@ -114,5 +117,5 @@ case "${1:-build}" in
         phase fuzz "$root/fuzz/run.sh" short
         echo "setup: test phases: ${phase_times[*]}"
         ;;
-    *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
+    *) echo "usage: $0 [build|demo|test|package]" >&2; exit 2 ;;
 esac
