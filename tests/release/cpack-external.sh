@@ -63,7 +63,15 @@ offset=$(grep -A4 '"FileName": "Uninstall.exe"' "$work/list.json" | sed -n 's/.*
 [ "$(tail -c +$((offset + 1)) "$work/b/odd.exe" | head -c 30)" = "MZ an uninstaller for the test" ] ||
     fail "the package does not hold CPACK_MAKESETUP_UNINSTALLER"
 lacks "$work/b/odd.toml" "icon" "a .bmp CPACK_PACKAGE_ICON"
-contains "$work/out.txt" "no version key" "cpack's output on a makesetup without the version key"
+# The version goes in when this makesetup reads the key, and is left out with a note when not.
+printf '[package]\nname = "v"\nversion = "3.1.4.1"\n' >"$work/v.toml"
+if "$tool" build "$work/v.toml" --stub "$work/stub.exe" -q -o "$work/v.exe" 2>"$work/v.txt"; then
+    contains "$work/b/odd.toml" "version = '3.1.4.1'" "the description"
+else
+    contains "$work/v.txt" 'unknown key "version"' "makesetup without the version key"
+    contains "$work/out.txt" "no version key" "cpack's output on a makesetup without the version key"
+    lacks "$work/b/odd.toml" "version" "the description for a makesetup without the version key"
+fi
 
 # One setup executable per component.
 cmake -DCPACK_COMPONENTS_GROUPING=IGNORE "$work/b" >/dev/null 2>&1
