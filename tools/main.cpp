@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     buildCommand->add_option("-o,--output", build.Output, "The setup executable to write (default: NAME-setup.exe "
                                                           "in the current folder, NAME being the description's)");
     buildCommand->add_option("--stub", build.Stub, "The setup program to copy (default: the description's stub key, "
-                                                   "then Setup.exe beside makesetup)");
+                                                   "then Setup.exe beside makesetup, then in ../share/makesetup)");
     buildCommand->add_option("--uninstaller", build.Uninstaller,
                              "Add this companion uninstaller to the install folder as Uninstall.exe (the "
                              "description's uninstaller key does the same)");
