@@ -17,8 +17,17 @@ constexpr TComponentRow kLayout[] = {
 
 }  // namespace
 
-TProgressWindow::TProgressWindow(const std::string& title, int steps) : form_("TfrmUninstall", kClientWidth, kClientHeight) {
-    form_.Build(kLayout);
+namespace {
+// Built before the painter takes its controls.
+TForm& Built(TForm& form) {
+    form.Build(kLayout);
+    return form;
+}
+}  // namespace
+
+TProgressWindow::TProgressWindow(const std::string& title, int steps)
+    : form_("TfrmUninstall", kClientWidth, kClientHeight),
+      painter_(Built(form_).Find("lblAction"), form_.Find("pbProgress")) {
     form_.SetCaption(title);
     form_.Find("pbProgress").SetMax(steps > 0 ? steps : 1);
     const HWND window = form_.Handle();
@@ -31,7 +40,6 @@ TProgressWindow::TProgressWindow(const std::string& title, int steps) : form_("T
 }
 
 void TProgressWindow::Step(const std::string& what) {
-    form_.Find("lblAction").SetText(what);
-    form_.Find("pbProgress").SetPosition(++position_);
+    painter_.Report(what, ++position_);
     TApplication::Current()->ProcessMessages();
 }

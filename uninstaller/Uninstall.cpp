@@ -97,6 +97,7 @@ int Run() {
         TProgressWindow progress(title, TRemoval::StepCount(left) + 1);
         report = removal.Run(left, [&](const std::string& what) { progress.Step(what); });
         progress.Step("Remove the uninstaller");
+        progress.PaintNow();  // removing it may wait for its process to end
         removal.RemoveOwnFiles(report, inPlace);
     }
     Tell(title, UninstallText::Summary(appName, installDir, report), MB_ICONINFORMATION);

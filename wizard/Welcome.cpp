@@ -63,6 +63,7 @@ struct ClickBinding {
 TfrmWelcome::TfrmWelcome() : TForm("TfrmWelcome", kWizardClientWidth, kWizardClientHeight) {
     Build(WelcomeLayout());
     for (const MemberBinding& binding : kMembers) this->*binding.member = &Find(binding.name);
+    progress_.emplace(*lblMsg42, *ProgressBar1);
     const ClickBinding clicks[] = {
         {"btn1Defaul", TNotifyEvent::Bind<&TfrmWelcome::btn1DefaulClick>(this)},
         {"Button2", TNotifyEvent::Bind<&TfrmWelcome::Button2Click>(this)},
@@ -136,7 +137,12 @@ void TfrmWelcome::btn3DefaulClick(TComponent*) {
     ProgressBar1->SetMax(FPack->GetTotalSteps());
     FPack->SetOnProgress(TProgressEvent::Bind<&TfrmWelcome::DoProgress>(this));
     pn4->BringToFront();
-    FPack->Install();  // an error leaves the installing page in front
+    {
+        // The last item and position are on screen before the finished page
+        // or the error box.
+        TProgressPainter::TFinalPaint finalPaint(*progress_);
+        FPack->Install();  // an error leaves the installing page in front
+    }
     lblMsg51->SetText("Completing the " + AppName() + " Setup Wizard");
     lblMsg52->SetText("Setup has finished installing " + AppName() + " on your computer. ");
     btn5Defaul->SetFocus();
@@ -145,8 +151,7 @@ void TfrmWelcome::btn3DefaulClick(TComponent*) {
 }
 
 void TfrmWelcome::DoProgress(TVazuravAzoz*, std::int32_t Position, const std::string& Text) {
-    lblMsg42->SetText(Text);
-    ProgressBar1->SetPosition(Position);
+    progress_->Report(Text, Position);  // lblMsg42's text, then ProgressBar1's position
 }
 
 void TfrmWelcome::btn5DefaulClick(TComponent*) { SetModalResult(mrOk); }

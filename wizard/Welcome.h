@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "package/ZodiDuradad.h"
 #include "ui/Form.h"
+#include "ui/ProgressPainter.h"
 
 class TfrmWelcome : public TForm {
 public:
@@ -44,6 +46,9 @@ public:
 
 private:
     std::string AppName() const { return FPack->GetAppName(); }
+
+    // lblMsg42 and ProgressBar1, drawn at a bounded rate during the install.
+    std::optional<TProgressPainter> progress_;
 };
 
 // The one wizard window; lives until the process ends.
