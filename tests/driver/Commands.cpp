@@ -246,6 +246,15 @@ void OnSleep(Context&, const Options& o) {
     ::Sleep(static_cast<DWORD>(*seconds.GetSeconds("seconds") * 1000));
 }
 
+void OnClock(Context&, const Options&) {
+    LARGE_INTEGER frequency, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    char text[48];
+    std::snprintf(text, sizeof text, "clock=%.4f", double(now.QuadPart) / double(frequency.QuadPart));
+    Print(text);
+}
+
 void OnSetTimeout(Context& c, const Options& o) {
     if (o.Positional().size() != 1) throw UsageError("set-timeout wants the number of seconds");
     Options seconds;
@@ -472,6 +481,77 @@ void OnScreenshot(Context& c, const Options& o) {
     Print("saved " + *out + " " + std::to_string(image.width) + "x" + std::to_string(image.height));
 }
 
+// What the screen shows of the target now.
+Image Picture(const Target& t) {
+    RECT rect{};
+    ::GetWindowRect(t.Subject(), &rect);
+    return CaptureScreen(rect);
+}
+
+bool SamePicture(const Image& a, const Image& b) {
+    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+std::size_t PixelsApart(const Image& a, const Image& b) {
+    if (a.width != b.width || a.height != b.height) return std::max(a.pixels.size(), b.pixels.size());
+    std::size_t apart = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i) apart += a.pixels[i] != b.pixels[i];
+    return apart;
+}
+
+// The picture once two looks 100 ms apart agree: a window's drawing reaches
+// the screen a moment after it is made.
+Image SteadyPicture(const Target& t, double timeout) {
+    Image last = Picture(t), now;
+    const bool steady = WaitUntil(timeout, [&] {
+        ::Sleep(100);
+        now = Picture(t);
+        if (SamePicture(now, last)) return true;
+        last = now;
+        return false;
+    });
+    if (!steady) throw CommandFailed("the picture of " + Who(t) + " did not settle within " + Seconds(timeout));
+    return now;
+}
+
+void OnExpectRepaints(Context& c, const Options& o) {
+    const long long wanted = o.GetInteger("count").value_or(1);
+    if (wanted < 1) throw UsageError("expect-repaints wants --count of 1 or more");
+    const Target t = Resolve(c, o, ControlUse::Optional);
+    const double timeout = TimeoutOf(c, o);
+    Image last = Picture(t);
+    long long changes = 0;
+    // Looks every 50 ms: a display that draws at a bounded rate shows a new
+    // picture at most every few looks.
+    const bool met = WaitUntil(timeout, [&] {
+        Image now = Picture(t);
+        if (!SamePicture(now, last)) {
+            ++changes;
+            last = std::move(now);
+        }
+        return changes >= wanted;
+    });
+    Print("changes=" + std::to_string(changes));
+    if (!met)
+        throw CommandFailed("what the screen shows of " + Who(t) + " changed " + std::to_string(changes) +
+                            " time(s) in " + Seconds(timeout) + ", wanted " + std::to_string(wanted));
+}
+
+void OnExpectDrawn(Context& c, const Options& o) {
+    const Target t = Resolve(c, o, ControlUse::Optional);
+    const double timeout = TimeoutOf(c, o);
+    const Image shown = SteadyPicture(t, timeout);
+    // The window paints itself and its children afresh from what they hold.
+    ::RedrawWindow(t.Subject(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const Image repainted = SteadyPicture(t, timeout);
+    const std::size_t apart = PixelsApart(shown, repainted);
+    Print("pixels-apart=" + std::to_string(apart));
+    if (apart != 0)
+        throw CommandFailed("the screen showed an older picture of " + Who(t) + ": " + std::to_string(apart) +
+                            " pixels differ from its repainting");
+}
+
 void OnMsgbox(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kDialogWindow);
     const BoxContent box = ReadBox(t.top, TimeoutOf(c, o));
@@ -625,6 +705,8 @@ const std::vector<Command>& Commands() {
         {"help", "help [COMMAND]", kNone, OnHelp, "Lists the commands, or the options of one."},
         {"echo", "echo TEXT...", kNone, OnEcho, "Prints its words."},
         {"sleep", "sleep SECONDS", kNone, OnSleep, "Waits."},
+        {"clock", "clock", kNone, OnClock,
+         "Prints clock=SECONDS, a steady clock: the difference of two is the time between them."},
         {"set-timeout", "set-timeout SECONDS", kNone, OnSetTimeout,
          "Sets the time-out of the following waits (default 60 s)."},
         {"start", "start PROGRAM [ARG...] [--cwd DIR]", {{"cwd", true}}, OnStart,
@@ -662,6 +744,12 @@ const std::vector<Command>& Commands() {
         {"screenshot", "screenshot [WINDOW] [CONTROL] --out FILE.bmp [--client] [--screen]",
          Join({kWindowOptions, kControlOptions, {{"out", true}, {"client", false}, {"screen", false}}}), OnScreenshot,
          "Saves what the screen shows of the window or control (--client: its client area) or of the whole screen."},
+        {"expect-repaints", "expect-repaints [WINDOW] [CONTROL] --count N [--timeout S]",
+         Join({kWindowOptions, kControlOptions, {{"count", true}}}), OnExpectRepaints,
+         "Expects what the screen shows of the window or control to change N times (looking every 50 ms)."},
+        {"expect-drawn", "expect-drawn [WINDOW] [CONTROL] [--timeout S]", Join({kWindowOptions, kControlOptions}),
+         OnExpectDrawn,
+         "Expects the screen to show the latest state: the steady picture equals the one after a forced repaint."},
         {"msgbox", "msgbox [WINDOW]", kWindowOptions, OnMsgbox,
          "Prints a message box's title, text, icon and buttons."},
         {"msgbox-press", "msgbox-press BUTTON [WINDOW] [--mouse]", Join({kWindowOptions, kMouse}), OnMsgboxPress,
