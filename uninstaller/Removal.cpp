@@ -98,6 +98,15 @@ std::string GroupFolder(const std::string& name) {
     return {};
 }
 
+// Whether `path` names the file whose long path is `longPath`. Only a path
+// with a short (8.3) component can name it in another form, and a generated
+// short name holds a "~": other paths are compared as they are, without the
+// long form's lookup of every folder on the way.
+bool NamesFile(const std::string& path, const std::string& longPath) {
+    if (SameText(path, longPath)) return true;
+    return path.find('~') != std::string::npos && SameText(LongPath(path), longPath);
+}
+
 bool WaitUntil(DWORD milliseconds, const std::function<bool()>& done) {
     for (DWORD waited = 0;; waited += 100) {
         if (done()) return true;
@@ -109,14 +118,17 @@ bool WaitUntil(DWORD milliseconds, const std::function<bool()>& done) {
 }  // namespace
 
 TRemoval::TRemoval(const std::string& installDir, const std::string& uninstaller)
-    : installDir_(installDir), uninstaller_(uninstaller), dataFile_(installDir + "\\uninstall001.dat") {}
+    : installDir_(installDir),
+      uninstaller_(uninstaller),
+      longUninstaller_(LongPath(uninstaller)),
+      dataFile_(installDir + "\\uninstall001.dat") {}
 
 TUninstallPlan TRemoval::WhatIsLeft(const TUninstallPlan& plan) const {
     TUninstallPlan left = plan;
     // The uninstaller and its data file go last, by RemoveOwnFiles; alone they
     // are no reason to run.
     std::erase_if(left.FilesToRemove, [&](const std::string& path) {
-        return !FileExists(path) || SameText(LongPath(path), LongPath(uninstaller_)) || SameText(path, dataFile_);
+        return !FileExists(path) || NamesFile(path, longUninstaller_) || SameText(path, dataFile_);
     });
     std::erase_if(left.FoldersToRemove, [](const std::string& path) { return !DirExists(path); });
     std::erase_if(left.GroupsToDelete, [](const std::string& name) { return GroupFolder(name).empty(); });
@@ -262,7 +274,7 @@ bool TRemoval::RegistrationIsOurs(const std::string& key) const {
     if (!registration) return false;
     // The same name installed again elsewhere registers the other copy.
     const std::string uninstallString = ReadString(registration.get(), "UninstallString");
-    return uninstallString.empty() || SameText(LongPath(uninstallString), LongPath(uninstaller_));
+    return uninstallString.empty() || SameText(LongPath(uninstallString), longUninstaller_);
 }
 
 void TRemoval::RemoveRegistration(const std::string& key, TRemovalReport& report) {

@@ -51,6 +51,7 @@ private:
 
     std::string installDir_;
     std::string uninstaller_;
+    std::string longUninstaller_;  // compared with every file of the plan
     std::string dataFile_;
     std::vector<std::string> leftFolders_;
 };
