@@ -2,8 +2,10 @@
 // copy of the setup stub with a payload whose copy step takes a while.
 //   make_fault_package STUB OUT [EXPECTED_DIR]
 // "Fault Demo": the install folder and its "data" folder, readme.txt,
-// Uninstall.exe, 120 files of 48 KiB in data (part000.bin ...), one registry
-// value and a Program Manager group with one item. With EXPECTED_DIR, each
+// Uninstall.exe, 120 files of 48 KiB in data (part000.bin ...) and after them
+// 3,000 of 64 bytes (part120.bin ...), one registry value and a Program
+// Manager group with one item. The small files make the copy last a few
+// seconds, however fast a single file goes. With EXPECTED_DIR, each
 // file's bytes are also written there below their target sub-folder, for
 // comparing an install with.
 #include <cstdio>
@@ -16,6 +18,8 @@ namespace {
 
 constexpr int kDataFiles = 120;
 constexpr std::size_t kDataFileSize = 48 * 1024;
+constexpr int kSmallFiles = 3000;
+constexpr std::size_t kSmallFileSize = 64;
 
 struct PackedFile {
     std::string name, subDir;
@@ -25,10 +29,10 @@ struct PackedFile {
 std::vector<PackedFile> Files() {
     std::vector<PackedFile> files = {{"readme.txt", "", TextBytes("Fault Demo read-me\r\n")},
                                    {"Uninstall.exe", "", TextBytes("MZ not really")}};
-    for (int i = 0; i < kDataFiles; ++i) {
+    for (int i = 0; i < kDataFiles + kSmallFiles; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "part%03d.bin", i);
-        files.push_back({name, "data", PatternBytes(kDataFileSize, std::uint32_t(i) + 11)});
+        files.push_back({name, "data", PatternBytes(i < kDataFiles ? kDataFileSize : kSmallFileSize, std::uint32_t(i) + 11)});
     }
     return files;
 }

@@ -11,6 +11,10 @@
 //               install stops with "Stream read error"
 //   links       like full, with a web site that is a batch file and an e-mail
 //               address, for the link labels
+//   many        like full, plus 3,000 small files in data\many: a copy of a
+//               few seconds; then a registry value under a root that does not
+//               exist stops the install with an error box over the installing
+//               page, which keeps its last item and position
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +23,9 @@
 #include "tests/support/TestFiles.h"
 
 namespace {
+
+constexpr int kManyFiles = 3000;
+constexpr std::uint32_t kNoSuchRoot = 0x80000077u;  // no predefined key has this handle
 
 PackageBuilder Full(const Bytes& stub, const std::string& website = "http://www.example.com/demo") {
     PackageBuilder b;
@@ -53,6 +60,14 @@ Bytes Build(const std::string& scenario, const Bytes& stub) {
     if (scenario == "slow") {
         PackageBuilder b = Full(stub);
         for (int i = 0; i < 5; ++i) b.Shell(0, "", "", "", "Demo App " + std::to_string(i));
+        return b.Build();
+    }
+    if (scenario == "many") {
+        PackageBuilder b = Full(stub);
+        b.Dir("InstallDir", "data\\many");
+        for (int i = 0; i < kManyFiles; ++i)
+            b.File("item" + std::to_string(i) + ".dat", "InstallDir", "data\\many", PatternBytes(64, i));
+        b.Reg(kNoSuchRoot, "Software\\DemoApp", "Unwritable", "x");
         return b.Build();
     }
     Bytes bytes = Full(stub).Build();

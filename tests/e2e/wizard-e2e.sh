@@ -5,7 +5,7 @@
 #   wizard-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_TEST_PACKAGE LAYOUT_CHECK ARTIFACTS
 #
 # Scenarios: walk, cancel, install-cancel, finished-close, install-error,
-# startup, links. Screenshots of the pages and boxes go to ARTIFACTS as PNG.
+# live-progress, startup, links. Screenshots of the pages and boxes go to ARTIFACTS as PNG.
 set -u
 [ $# = 6 ] || { echo "usage: wizard-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_TEST_PACKAGE LAYOUT_CHECK ARTIFACTS" >&2; exit 2; }
 scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5 artifacts=$6
@@ -396,6 +396,43 @@ EOF
     expect_exit 0
 }
 
+live_progress() {
+    make_package many
+    note "a copy of thousands of files: the label and the bar change on screen while it runs"
+    start_setup
+    # The error box must not be up yet after the repaints: they happened
+    # during the install.
+    drive <<'EOF'
+click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+expect-visible --class TfrmWelcome --id @btn3Defaul@
+click --class TfrmWelcome --id @btn3Defaul@
+expect-visible --class TfrmWelcome --id @Button11@
+expect-text --class TfrmWelcome --id @lblMsg42@ --contains "\data\many\item" --timeout 60
+expect-repaints --class TfrmWelcome --id @lblMsg42@ --count 3 --timeout 60
+expect-repaints --class TfrmWelcome --id @ProgressBar1@ --count 3 --timeout 60
+expect-no-window --class #32770 --timeout 1
+EOF
+    note "the install stops at the registry: the screen shows the last item and position"
+    drive <<'EOF'
+wait-window --class #32770 --timeout 400
+expect-msgbox --text "Failed to set data for 'Unwritable'" --icon error
+expect-text --class TfrmWelcome --id @lblMsg42@ --equals "Copy file C:\Program Files\Demo App\data\many\item2999.dat"
+send-message --class TfrmWelcome --id @ProgressBar1@ 0x408 0 0 --expect 3014
+expect-drawn --class TfrmWelcome --id @lblMsg42@ --timeout 20
+expect-drawn --class TfrmWelcome --id @ProgressBar1@ --timeout 20
+EOF
+    shot 7-progress-final
+    drive <<'EOF'
+msgbox-press OK
+click --class TfrmWelcome --id @Button11@
+wait-window --class #32770
+EOF
+    answer_question Yes
+    expect_exit 0
+    [ -f "$app_dir/data/many/item2999.dat" ] || fail "the last of the many files is missing"
+}
+
 startup() {
     note "a file table past the end of the file: Application Error, exit code 1"
     make_package badtable
@@ -448,6 +485,7 @@ case $scenario in
     install-cancel) install_cancel ;;
     finished-close) finished_close ;;
     install-error) install_error ;;
+    live-progress) live_progress ;;
     startup) startup ;;
     links) links ;;
     *) echo "unknown scenario $scenario" >&2; exit 2 ;;
