@@ -1,10 +1,10 @@
 // Writes the data sets of the install benchmarks and a package of each:
-//   install_bench_data WORK [--folders N] [--big-mib M] [--no-packages]
-// WORK/big/big.bin (M MiB, default 1024) and big.pkg; WORK/many/dNN/fNNNNN.dat (20,000 files
-// of 1 to 8191 bytes in N folders, default 100; N must divide 20,000) and
-// many.pkg. --no-packages writes the trees only, for benchmarks that pack them
-// with their own tools. File data is streamed into the packages; nothing is
-// held whole in memory.
+//   install_bench_data WORK [--folders N] [--files F] [--big-mib M] [--only big|many] [--no-packages]
+// WORK/big/big.bin (M MiB, default 1024) and big.pkg; WORK/many/dNN/fNNNNN.dat (F files,
+// default 20,000, of 1 to 8191 bytes in N folders, default 100; N must divide F) and
+// many.pkg. --only writes one of the two sets. --no-packages writes the trees
+// only, for benchmarks that pack them with their own tools. File data is
+// streamed into the packages; nothing is held whole in memory.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -18,17 +18,20 @@
 
 namespace {
 
-constexpr int kFiles = 20000;
+constexpr int kMaxFiles = 99999;  // the names have five digits
 
 struct Options {
     std::string work;
     int folders = 100;
+    int files = 20000;
     std::uint64_t bigSize = 1ull << 30;
+    bool big = true, many = true;
     bool packages = true;
 };
 
 class Random {
 public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next() {
         state_ ^= state_ << 13;
         state_ ^= state_ >> 7;
@@ -44,7 +47,7 @@ public:
     }
 
 private:
-    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    std::uint64_t state_;
 };
 
 struct Source {
@@ -88,7 +91,7 @@ void MakeBig(const Options& options, Random& random) {
 
 void MakeMany(const Options& options, Random& random) {
     const std::string& work = options.work;
-    const int perFolder = kFiles / options.folders;
+    const int perFolder = options.files / options.folders;
     const std::string root = work + "/many";
     ::mkdir(root.c_str(), 0755);
     std::vector<std::string> dirs{""};
@@ -130,8 +133,17 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.packages = false;
         } else if (arg == "--folders" && i + 1 < argc) {
             const long n = Number(argv[++i]);
-            if (n < 1 || n > kFiles || kFiles % n != 0) return false;
+            if (n < 1 || n > kMaxFiles) return false;
             options.folders = static_cast<int>(n);
+        } else if (arg == "--files" && i + 1 < argc) {
+            const long n = Number(argv[++i]);
+            if (n < 1 || n > kMaxFiles) return false;
+            options.files = static_cast<int>(n);
+        } else if (arg == "--only" && i + 1 < argc) {
+            const std::string set = argv[++i];
+            if (set != "big" && set != "many") return false;
+            options.big = set == "big";
+            options.many = set == "many";
         } else if (arg == "--big-mib" && i + 1 < argc) {
             const long n = Number(argv[++i]);
             if (n < 1 || n > 4095) return false;  // a package's offsets are 32-bit
@@ -140,7 +152,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return true;
+    return options.files % options.folders == 0;
 }
 
 }  // namespace
@@ -149,13 +161,15 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: install_bench_data WORK [--folders N] [--big-mib M] [--no-packages]\n"
-                             "  (N divides 20000; M is 1 to 4095)\n");
+                             "                          [--files F] [--only big|many]\n"
+                             "  (N divides F, default 20000, F at most 99999; M is 1 to 4095)\n");
         return 2;
     }
     try {
-        Random random;
-        MakeMany(options, random);
-        MakeBig(options, random);
+        // The same data in every run, whichever sets are written.
+        Random forMany(0x9E3779B97F4A7C15ull), forBig(0xD1B54A32D192ED03ull);
+        if (options.many) MakeMany(options, forMany);
+        if (options.big) MakeBig(options, forBig);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "install_bench_data: %s\n", error.what());
         return 1;

@@ -32,9 +32,21 @@ diff -r -q "$work/b/many" "$work/c/many" >/dev/null || fail "two runs wrote diff
 cmp -s "$work/b/big/big.bin" "$work/c/big/big.bin" || fail "two runs wrote different big.bin"
 cmp -s "$work/a/big/big.bin" "$work/a/many/d000/f00000.dat" && fail "big.bin equals a small file"
 
+# One set of a chosen size: the benchmarks of the wizard and the uninstaller.
+mkdir "$work/d" "$work/e"
+"$tool" "$work/d" --files 5000 --only many --no-packages
+[ "$(find "$work/d/many" -type f | wc -l)" = 5000 ] || fail "--files 5000 did not write 5,000 files"
+per_folder=$(find "$work/d/many" -type f -printf '%h\n' | sort | uniq -c | awk '{ print $1 }' | sort -u)
+[ "$per_folder" = 50 ] || fail "5,000 files in 100 folders: folders hold $per_folder"
+[ ! -e "$work/d/big" ] || fail "--only many wrote big.bin"
+"$tool" "$work/e" --only big --big-mib 1
+[ "$(stat -c %s "$work/e/big/big.bin")" = $((1 << 20)) ] && [ -s "$work/e/big.pkg" ] || fail "--only big: no 1 MiB big.bin and package"
+[ ! -e "$work/e/many" ] && [ ! -e "$work/e/many.pkg" ] || fail "--only big wrote the small files"
+
 # Malformed command lines are refused with the usage and write nothing.
 for args in "--folders" "--folders 0" "--folders 3" "--folders 20001" "--folders 1x" \
-    "--big-mib 0" "--big-mib 4096" "--big-mib" "--packages"; do
+    "--big-mib 0" "--big-mib 4096" "--big-mib" "--packages" "--files 0" "--files 150" "--files 100000" \
+    "--only" "--only both"; do
     mkdir "$work/bad"
     rc=0; "$tool" "$work/bad" $args >/dev/null 2>&1 || rc=$?
     [ $rc = 2 ] || fail "'$args' gave exit code $rc, not 2"

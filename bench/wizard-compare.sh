@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# The real Setup.exe through its wizard and the real Uninstall.exe through its
+# window, driven by windriver under Wine, beside the engine alone, cp, rm -rf
+# and a peer installer with its progress page (NSIS), side by side in one run:
+#   bench/wizard-compare.sh BUILD_NATIVE BUILD_WIN32 [--big-mib M] [--files N,N...] [--rounds R] [--no-peer]
+# BUILD_NATIVE holds makesetup and install_bench_data, BUILD_WIN32 Setup.exe,
+# Uninstall.exe, windriver.exe and the benchmark programs (the preset build
+# folders). Defaults: one file of 1024 MiB, sets of 5000 and 20000 small
+# files, 2 timed rounds after a warm-up; the peer runs one round (its
+# progress page is slow). Installs makensis (Debian package nsis) when missing.
+set -euo pipefail
+shopt -s inherit_errexit
+here=$(cd "$(dirname "$0")" && pwd)
+usage() { sed -n '5p' "$0" | sed 's/^# *//' >&2; exit 2; }
+[ $# -ge 2 ] || usage
+abs() { (cd "$1" && pwd); }
+native=$(abs "$1") win32=$(abs "$2")
+shift 2
+big_mib=1024 file_sets=5000,20000 rounds=2 peer=1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --big-mib) big_mib=$2; shift 2 ;;
+        --files) file_sets=$2; shift 2 ;;
+        --rounds) rounds=$2; shift 2 ;;
+        --no-peer) peer=0; shift ;;
+        *) usage ;;
+    esac
+done
+makesetup=$native/tools/makesetup data_tool=$native/bench/install_bench_data
+setup_exe=$win32/Setup.exe uninstall_exe=$win32/Uninstall.exe driver=$win32/bin/windriver.exe
+install_bench=$win32/bench/install_bench.exe uninstall_bench=$win32/bench/uninstall_bench.exe
+checker=$win32/tests/e2e/layout_check
+for f in "$makesetup" "$data_tool" "$setup_exe" "$uninstall_exe" "$driver" "$install_bench" "$uninstall_bench" "$checker"; do
+    [ -x "$f" ] || [ -f "$f" ] || { echo "wizard-compare: $f is missing; build both presets" >&2; exit 1; }
+done
+. "$here/../tests/wine/wine-session.sh"
+
+if [ $peer = 1 ] && ! command -v makensis >/dev/null; then
+    echo "wizard-compare: installing makensis (nsis)"
+    apt_get=(apt-get); [ "$(id -u)" = 0 ] || apt_get=(sudo apt-get)
+    DEBIAN_FRONTEND=noninteractive "${apt_get[@]}" install -y nsis >/dev/null
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-compare.XXXXXX")
+cleanup() { wine_session_end; rm -rf "$work"; }
+trap cleanup EXIT
+need_kib=$(((big_mib * 4 + 400) * 1024))
+free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+[ "$free_kib" -ge "$need_kib" ] || { echo "wizard-compare: $((need_kib >> 10)) MiB free space needed in $work" >&2; exit 1; }
+
+# Sets: "big" and "nN"; each a source tree $work/SET/tree, our package
+# $work/SET/ours.exe (with the uninstaller) and the peer's $work/SET/peer.exe.
+sets=(big)
+IFS=, read -ra counts <<<"$file_sets"
+for n in "${counts[@]}"; do sets+=("n$n"); done
+declare -A label
+echo "wizard-compare: writing the data and packages in $work"
+for set in "${sets[@]}"; do
+    mkdir -p "$work/$set"
+    if [ "$set" = big ]; then
+        "$data_tool" "$work/$set" --only big --big-mib "$big_mib" --no-packages
+        mv "$work/$set/big" "$work/$set/tree"
+        label[$set]="$big_mib MiB, 1 file"
+    else
+        "$data_tool" "$work/$set" --only many --files "${set#n}" --no-packages
+        mv "$work/$set/many" "$work/$set/tree"
+        label[$set]="${set#n} files, $(du -sm "$work/$set/tree" | cut -f1) MB"
+    fi
+    cat >"$work/$set/package.toml" <<TOML
+[package]
+name = "Bench $set"
+uninstaller = "$uninstall_exe"
+[[file]]
+source = "tree/**"
+TOML
+    "$makesetup" build "$work/$set/package.toml" --stub "$setup_exe" -o "$work/$set/ours.exe" -q
+    if [ $peer = 1 ]; then
+        cat >"$work/$set/peer.nsi" <<NSI
+Name "Bench $set"
+OutFile "$work/$set/peer.exe"
+InstallDir "C:\\bench"
+RequestExecutionLevel user
+SetCompress off
+CRCCheck off
+Page directory
+Page instfiles
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$work/$set/tree/*"
+SectionEnd
+NSI
+        makensis -V1 "$work/$set/peer.nsi"
+    fi
+done
+
+wine_session_start
+trap cleanup EXIT
+wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+declare -A ID
+while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
+target=$(wine_c bench)
+winpath() { echo "Z:${1//\//\\}"; }
+
+# Runs a driver script (stdin); prints the time between its two `clock` lines.
+clocked() {
+    local script=$work/script.txt
+    cat >"$script"
+    wine_timeout 7200 "$driver" script "$(winpath "$script")" </dev/null >"$work/driver.out" 2>&1 ||
+        { echo "wizard-compare: driver script failed:" >&2; sed 's/^/    /' "$work/driver.out" >&2; exit 1; }
+    tr -d '\r' <"$work/driver.out" | sed -n 's/^clock=//p' | awk 'NR == 1 { a = $1 } NR == 2 { printf "%.4f", $1 - a }'
+}
+seconds() { # command...: wall-clock seconds of one run
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
+}
+fresh() { rm -rf "$target"; sync; }
+declare -A best
+keep_best() { # key seconds
+    if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
+}
+check_install() { # set who
+    diff -r -q -x uninstall001.dat -x Uninstall.exe "$work/$1/tree" "$target" >/dev/null ||
+        { echo "wizard-compare: $2's install of $1 differs from its source" >&2; exit 1; }
+}
+
+# ---- installing --------------------------------------------------------------
+install_cp() { mkdir "$target" && cp -r "$work/$1/tree/." "$target/"; }
+install_engine() {
+    wine_timeout 3600 "$install_bench" "$(winpath "$work/$1/ours.exe")" 'C:\bench' </dev/null | tr -d '\r' |
+        sed -n 's/.*seconds=\([0-9.]*\).*/\1/p'
+}
+# From the Install click to the finished page, as the driver sees them.
+install_wizard() {
+    clocked <<EOF
+start "$(winpath "$work/$1/ours.exe")"
+wait-window --class TfrmWelcome --timeout 120
+click --id ${ID[btn1Defaul]}
+expect-visible --id ${ID[edtPath]}
+set-text --id ${ID[edtPath]} --value "C:\bench"
+click --id ${ID[btn2Defaul]}
+expect-visible --id ${ID[btn3Defaul]}
+clock
+click --id ${ID[btn3Defaul]}
+expect-visible --id ${ID[btn5Defaul]} --timeout 7200
+clock
+click --id ${ID[btn5Defaul]}
+expect-exit-code 0 --timeout 120
+EOF
+}
+# The peer: from its Install click to its Close button.
+install_peer() {
+    clocked <<EOF
+start "$(winpath "$work/$1/peer.exe")" "/D=C:\bench"
+wait-window --title "Bench $1 Setup" --timeout 120
+expect-enabled --text "&Install"
+clock
+click --text "&Install"
+expect-enabled --text "&Close" --timeout 7200
+clock
+click --text "&Close"
+expect-exit-code 0 --timeout 120
+EOF
+}
+
+echo "wizard-compare: installing (cp, engine, wizard$([ $peer = 1 ] && echo ", peer with its page"); warm-up and $rounds rounds)"
+for set in "${sets[@]}"; do
+    fresh; install_cp "$set"; fresh; install_engine "$set" >/dev/null  # page cache and Wine's own files
+    for ((i = 1; i <= rounds; i++)); do
+        fresh; keep_best "cp.$set" "$(seconds install_cp "$set")"
+        fresh; keep_best "engine.$set" "$(install_engine "$set")"; check_install "$set" engine
+        fresh; keep_best "wizard.$set" "$(install_wizard "$set")"; check_install "$set" wizard
+    done
+    if [ $peer = 1 ]; then
+        fresh; best[peer.$set]=$(install_peer "$set"); check_install "$set" peer
+    fi
+    echo "  ${label[$set]}: cp ${best[cp.$set]} s, engine ${best[engine.$set]} s, wizard ${best[wizard.$set]} s${best[peer.$set]:+, peer ${best[peer.$set]} s}"
+done
+
+# ---- removing ----------------------------------------------------------------
+uninstall_windowless() {
+    wine_timeout 3600 "$uninstall_bench" 'C:\bench' </dev/null | tr -d '\r' >"$work/uninstall.out"
+    sed -n 's/.*remove_seconds=\([0-9.]*\).*/\1/p' "$work/uninstall.out"
+}
+# From the Yes in the uninstaller's question to its report.
+uninstall_window() {
+    clocked <<EOF
+start "C:\bench\Uninstall.exe"
+expect-msgbox --any-process --icon question --timeout 120
+clock
+msgbox-press Yes --any-process
+expect-msgbox --any-process --icon information --timeout 7200
+clock
+msgbox-press OK --any-process
+expect-no-window --any-process --class #32770 --timeout 60
+EOF
+}
+expect_removed() { # who
+    [ ! -e "$target" ] || { echo "wizard-compare: $1 left $(find "$target" | head -n3)" >&2; exit 1; }
+}
+
+small_sets=("${sets[@]:1}")
+echo "wizard-compare: removing (rm -rf, windowless, the uninstaller; $rounds rounds)"
+for set in "${small_sets[@]}"; do
+    for ((i = 1; i <= rounds; i++)); do
+        fresh; install_cp "$set"; sync
+        keep_best "rm.$set" "$(seconds rm -rf "$target")"
+        fresh; install_engine "$set" >/dev/null; sync
+        keep_best "windowless.$set" "$(uninstall_windowless)"; expect_removed windowless
+        fresh; install_engine "$set" >/dev/null; sync
+        keep_best "window.$set" "$(uninstall_window)"; expect_removed "the uninstaller"
+    done
+    echo "  ${label[$set]}: rm -rf ${best[rm.$set]} s, windowless ${best[windowless.$set]} s, uninstaller ${best[window.$set]} s"
+done
+
+# ---- the table ----------------------------------------------------------------
+{
+    for set in "${sets[@]}"; do
+        echo "install|${label[$set]}|${best[cp.$set]}|${best[engine.$set]}|${best[wizard.$set]}|${best[peer.$set]:--}"
+    done
+    for set in "${small_sets[@]}"; do
+        echo "remove|${label[$set]}|${best[rm.$set]}|${best[windowless.$set]}|${best[window.$set]}"
+    done
+} | awk -F'|' -v rounds="$rounds" -f "$here/wizard-compare-table.awk"
