@@ -154,7 +154,7 @@ EOF
 install_peer() {
     clocked <<EOF
 start "$(winpath "$work/$1/peer.exe")" "/D=C:\bench"
-wait-window --title "Bench $1 Setup" --timeout 120
+wait-window --class #32770 --title-contains "Bench $1" --timeout 600
 expect-enabled --text "&Install"
 clock
 click --text "&Install"
