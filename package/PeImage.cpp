@@ -94,23 +94,38 @@ DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned i
 
 std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset) {
     const std::uint64_t size = source.Size();
-    std::uint64_t sum = 0;
-    std::array<std::uint8_t, 1 << 16> chunk{};  // even, so words never straddle chunks
+    TChecksum checksum(checksumOffset);
+    std::array<std::uint8_t, 1 << 16> chunk{};
     source.Seek(0);
     for (std::uint64_t done = 0; done < size;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
         source.ReadExact(chunk.data(), n);
-        if (n % 2 != 0) chunk[n] = 0;
-        for (std::size_t i = 0; i < n; i += 2) {
-            const std::uint64_t at = done + i;
-            if (at == checksumOffset || at == checksumOffset + 2) continue;
-            sum += U16(&chunk[i]);
-            sum = (sum & 0xFFFF) + (sum >> 16);
-        }
+        checksum.Add(chunk.data(), n);
         done += n;
     }
-    sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint32_t>(sum + size);
+    return checksum.Value();
+}
+
+void TChecksum::Add(const void* bytes, std::size_t count) {
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    // A word's low byte sits at an even position of the file, its high byte after it.
+    auto weight = [&](std::uint64_t at) -> std::uint64_t { return at % 2 == 0 ? 1 : 256; };
+    std::uint64_t sum = 0;
+    std::size_t i = 0;
+    if (length_ % 2 != 0 && count > 0) sum += std::uint64_t(p[i++]) << 8;
+    for (; i + 1 < count; i += 2) sum += p[i] | std::uint32_t(p[i + 1]) << 8;
+    if (i < count) sum += p[i];
+    // The CheckSum field counts as zero: take back what of it this piece held.
+    for (std::uint64_t at = field_; at < field_ + 4; ++at)
+        if (at >= length_ && at < length_ + count) sum -= p[at - length_] * weight(at);
+    sum_ += sum;
+    length_ += count;
+}
+
+std::uint32_t TChecksum::Value() const {
+    std::uint64_t sum = sum_;
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + length_);
 }
 
 }  // namespace PeImage

@@ -61,4 +61,18 @@ DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned i
 // of the whole file with the CheckSum field taken as zero, plus the length.
 std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset);
 
+// The same checksum fed with the file's bytes in order, in pieces of any size.
+class TChecksum {
+public:
+    explicit TChecksum(std::uint32_t checksumOffset) : field_(checksumOffset) {}
+    void Add(const void* bytes, std::size_t count);
+    // The checksum of the bytes fed so far.
+    std::uint32_t Value() const;
+
+private:
+    std::uint64_t field_;
+    std::uint64_t length_ = 0;
+    std::uint64_t sum_ = 0;  // folded only at the end: the same result, fewer steps
+};
+
 }  // namespace PeImage

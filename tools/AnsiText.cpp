@@ -83,6 +83,21 @@ std::string ToUtf8(std::string_view ansi) {
     return out;
 }
 
+std::optional<std::u16string> ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto c = Decode(utf8, at);
+        if (!c) return std::nullopt;
+        if (*c < 0x10000) {
+            out += static_cast<char16_t>(*c);
+        } else {
+            out += static_cast<char16_t>(0xD800 + ((*c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((*c - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
 std::string CodePointName(char32_t c) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(c));

@@ -19,6 +19,9 @@ struct TConversion {
 
 TConversion FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::string_view ansi);
+// UTF-16 of UTF-8 text, as Windows' wide strings hold it; nothing when the
+// text is not UTF-8.
+std::optional<std::u16string> ToUtf16(std::string_view utf8);
 // "U+00E9" style name of a code point.
 std::string CodePointName(char32_t c);
 

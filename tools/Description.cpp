@@ -12,6 +12,7 @@
 #include "tools/PackageRules.h"
 #include "tools/Platform.h"
 #include "tools/SourceFiles.h"
+#include "tools/StubResources.h"
 
 using namespace RecordHead;
 namespace PP = PackagePaths;
@@ -54,6 +55,7 @@ private:
     void ReadPackage(const toml::table& root);
     void ResolveStub(TEntry& package);
     void ResolveUninstaller(TEntry& package);
+    void ReadStubRequest(TEntry& package);
     void AddUninstaller();
     std::optional<std::string> Base(TEntry& entry);
     std::optional<std::string> SubPath(TEntry& entry, std::string_view key, const std::string& text);
@@ -80,6 +82,7 @@ private:
         TLocation Where;
     };
     std::optional<TUninstallerSource> uninstaller_;
+    TStubRequest stubRequest_;
 };
 
 TPackagePlan TDescription::Read() {
@@ -93,6 +96,7 @@ TPackagePlan TDescription::Read() {
     reader_.ForEach(*root, "shell", {"group", "item", "screensaver", "wallpaper", "target", "base"},
                     [this](TEntry& e) { ReadShell(e); });
     AddUninstaller();
+    PrepareStub(plan_, stubRequest_, out_);
     PackageRules::Apply(facts_, plan_, out_);
     return plan_;
 }
@@ -103,20 +107,49 @@ void TDescription::ReadPackage(const toml::table& root) {
         Error(reader_.Whole(), "the description needs a [package] table with at least name = \"...\"");
         return;
     }
-    TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller"});
+    TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller",
+                                                  "icon", "version", "copyright"});
     facts_.PackageAt = package.At();
     ResolveStub(package);
     plan_.Header.Magic.TrySet(PackageMagic);
     if (const auto name = package.Required("name")) {
         if (name->empty()) Error(package.At("name"), "the application name is empty");
         Put(plan_.Header.AppName, *name, package.At("name"), "name");
+        stubRequest_.Name = *name;
         nameHasDdeSyntax_ = PP::DdeSyntaxChar(*name).has_value();
     }
-    if (const auto author = package.Text("author")) Put(plan_.Header.Author, *author, package.At("author"), "author");
+    if (const auto author = package.Text("author")) {
+        Put(plan_.Header.Author, *author, package.At("author"), "author");
+        stubRequest_.Author = *author;
+    }
     if (const auto email = package.Text("email")) Put(plan_.Header.Email, *email, package.At("email"), "email");
     if (const auto site = package.Text("website")) Put(plan_.Header.Website, *site, package.At("website"), "website");
     if (const auto flag = package.Flag("auto_folders")) facts_.AutoFolders = *flag;
     ResolveUninstaller(package);
+    ReadStubRequest(package);
+}
+
+// The icon and version resource of the stub's copy; their texts must have a
+// form in the package's code page, as the header's do.
+void TDescription::ReadStubRequest(TEntry& package) {
+    TStubRequest& r = stubRequest_;
+    if (!options_.Icon.empty()) {
+        r.IconPath = options_.Icon;
+        r.IconWhere = reader_.Whole();
+    } else if (const auto icon = package.Text("icon")) {
+        r.IconPath = Glob::Anchor(folder_, *icon);
+        r.IconWhere = package.At("icon");
+        if (icon->empty()) Error(r.IconWhere, "the icon path is empty");
+    }
+    if (const auto version = package.Text("version")) {
+        std::string problem;
+        r.Version = VersionResource::ParseVersion(*version, problem);
+        r.VersionWhere = package.At("version");
+        if (!r.Version) Error(r.VersionWhere, problem);
+    }
+    if (const auto copyright = package.Text("copyright");
+        copyright && reader_.InCodePage(*copyright, package.At("copyright"), "copyright"))
+        r.Copyright = *copyright;
 }
 
 // The companion uninstaller: `uninstaller = true` takes the Uninstall.exe

@@ -13,6 +13,7 @@ struct TDescriptionOptions {
     std::string Stub;                            // --stub; empty: the `stub` key, then Setup.exe beside the tool
     std::string ToolPath;                        // the running makesetup, for the stub beside it
     std::string Uninstaller;                     // --uninstaller: add this file as Uninstall.exe
+    std::string Icon;                            // --icon: the setup executable's icon, over the `icon` key
 };
 
 // Reads and checks the description at `path`. Every error and warning goes to

@@ -94,6 +94,14 @@ public:
             field.TrySet(ansi.Text);
     }
 
+    // True when `utf8` has a form in the package's code page; an error names
+    // `what` otherwise.
+    bool InCodePage(const std::string& utf8, const TLocation& at, std::string_view what) {
+        const std::string problem = ConversionProblem(AnsiText::FromUtf8(utf8), utf8, std::string::npos, what);
+        if (!problem.empty()) Error(at, problem);
+        return problem.empty();
+    }
+
 private:
     static std::string ConversionProblem(const AnsiText::TConversion& ansi, const std::string& utf8, std::size_t width,
                                          std::string_view what);

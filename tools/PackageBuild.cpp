@@ -1,9 +1,11 @@
 #include "tools/PackageBuild.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "package/PackageWriter.h"
+#include "package/PeImage.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "tools/Crc32.h"
@@ -59,6 +61,12 @@ public:
         if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
         return offset;
     }
+    // Puts bytes already in memory into the package.
+    void Put(const std::vector<std::uint8_t>& bytes) {
+        writer_.AppendData(bytes.data(), bytes.size());
+        done_ += bytes.size();
+        if (progress_) progress_(done_, total_);
+    }
 
 private:
     static constexpr std::size_t kBufferSize = 1u << 20;
@@ -69,15 +77,44 @@ private:
     std::uint64_t done_ = 0;
 };
 
+// A sink that passes every byte on and keeps the PE image checksum of what
+// went through.
+class TPeChecksumSink final : public ByteSink {
+public:
+    TPeChecksumSink(ByteSink& next, std::uint32_t checksumOffset) : next_(next), checksum_(checksumOffset) {}
+    void Write(const void* buffer, std::size_t count) override {
+        next_.Write(buffer, count);
+        checksum_.Add(buffer, count);
+    }
+    std::uint32_t Value() const { return checksum_.Value(); }
+
+private:
+    ByteSink& next_;
+    PeImage::TChecksum checksum_;
+};
+
+// The edited stub goes in with its checksum field zero, as the package's
+// CRC counts it; the field gets the checksum of the whole file at the end.
+void PutStub(const TPackagePlan& plan, TDataCopier& copier) {
+    if (plan.StubImage.empty()) {
+        copier.Copy(plan.StubPath, plan.StubSize);
+        return;
+    }
+    std::vector<std::uint8_t> image = plan.StubImage;
+    std::fill_n(image.begin() + plan.StubChecksumOffset, 4, std::uint8_t(0));
+    copier.Put(image);
+}
+
 TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuildProgress& progress) {
     TFileStream file = TFileStream::Create(Platform::ToNative(path));
-    TCrcSink sink(file);
+    TPeChecksumSink peSink(file, plan.StubChecksumOffset);
+    TCrcSink sink(peSink);
     PackageWriter writer(sink);
     std::uint64_t total = plan.StubSize;
     for (const TPlannedFile& f : plan.Files) total += f.Size;
 
     TDataCopier copier(writer, total, progress);
-    copier.Copy(plan.StubPath, plan.StubSize);
+    PutStub(plan, copier);
     PackageTables tables;
     for (TPlannedFile& f : plan.Files) {
         f.Record.Offset.Set(copier.Copy(f.Source, f.Size));
@@ -95,6 +132,13 @@ TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuil
     crc.Update(&header, sizeof header);
     header.Reserved.Set(crc.Value());
     writer.WriteHeader(header);
+    if (!plan.StubImage.empty()) {
+        const std::uint32_t checksum = peSink.Value();
+        const std::array<std::uint8_t, 4> field = {std::uint8_t(checksum), std::uint8_t(checksum >> 8),
+                                                   std::uint8_t(checksum >> 16), std::uint8_t(checksum >> 24)};
+        file.Seek(plan.StubChecksumOffset);
+        file.Write(field.data(), field.size());
+    }
     return {writer.Position(), crc.Value()};
 }
 

@@ -25,6 +25,10 @@ struct TPackagePlan {
     std::string Description;  // the description's path as given
     std::string StubPath;
     std::uint64_t StubSize = 0;
+    // The stub's copy with the package's icon and version resource; empty:
+    // the stub is copied as it is.
+    std::vector<std::uint8_t> StubImage;
+    std::uint32_t StubChecksumOffset = 0;  // StubImage's PE checksum field
     RecordHead::TPackHeader Header{};
     std::vector<TPlannedFile> Files;
     std::vector<RecordHead::TDirItem> Dirs;

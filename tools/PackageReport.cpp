@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
+#include "package/PeImage.h"
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
 #include "tools/AnsiText.h"
@@ -137,22 +139,43 @@ std::string Counts(const TPackHeader& h) {
 
 }  // namespace
 
-std::uint32_t PackageChecksum(ByteSource& file) {
+namespace {
+
+// Where the PE CheckSum field is, in a file that is a PE32 image.
+std::optional<std::uint64_t> PeChecksumField(ByteSource& file) {
+    const auto layout = PeImage::ReadLayout(file);
+    if (!layout) return std::nullopt;
+    return layout->checksumOffset;
+}
+
+// The CRC-32 of the file with the four bytes at each of `zeroed` taken as
+// zero; `image`, when given, hears every byte as it is.
+std::uint32_t CrcWithZeros(ByteSource& file, std::initializer_list<std::uint64_t> zeroed, PeImage::TChecksum* image = nullptr) {
     const std::uint64_t size = file.Size();
-    const std::uint64_t reserved = size >= kHeaderSize ? size - kHeaderSize + kReservedAt : size;
     std::vector<std::uint8_t> buffer(1u << 20);
     TCrc32 crc;
     file.Seek(0);
     for (std::uint64_t at = 0; at < size;) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - at));
         file.ReadExact(buffer.data(), chunk);
-        // Zero whatever part of the Reserved field this chunk holds.
-        for (std::uint64_t b = std::max(at, reserved); b < std::min(at + chunk, reserved + 4); ++b)
-            buffer[static_cast<std::size_t>(b - at)] = 0;
+        if (image) image->Add(buffer.data(), chunk);
+        for (const std::uint64_t field : zeroed)
+            for (std::uint64_t b = std::max(at, field); b < std::min(at + chunk, field + 4); ++b)
+                buffer[static_cast<std::size_t>(b - at)] = 0;
         crc.Update(buffer.data(), chunk);
         at += chunk;
     }
     return crc.Value();
+}
+
+std::uint64_t ReservedAt(std::uint64_t size) { return size >= kHeaderSize ? size - kHeaderSize + kReservedAt : size; }
+
+}  // namespace
+
+std::uint32_t PackageChecksum(ByteSource& file) {
+    const std::uint64_t reserved = ReservedAt(file.Size());
+    if (const auto field = PeChecksumField(file)) return CrcWithZeros(file, {reserved, *field});
+    return CrcWithZeros(file, {reserved});
 }
 
 std::string ShellKindName(std::uint8_t kind) {
@@ -253,6 +276,38 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
     return listing.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+// The package's CRC and, in a PE image, the image checksum makesetup sets
+// over the whole file. Packages from before makesetup set it kept the
+// stub's and counted it in the CRC: those match the CRC that way.
+std::string CheckChecksums(ByteSource& file, std::uint32_t recorded, std::vector<std::string>& problems) {
+    const std::uint64_t reserved = ReservedAt(file.Size());
+    const auto field = PeChecksumField(file);
+    std::optional<PeImage::TChecksum> image;
+    if (field) image.emplace(static_cast<std::uint32_t>(*field));
+    std::uint32_t computed = field ? CrcWithZeros(file, {reserved, *field}, &*image) : CrcWithZeros(file, {reserved});
+    if (computed == recorded && image) {
+        std::uint8_t bytes[4];
+        file.Seek(*field);
+        file.ReadExact(bytes, 4);
+        const std::uint32_t stored = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24;
+        if (stored != image->Value())
+            problems.push_back("PE checksum mismatch: the image header records " + Hex(stored) + ", the file's bytes give " +
+                               Hex(image->Value()));
+    } else if (field) {
+        computed = CrcWithZeros(file, {reserved});
+    }
+    if (computed != recorded) {
+        problems.push_back("checksum mismatch: the header records " + Hex(recorded) + ", the file's bytes give " +
+                           Hex(computed) + " (changed or damaged after it was built)");
+        return {};
+    }
+    return "checksum " + Hex(computed) + " matches";
+}
+
+}  // namespace
+
 TVerifyReport VerifyPackage(ByteSource& file) {
     TVerifyReport report;
     const std::uint64_t size = file.Size();
@@ -273,11 +328,8 @@ TVerifyReport VerifyPackage(ByteSource& file) {
     std::string checksum;
     if (h.Reserved.Get() == 0) {
         checksum = "no checksum";
-    } else if (const std::uint32_t computed = PackageChecksum(file); computed != h.Reserved.Get()) {
-        report.Problems.push_back("checksum mismatch: the header records " + Hex(h.Reserved.Get()) +
-                                  ", the file's bytes give " + Hex(computed) + " (changed or damaged after it was built)");
     } else {
-        checksum = "checksum " + Hex(computed) + " matches";
+        checksum = CheckChecksums(file, h.Reserved.Get(), report.Problems);
     }
     report.Summary = Counts(h) + "; " + checksum +
                      (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");

@@ -10,7 +10,8 @@
 #include "package/ZodiDuradad.h"
 
 // The CRC-32 the packaging tool stores in Reserved: every byte of the file,
-// the four bytes of the Reserved field taken as zero.
+// the four bytes of the Reserved field taken as zero, and in a PE image those
+// of its CheckSum field too (makesetup sets that one last, over everything).
 std::uint32_t PackageChecksum(ByteSource& file);
 
 // "skAddItem" for 1; "unknown" for values outside the kinds.

@@ -69,7 +69,7 @@ std::string PlanCounts(const TPackagePlan& plan) {
 }
 
 struct TBuildArguments {
-    std::string Description, Output, Stub, Uninstaller;
+    std::string Description, Output, Stub, Uninstaller, Icon;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
@@ -79,6 +79,7 @@ int RunBuild(const TBuildArguments& args) {
     options.Stub = Platform::FromNative(args.Stub);
     options.ToolPath = Platform::ExecutablePath();
     options.Uninstaller = Platform::FromNative(args.Uninstaller);
+    options.Icon = Platform::FromNative(args.Icon);
     for (const std::string& define : args.Defines) {
         const std::size_t eq = define.find('=');
         if (eq == 0 || eq == std::string::npos) {
@@ -179,6 +180,8 @@ int main(int argc, char** argv) {
     buildCommand->add_option("--uninstaller", build.Uninstaller,
                              "Add this companion uninstaller to the install folder as Uninstall.exe (the "
                              "description's uninstaller key does the same)");
+    buildCommand->add_option("--icon", build.Icon, "The setup executable's icon, an .ico file (the description's "
+                                                   "icon key does the same)");
     buildCommand->add_option("-D,--define", build.Defines, "NAME=VALUE for ${NAME} in the description")
         ->allow_extra_args(false);
     buildCommand->add_flag("-q,--quiet", build.Quiet, "No summary and no progress bar");
