@@ -18,6 +18,7 @@ packages=(
     zlib1g-dev libz-mingw-w64-dev  # makesetup's checksum, native and in makesetup.exe
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
+    python3-pefile  # an independent reader of the resources makesetup writes
     locales  # ja_JP sources: a test compiles its own locale for code page 932
     clang    # the libFuzzer harnesses
     zip unzip dpkg-dev  # the release archives: the win32 zip, the .deb and its Depends

@@ -102,7 +102,9 @@ TEST_F(Module, EveryIconImageIsTheFilesByteForByte) {
         const WORD id = g[12] | g[13] << 8;
         const std::string image = Bytes(MAKEINTRESOURCEA(id), RT_ICON);
         ASSERT_EQ(image.size(), size) << "image " << i;
-        EXPECT_TRUE(std::equal(image.begin(), image.end(), ico.begin() + offset)) << "image " << i;
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), ico.begin() + offset,
+                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+            << "image " << i;
     }
 }
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The native makesetup's command line: exit codes, what is written and what
 # is not, and the messages a user sees.
-#   makesetup-cli.sh MAKESETUP [EXAMPLE_DESCRIPTION [README]]
+#   makesetup-cli.sh MAKESETUP [EXAMPLE_DESCRIPTION README MAKE_TEST_STUB]
 set -u
 tool=$1
 example=${2:-}
 readme=${3:-}
+stub_maker=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -140,7 +141,7 @@ rm -rf interrupt
 # win32 build (its programs below ${STUB_DIR}/examples/demo).
 if [ -n "$example" ]; then
     mkdir -p build/examples/demo
-    printf 'MZ-setup' >build/Setup.exe
+    "$stub_maker" build/Setup.exe || fail "no test stub: the example's icon and version need a PE image"
     printf 'MZ-demo' >build/examples/demo/Demo.exe
     printf 'MZ-uninstall' >build/Uninstall.exe  # the win32 build puts it beside Setup.exe
     "$tool" build "$example" --stub build/Setup.exe -o example.exe >out.txt 2>&1; expect_rc 0 $? "example build"
@@ -157,10 +158,12 @@ if [ -n "$readme" ]; then
     printf 'MZ' >readme/demo.scr
     printf '<p>' >readme/help/index.html
     printf 'BM' >readme/help/images/back.bmp
+    cp "$(dirname "$example")/Demo.ico" readme/demo.ico
+    "$stub_maker" readme-stub.exe || fail "no test stub"
     awk '/^### A complete description/ { f = 1 } f && /^```toml/ { g = 1; next } g && /^```/ { exit } g' \
         "$readme" >readme/package.toml
     [ -s readme/package.toml ] || fail "no description found in the README"
-    "$tool" build readme/package.toml --stub stub.exe -D VERSION=1 -o readme.exe >out.txt 2>&1
+    "$tool" build readme/package.toml --stub readme-stub.exe -D VERSION=1 -o readme.exe >out.txt 2>&1
     expect_rc 0 $? "README example build"
     grep -q "warning" out.txt && fail "README example warns: $(cat out.txt)"
     contains out.txt "5 files, 2 folders, 4 shell items, 1 registry value" "README example build"
