@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace PeImage {
 namespace {
@@ -113,6 +115,18 @@ void TChecksum::Add(const void* bytes, std::size_t count) {
     std::uint64_t sum = 0;
     std::size_t i = 0;
     if (length_ % 2 != 0 && count > 0) sum += std::uint64_t(p[i++]) << 8;
+    // Four words a step in two 32-bit lanes, emptied before they can overflow.
+    static_assert(std::endian::native == std::endian::little, "words are read in the host's order");
+    while (count - i >= 8) {
+        const std::size_t steps = std::min<std::size_t>((count - i) / 8, 1 << 14);
+        std::uint64_t lanes = 0;
+        for (std::size_t k = 0; k < steps; ++k, i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            lanes += (w & 0x0000FFFF0000FFFFull) + (w >> 16 & 0x0000FFFF0000FFFFull);
+        }
+        sum += (lanes & 0xFFFFFFFF) + (lanes >> 32);
+    }
     for (; i + 1 < count; i += 2) sum += p[i] | std::uint32_t(p[i + 1]) << 8;
     if (i < count) sum += p[i];
     // The CheckSum field counts as zero: take back what of it this piece held.

@@ -85,4 +85,30 @@ TEST(PeImageTest, ChecksumSkipsItsFieldFoldsCarriesAndAddsTheLength) {
     EXPECT_EQ(PeImage::Checksum(again, 4), 0x0003u + 0x0005u + 9u);
 }
 
+// The checksum step by step as Windows documents it, for the fast one to match.
+std::uint32_t StepwiseChecksum(const std::vector<std::uint8_t>& b, std::size_t field) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < b.size(); i += 2) {
+        if (i == field || i == field + 2) continue;
+        sum += b[i] | (i + 1 < b.size() ? b[i + 1] << 8 : 0);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum + static_cast<std::uint32_t>(b.size());
+}
+
+TEST(PeImageTest, ChecksumFedInPiecesOfAnySizeMatchesTheStepwiseSum) {
+    std::vector<std::uint8_t> b(300001);
+    std::uint32_t x = 12345;
+    for (auto& v : b) v = std::uint8_t((x = x * 1103515245 + 12345) >> 24);
+    std::fill(b.begin() + 1000, b.begin() + 200000, 0xFF);  // long runs of the largest words
+    const std::uint32_t expected = StepwiseChecksum(b, 0xD8);
+    MemorySource whole(b);
+    EXPECT_EQ(PeImage::Checksum(whole, 0xD8), expected);
+    for (const std::size_t piece : {1u, 7u, 8u, 4093u, 131072u}) {
+        PeImage::TChecksum checksum(0xD8);
+        for (std::size_t at = 0; at < b.size(); at += piece) checksum.Add(&b[at], std::min(piece, b.size() - at));
+        EXPECT_EQ(checksum.Value(), expected) << "pieces of " << piece;
+    }
+}
+
 }  // namespace
