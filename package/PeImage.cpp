@@ -59,7 +59,10 @@ std::uint32_t Layout::EndOfSections() const {
     return end;
 }
 
-std::optional<Layout> ReadLayout(ByteSource& source) {
+namespace {
+
+// The headers up to the data directory; sections are left to the caller.
+std::optional<Layout> ReadHeaders(ByteSource& source, unsigned& sectionCount, std::uint32_t& sectionTable) {
     std::array<std::uint8_t, 64> dos{};
     if (!ReadAt(source, 0, dos.data(), dos.size()) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
     Layout layout;
@@ -67,7 +70,7 @@ std::optional<Layout> ReadLayout(ByteSource& source) {
     std::array<std::uint8_t, 4 + CoffHeaderSize> coff{};
     if (!ReadAt(source, layout.peOffset, coff.data(), coff.size())) return std::nullopt;
     if (U32(coff.data()) != 0x00004550) return std::nullopt;  // "PE\0\0"
-    const unsigned sectionCount = U16(&coff[6]);
+    sectionCount = U16(&coff[6]);
     const std::uint32_t optionalSize = U16(&coff[20]);
     layout.optionalOffset = layout.peOffset + 4 + CoffHeaderSize;
     if (optionalSize < DirectoryOffsetInOptional) return std::nullopt;
@@ -83,8 +86,25 @@ std::optional<Layout> ReadLayout(ByteSource& source) {
     const std::uint32_t declared = U32(&opt[92]);
     const std::uint32_t room = (optionalSize - DirectoryOffsetInOptional) / 8;
     layout.directoryCount = declared < room ? declared : room;
-    if (!ReadSections(source, layout.optionalOffset + optionalSize, sectionCount, layout)) return std::nullopt;
+    sectionTable = layout.optionalOffset + optionalSize;
     return layout;
+}
+
+}  // namespace
+
+std::optional<Layout> ReadLayout(ByteSource& source) {
+    unsigned sectionCount = 0;
+    std::uint32_t sectionTable = 0;
+    std::optional<Layout> layout = ReadHeaders(source, sectionCount, sectionTable);
+    if (!layout || !ReadSections(source, sectionTable, sectionCount, *layout)) return std::nullopt;
+    return layout;
+}
+
+DataDirectory ReadCertificateDirectory(ByteSource& source) {
+    unsigned sectionCount = 0;
+    std::uint32_t sectionTable = 0;
+    const std::optional<Layout> layout = ReadHeaders(source, sectionCount, sectionTable);
+    return layout ? ReadDirectory(source, *layout, CertificateDirectory) : DataDirectory{};
 }
 
 DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index) {

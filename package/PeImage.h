@@ -57,6 +57,10 @@ std::optional<Layout> ReadLayout(ByteSource& source);
 // Directory entry `index`, or an empty one when the image has fewer entries.
 DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index);
 
+// The certificate table entry (file offset and size) of a PE32 image, read
+// without the section table; empty when the bytes are not one or carry none.
+DataDirectory ReadCertificateDirectory(ByteSource& source);
+
 // The image checksum as Windows computes it: 16-bit one's-complement-style sum
 // of the whole file with the CheckSum field taken as zero, plus the length.
 std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset);

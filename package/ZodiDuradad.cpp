@@ -1,9 +1,11 @@
 #include "package/ZodiDuradad.h"
 
 #include <limits>
+#include <optional>
 
 #include "package/PackageWriter.h"
 #include "package/PathRules.h"
+#include "package/SignedPart.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 
@@ -41,6 +43,31 @@ void AddSteps(std::int32_t& total, std::int32_t count) {
                                                            : static_cast<std::int32_t>(sum);
 }
 
+[[noreturn]] void RaiseSignatureError(std::string_view text) { Raise(ESignatureError(std::string(text))); }
+
+// A signed executable installs only from its signed part: the trailer must
+// be the copy kept there, and every table must end before the signature.
+void CheckTablesSigned(ByteSource& source, const TPackHeader& header, std::uint64_t signedEnd) {
+    if (!SignedPart::FindTrailer(source, signedEnd, &header)) RaiseSignatureError(ErrorText::PackageOutsideSignature);
+    const struct {
+        std::int32_t count;
+        std::uint32_t offset;
+        std::size_t recordSize;
+    } tables[] = {{header.FileCount.Get(), header.FileOffset.Get(), sizeof(TFileItem)},
+                  {header.DirCount.Get(), header.DirOffset.Get(), sizeof(TDirItem)},
+                  {header.ShellCount.Get(), header.ShellOffset.Get(), sizeof(TShellItem)},
+                  {header.RegCount.Get(), header.RegOffset.Get(), sizeof(TRegItem)}};
+    for (const auto& t : tables)  // negative counts are left to the range check
+        if (t.count > 0 && t.offset + std::uint64_t(t.count) * t.recordSize > signedEnd)
+            RaiseSignatureError(ErrorText::PackageOutsideSignature);
+}
+
+void CheckFilesSigned(const std::vector<TFileItem>& files, std::uint64_t signedEnd) {
+    for (const TFileItem& f : files)
+        if (std::uint64_t(f.Offset.Get()) + f.Size.Get() > signedEnd)
+            RaiseSignatureError(ErrorText::PackageOutsideSignature);
+}
+
 }  // namespace
 
 void SetProcessMessages(TProcessMessages pump) { gProcessMessages = pump; }
@@ -58,11 +85,18 @@ bool TVazuravAzoz::LoadPackage(ByteSource& source) {
     if (size < sizeof(TPackHeader)) RaiseReadError();  // never read before the start
     source.Seek(size - sizeof Header);
     source.ReadExact(&Header, sizeof Header);
-    if (!IsValidHeader(Header)) return false;
+    const std::optional<std::uint64_t> signedEnd = SignedPart::End(source);
+    if (!IsValidHeader(Header)) {
+        // Signed after it was built, never sealed: say so rather than end silently.
+        if (signedEnd && SignedPart::FindTrailer(source, *signedEnd)) RaiseSignatureError(ErrorText::PackageNotSealed);
+        return false;
+    }
+    if (signedEnd) CheckTablesSigned(source, Header, *signedEnd);
 
     // Negative counts are refused before they reach the total.
     TotalSteps = Header.FileCount.Get() > 0 ? Header.FileCount.Get() : 0;
     LoadTable(source, size, Header.FileCount.Get(), Header.FileOffset.Get(), Files);
+    if (signedEnd) CheckFilesSigned(Files, *signedEnd);
     AddSteps(TotalSteps, Header.DirCount.Get() > 0 ? Header.DirCount.Get() : 0);
     LoadTable(source, size, Header.DirCount.Get(), Header.DirOffset.Get(), Dirs);
     AddSteps(TotalSteps, Header.ShellCount.Get() > 0 ? Header.ShellCount.Get() : 0);

@@ -41,6 +41,7 @@ SETUP_ERROR_KIND(ERegistryException);
 SETUP_ERROR_KIND(EIniFileException);
 SETUP_ERROR_KIND(EIntfCastError);
 SETUP_ERROR_KIND(EDdeError);
+SETUP_ERROR_KIND(ESignatureError);  // a signed executable whose package is not all signed
 
 #undef SETUP_ERROR_KIND
 
@@ -81,6 +82,12 @@ inline constexpr std::string_view RangeCheck = "Range check error";
 inline constexpr std::string_view OutOfMemory = "Out of memory";
 inline constexpr std::string_view CreateDirectory = "Unable to create directory";
 inline constexpr std::string_view InterfaceNotSupported = "Interface not supported";
+inline constexpr std::string_view PackageOutsideSignature =
+    "This setup program is signed, but part of its package lies outside the signature, so it may have been "
+    "changed after it was signed. Nothing has been installed. Please get the setup program again from its publisher.";
+inline constexpr std::string_view PackageNotSealed =
+    "This setup program was signed after its package was built and cannot find the package behind the "
+    "signature. Nothing has been installed. (For the publisher: run \"makesetup seal\" on the signed file.)";
 std::string RegistrySetData(std::string_view valueName);
 std::string IniWrite(std::string_view fileName);
 // The system's text for a COM status, or "OLE error %.8X" when it has none.
