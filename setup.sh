@@ -22,6 +22,7 @@ packages=(
     locales  # ja_JP sources: a test compiles its own locale for code page 932
     clang    # the libFuzzer harnesses
     zip unzip dpkg-dev  # the release archives: the win32 zip, the .deb and its Depends
+    libssl-dev openssl osslsigncode  # signature digests; signing in the tests
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -11,6 +11,7 @@
 #include "tools/PackagePaths.h"
 #include "tools/PackageRules.h"
 #include "tools/Platform.h"
+#include "tools/Signing.h"
 #include "tools/SourceFiles.h"
 #include "tools/StubResources.h"
 
@@ -53,6 +54,7 @@ private:
     }
 
     void ReadPackage(const toml::table& root);
+    void ReadSign(const toml::table& root);
     void ResolveStub(TEntry& package);
     void ResolveUninstaller(TEntry& package);
     void ReadStubRequest(TEntry& package);
@@ -88,13 +90,14 @@ private:
 TPackagePlan TDescription::Read() {
     const std::optional<toml::table> root = reader_.Parse();
     if (!root) return plan_;
-    reader_.CheckTopLevel(*root, "package", {"folder", "file", "registry", "shell"});
+    reader_.CheckTopLevel(*root, {"package", "sign"}, {"folder", "file", "registry", "shell"});
     ReadPackage(*root);
     reader_.ForEach(*root, "folder", {"path", "base"}, [this](TEntry& e) { ReadFolder(e); });
     reader_.ForEach(*root, "file", {"source", "base", "folder", "name"}, [this](TEntry& e) { ReadFile(e); });
     reader_.ForEach(*root, "registry", {"root", "key", "name", "value"}, [this](TEntry& e) { ReadRegistry(e); });
     reader_.ForEach(*root, "shell", {"group", "item", "screensaver", "wallpaper", "target", "base"},
                     [this](TEntry& e) { ReadShell(e); });
+    ReadSign(*root);
     AddUninstaller();
     PrepareStub(plan_, stubRequest_, out_);
     PackageRules::Apply(facts_, plan_, out_);
@@ -431,9 +434,37 @@ bool TDescription::ReadShellTarget(TEntry& entry, const std::string& key, const 
 
 // Added after the description's own files: one of those named Uninstall.exe
 // in the install folder would be replaced by it (and is warned about).
+// [sign]: a signer command, or a certificate and key for osslsigncode.
+void TDescription::ReadSign(const toml::table& root) {
+    const toml::table* table = root["sign"].as_table();
+    if (!table) return;
+    TEntry sign(reader_, *table, "[sign]", {"command", "certificate", "key", "pkcs12", "password_env"});
+    const auto path = [&](std::string_view key) -> std::string {
+        const auto text = sign.Text(key);
+        return text ? Platform::Absolute(Glob::Anchor(folder_, *text)) : std::string();
+    };
+    const bool pem = sign.Has("certificate") || sign.Has("key");
+    if (sign.Has("command")) {
+        if (pem || sign.Has("pkcs12"))
+            Error(sign.At("command"), "[sign] takes either a command or a certificate for osslsigncode, not both");
+        else if (const auto command = sign.Text("command"))
+            plan_.SignCommand = *command;
+        return;
+    }
+    if (pem == sign.Has("pkcs12") || (pem && !(sign.Has("certificate") && sign.Has("key")))) {
+        Error(sign.At(), "[sign] needs command = \"...\", or certificate and key, or pkcs12");
+        return;
+    }
+    const auto password = sign.Text("password_env");
+    plan_.SignCommand = Signing::OsslsigncodeCommand(path("certificate"), path("key"), path("pkcs12"),
+                                                      password.value_or(""));
+}
+
 void TDescription::AddUninstaller() {
-    if (uninstaller_) AddFile(uninstaller_->Path, std::string(kInstallDir), "", "Uninstall.exe", uninstaller_->Where,
-                              uninstaller_->Where);
+    if (!uninstaller_) return;
+    const std::size_t at = plan_.Files.size();
+    AddFile(uninstaller_->Path, std::string(kInstallDir), "", "Uninstall.exe", uninstaller_->Where, uninstaller_->Where);
+    if (plan_.Files.size() > at) plan_.UninstallerFile = at;  // signed before it is packed
 }
 
 }  // namespace

@@ -117,18 +117,18 @@ std::optional<toml::table> TDescriptionReader::Parse() {
     }
 }
 
-void TDescriptionReader::CheckTopLevel(const toml::table& root, std::string_view single,
+void TDescriptionReader::CheckTopLevel(const toml::table& root, std::initializer_list<std::string_view> singles,
                                        std::initializer_list<std::string_view> lists) {
     for (const auto& [key, node] : root) {
         const std::string_view name = key.str();
-        if (name == single) {
+        if (std::find(singles.begin(), singles.end(), name) != singles.end()) {
             if (!node.is_table())
                 Error(Line(key.source()), Quoted(name) + " must be a table: write [" + std::string(name) + "]");
         } else if (std::find(lists.begin(), lists.end(), name) != lists.end()) {
             if (!node.is_array_of_tables())
                 Error(Line(key.source()), Quoted(name) + " must be a list of tables: write [[" + std::string(name) + "]]");
         } else {
-            std::vector<std::string_view> known{single};
+            std::vector<std::string_view> known{singles};
             known.insert(known.end(), lists.begin(), lists.end());
             Error(Line(key.source()), "unknown table " + Quoted(name) + Suggestion(name, known));
         }

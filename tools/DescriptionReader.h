@@ -57,9 +57,10 @@ public:
     // read, is too large, holds non-ASCII text outside strings and comments,
     // or is not TOML.
     std::optional<toml::table> Parse();
-    // Reports top-level keys other than the table `single` ([name]) and the
+    // Reports top-level keys other than the tables `singles` ([name]) and the
     // lists of tables `lists` ([[name]]), and those written as the wrong kind.
-    void CheckTopLevel(const toml::table& root, std::string_view single, std::initializer_list<std::string_view> lists);
+    void CheckTopLevel(const toml::table& root, std::initializer_list<std::string_view> singles,
+                       std::initializer_list<std::string_view> lists);
     // Calls `read` with each table of the list `key` ([[key]]), which may use `keys`.
     template <typename F>
     void ForEach(const toml::table& root, std::string_view key, std::initializer_list<std::string_view> keys, F read) {

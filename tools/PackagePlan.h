@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,4 +35,6 @@ struct TPackagePlan {
     std::vector<RecordHead::TDirItem> Dirs;
     std::vector<RecordHead::TShellItem> ShellItems;
     std::vector<RecordHead::TRegItem> RegItems;
+    std::optional<std::size_t> UninstallerFile;  // the companion uninstaller's place in Files
+    std::string SignCommand;                     // [sign]: the signer, with {in} and {out}; empty: none
 };

@@ -13,6 +13,7 @@
 #include "tools/AnsiText.h"
 #include "tools/Crc32.h"
 #include "tools/Description.h"
+#include "tools/SignatureReport.h"
 
 using namespace RecordHead;
 using Json = nlohmann::ordered_json;  // keys in the order written
@@ -184,7 +185,8 @@ std::string ShellKindName(std::uint8_t kind) {
     return kind < kNames.size() ? kNames[kind] : "unknown";
 }
 
-std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package) {
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+                     const std::string& signer) {
     const TPackHeader& h = package.GetHeader();
     std::string out = path + ": " + std::to_string(fileSize) + " bytes\n\nHeader\n";
     TTable header({"Field", "Value"});
@@ -193,6 +195,7 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     header.Add({"Email", Shown(Utf8(h.Email))});
     header.Add({"Website", Shown(Utf8(h.Website))});
     header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
+    if (!signer.empty()) header.Add({"Signer", signer});
     for (const TTableSpan& t : Spans(h))
         header.Add({t.Label, Plural(t.Count, "record", "records") + " at offset " + std::to_string(t.Offset)});
     out += header.Text();
@@ -231,7 +234,8 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     return out + reg.Text();
 }
 
-std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package) {
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+                     const std::string& signer) {
     const TPackHeader& h = package.GetHeader();
     Json header = {{"Magic", Utf8(h.Magic)},
                    {"AppName", Utf8(h.AppName)},
@@ -268,9 +272,13 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
                             {"Key", Utf8(r.Key)},
                             {"ValueName", Utf8(r.ValueName)},
                             {"ValueData", Utf8(r.ValueData)}});
-    const Json listing = {{"File", path},           {"FileSize", fileSize}, {"Header", std::move(header)},
-                          {"Files", std::move(files)}, {"Dirs", std::move(dirs)}, {"ShellItems", std::move(shellItems)},
-                          {"RegItems", std::move(regItems)}};
+    Json listing = {{"File", path}, {"FileSize", fileSize}};
+    if (!signer.empty()) listing["Signer"] = signer;
+    listing["Header"] = std::move(header);
+    listing["Files"] = std::move(files);
+    listing["Dirs"] = std::move(dirs);
+    listing["ShellItems"] = std::move(shellItems);
+    listing["RegItems"] = std::move(regItems);
     // A path that is not UTF-8 (a Linux file name may be any bytes) is shown
     // with U+FFFD rather than failing the whole listing.
     return listing.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -311,6 +319,8 @@ std::string CheckChecksums(ByteSource& file, std::uint32_t recorded, std::vector
 TVerifyReport VerifyPackage(ByteSource& file) {
     TVerifyReport report;
     const std::uint64_t size = file.Size();
+    const std::optional<TSignatureCheck> signature = CheckSignature(file);
+    if (signature) report.Problems = signature->Problems;
     if (size < kHeaderSize) {
         report.Problems.push_back(std::to_string(size) + " bytes, too short for the 552-byte package trailer");
         return report;
@@ -319,8 +329,16 @@ TVerifyReport VerifyPackage(ByteSource& file) {
     file.Seek(size - kHeaderSize);
     file.ReadExact(&h, sizeof h);
     if (!IsValidHeader(h)) {
-        report.Problems.push_back("no package trailer: the last 552 bytes do not begin with \"qzx\" and a NUL");
+        if (signature && signature->TrailerCopy)
+            report.Problems.push_back("signed after it was built but not sealed: the package trailer lies before the "
+                                      "signature, where the setup program does not look; run \"makesetup seal\" on it");
+        else
+            report.Problems.push_back("no package trailer: the last 552 bytes do not begin with \"qzx\" and a NUL");
         return report;
+    }
+    if (signature) {
+        const std::vector<std::string> outside = CheckSignedPackage(file, h, *signature);
+        report.Problems.insert(report.Problems.end(), outside.begin(), outside.end());
     }
     CheckTables(h, size, report.Problems);
     const bool uninstallData = IsUninstallLayout(h, size);
@@ -328,10 +346,14 @@ TVerifyReport VerifyPackage(ByteSource& file) {
     std::string checksum;
     if (h.Reserved.Get() == 0) {
         checksum = "no checksum";
+    } else if (signature) {
+        // The signer rewrote the PE header after the build; the signature's digest covers the package instead.
+        checksum = "checksum not compared in a signed file";
     } else {
         checksum = CheckChecksums(file, h.Reserved.Get(), report.Problems);
     }
     report.Summary = Counts(h) + "; " + checksum +
                      (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");
+    if (signature) report.Summary += "; " + signature->Summary + "; sealed, the package lies inside the signed part";
     return report;
 }

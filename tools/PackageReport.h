@@ -18,9 +18,12 @@ std::uint32_t PackageChecksum(ByteSource& file);
 std::string ShellKindName(std::uint8_t kind);
 
 // The listing of a loaded package, for a person or as JSON. Texts are
-// converted from the package's code page to UTF-8.
-std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package);
-std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package);
+// converted from the package's code page to UTF-8. A non-empty `signer`
+// (SignerText) is shown too.
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+                     const std::string& signer = {});
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+                     const std::string& signer = {});
 
 struct TVerifyReport {
     std::vector<std::string> Problems;  // each a complete sentence about the file

@@ -44,6 +44,12 @@ std::string ToNative(const std::string& utf8);
 // A command-line argument as UTF-8.
 std::string FromNative(const std::string& native);
 
+// Runs `command` through the system's shell (/bin/sh, or cmd.exe on
+// Windows) and returns its exit code; -1 when it could not run or was killed.
+int RunShellCommand(const std::string& command);
+// `path` quoted as one word for that shell.
+std::string ShellQuote(const std::string& path);
+
 // Removes `path` if the process is interrupted (Ctrl-C, SIGTERM) before
 // ForgetOnInterrupt; one path at a time. Does nothing where unsupported.
 void RemoveOnInterrupt(const std::string& path);

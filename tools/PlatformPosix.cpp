@@ -1,9 +1,12 @@
 #include <array>
+#include <cstdio>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "system/Errors.h"
@@ -49,6 +52,18 @@ std::vector<TDirEntry> ListFolder(const std::string& folder) {
     }
     ::closedir(dir);
     return entries;
+}
+
+int RunShellCommand(const std::string& command) {
+    std::fflush(nullptr);  // the signer's output comes after ours
+    const int status = std::system(command.c_str());
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ShellQuote(const std::string& path) {
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

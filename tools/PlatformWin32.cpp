@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdio>
 
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -32,6 +33,23 @@ EntryKind KindOf(DWORD attributes) {
 }
 
 }  // namespace
+
+int RunShellCommand(const std::string& command) {
+    std::fflush(nullptr);  // the signer's output comes after ours
+    // /s: cmd takes everything between the first and the last quote as it is.
+    std::string line = "cmd.exe /d /s /c \"" + ToNative(command) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    const UniqueKernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    return ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+}
+
+std::string ShellQuote(const std::string& path) { return "\"" + path + "\""; }  // no quote can be in a Windows path
 
 std::string ToNative(const std::string& utf8) { return Convert(utf8, CP_UTF8, CP_ACP); }
 std::string FromNative(const std::string& native) { return Convert(native, CP_ACP, CP_UTF8); }

@@ -16,6 +16,9 @@
 #include "tools/PackageBuild.h"
 #include "tools/PackageReport.h"
 #include "tools/Platform.h"
+#include "tools/Seal.h"
+#include "tools/SignatureReport.h"
+#include "tools/Signing.h"
 
 #ifndef MAKESETUP_VERSION
 #define MAKESETUP_VERSION "0"
@@ -69,7 +72,7 @@ std::string PlanCounts(const TPackagePlan& plan) {
 }
 
 struct TBuildArguments {
-    std::string Description, Output, Stub, Uninstaller, Icon;
+    std::string Description, Output, Stub, Uninstaller, Icon, SignCommand;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
@@ -102,11 +105,15 @@ int RunBuild(const TBuildArguments& args) {
     const std::string output = args.Output.empty() ? DefaultOutput(description) : Platform::FromNative(args.Output);
     TProgressBar bar;
     const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
+    const std::string signer = args.SignCommand.empty() ? plan.SignCommand : args.SignCommand;
     try {
-        const TBuildSummary summary = WritePackage(plan, output, showBar ? TBuildProgress(std::ref(bar)) : TBuildProgress());
+        const TBuildProgress progress = showBar ? TBuildProgress(std::ref(bar)) : TBuildProgress();
+        const TBuildSummary summary = signer.empty() ? WritePackage(plan, output, progress)
+                                                     : Signing::WriteSignedPackage(plan, output, signer, progress);
         if (!args.Quiet)
-            std::printf("%s: %llu bytes, %s, checksum 0x%08X\n", output.c_str(),
-                        static_cast<unsigned long long>(summary.Size), PlanCounts(plan).c_str(), summary.Checksum);
+            std::printf("%s: %llu bytes, %s, checksum 0x%08X%s\n", output.c_str(),
+                        static_cast<unsigned long long>(summary.Size), PlanCounts(plan).c_str(), summary.Checksum,
+                        signer.empty() ? "" : ", signed and sealed");
         return kOk;
     } catch (const EBuildError& e) {
         bar.Close();
@@ -141,7 +148,9 @@ int RunList(const std::string& nativePath, bool json) {
         std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
         return kFailed;
     }
-    const std::string text = json ? ListJson(path, file->Size(), package) : ListText(path, file->Size(), package);
+    const std::string signer = SignerText(*file);
+    const std::string text =
+        json ? ListJson(path, file->Size(), package, signer) : ListText(path, file->Size(), package, signer);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kOk;
 }
@@ -160,6 +169,21 @@ int RunVerify(const std::string& nativePath) {
     if (!report.Ok()) return kFailed;
     std::printf("%s: OK: %s\n", path.c_str(), report.Summary.c_str());
     return kOk;
+}
+
+int RunSeal(const std::string& nativeIn, const std::string& nativeOut) {
+    const std::string in = Platform::FromNative(nativeIn);
+    const std::string out = nativeOut.empty() ? in : Platform::FromNative(nativeOut);
+    try {
+        const Seal::TSealResult result = Seal::SealFile(in, out);
+        std::printf("%s: %s, %llu bytes; the package trailer at offset %llu lies inside the signature\n", out.c_str(),
+                    result.AlreadySealed ? "already sealed, unchanged" : "sealed",
+                    static_cast<unsigned long long>(result.Size), static_cast<unsigned long long>(result.TrailerCopy));
+        return kOk;
+    } catch (const Seal::ESealError& e) {
+        std::fprintf(stderr, "%s: cannot seal: %s\n", in.c_str(), e.what());
+        return kFailed;
+    }
 }
 
 }  // namespace
@@ -185,6 +209,9 @@ int main(int argc, char** argv) {
     buildCommand->add_option("-D,--define", build.Defines, "NAME=VALUE for ${NAME} in the description")
         ->allow_extra_args(false);
     buildCommand->add_flag("-q,--quiet", build.Quiet, "No summary and no progress bar");
+    buildCommand->add_option("--sign-command", build.SignCommand,
+                             "Sign the built file (and the companion uninstaller first) with this command, {in} and "
+                             "{out} standing for the files, then seal it (the description's [sign] does the same)");
 
     std::string listFile;
     bool json = false;
@@ -198,6 +225,12 @@ int main(int argc, char** argv) {
                                                            "checksum");
     verifyCommand->add_option("FILE", verifyFile, "The package file")->required();
 
+    std::string sealFile, sealOutput;
+    CLI::App* sealCommand = app.add_subcommand("seal", "Make a setup executable signed after it was built whole "
+                                                       "again: its trailer at the end, inside the signature");
+    sealCommand->add_option("FILE", sealFile, "The signed setup executable")->required();
+    sealCommand->add_option("-o,--output", sealOutput, "Write the sealed file here (default: rewrite FILE)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -206,5 +239,6 @@ int main(int argc, char** argv) {
     }
     if (*buildCommand) return RunBuild(build);
     if (*listCommand) return RunList(listFile, json);
+    if (*sealCommand) return RunSeal(sealFile, sealOutput);
     return RunVerify(verifyFile);
 }

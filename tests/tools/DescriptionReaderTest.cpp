@@ -50,7 +50,7 @@ TEST_F(DescriptionReaderTest, ADescriptionOver16MiBIsRefusedBeforeItIsRead) {
 TEST_F(DescriptionReaderTest, TopLevelTablesMustBeKnownAndOfTheirKind) {
     const auto root = Parse("package = [1]\nfile = 3\n[[packages]]\n[[xyzzy]]\n[[folder]]\n");
     ASSERT_TRUE(root) << ErrorsOf(out);
-    reader->CheckTopLevel(*root, "package", {"folder", "file"});
+    reader->CheckTopLevel(*root, {"package"}, {"folder", "file"});
     EXPECT_TRUE(Reports(out, true, 1, "\"package\" must be a table: write [package]")) << ErrorsOf(out);
     EXPECT_TRUE(Reports(out, true, 2, "\"file\" must be a list of tables: write [[file]]")) << ErrorsOf(out);
     EXPECT_TRUE(Reports(out, true, 3, "unknown table \"packages\"; did you mean \"package\"?")) << ErrorsOf(out);
