@@ -354,6 +354,9 @@ TVerifyReport VerifyPackage(ByteSource& file) {
     }
     report.Summary = Counts(h) + "; " + checksum +
                      (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");
-    if (signature) report.Summary += "; " + signature->Summary + "; sealed, the package lies inside the signed part";
+    if (signature)
+        report.Summary += "; " + signature->Summary + "; sealed, the package lies inside the signed part";
+    else if (!uninstallData)
+        report.Summary += "; not signed";
     return report;
 }
