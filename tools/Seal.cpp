@@ -128,11 +128,11 @@ void CopyAll(ByteSource& from, ByteSink& to) {
 bool SameContent(ByteSource& a, ByteSource& b) {
     if (a.Size() != b.Size()) return false;
     std::vector<std::uint8_t> x(1u << 16), y(1u << 16);
-    a.Seek(0);
-    b.Seek(0);
     for (std::uint64_t at = 0, size = a.Size(); at < size;) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(x.size(), size - at));
+        a.Seek(at);  // `a` may read from `b`: each read seeks its own place
         a.ReadExact(x.data(), chunk);
+        b.Seek(at);
         b.ReadExact(y.data(), chunk);
         if (std::memcmp(x.data(), y.data(), chunk) != 0) return false;
         at += chunk;

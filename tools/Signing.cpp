@@ -1,5 +1,6 @@
 #include "tools/Signing.h"
 
+#include <cstdlib>
 #include <vector>
 
 #include "system/Errors.h"
@@ -77,6 +78,10 @@ std::string OsslsigncodeCommand(const std::string& certificate, const std::strin
 #else
     if (!passwordEnv.empty()) command += " -pass \"$" + passwordEnv + "\"";
 #endif
+    // osslsigncode records the signing time; a fixed one makes builds repeatable.
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch && *epoch && std::string(epoch).find_first_not_of("0123456789") == std::string::npos)
+        command += " -time " + std::string(epoch);
     return command + " -in {in} -out {out}";
 }
 
@@ -115,6 +120,8 @@ TBuildSummary WriteSignedPackage(TPackagePlan plan, const std::string& outPath, 
         RunSigner(command, uninstaller.Source, signedCopy);
         uninstaller.Source = signedCopy;
         uninstaller.Size = Platform::Examine(signedCopy).Size;
+        if (uninstaller.Size > 0xFFFFFFFFu) throw EBuildError("the signed uninstaller is larger than a package holds");
+        uninstaller.Record.Size.Set(static_cast<std::uint32_t>(uninstaller.Size));
         if (PlannedSize(plan) >= SignableLimit) throw EBuildError("the signed uninstaller makes the package too large to sign");
     }
     const std::string unsignedImage = scratch.Add(".unsigned");

@@ -23,7 +23,8 @@ std::uint64_t PlannedSize(const TPackagePlan& plan);
 std::string CommandLine(const std::string& command, const std::string& in, const std::string& out);
 
 // The osslsigncode command for a PEM certificate and key, or a PKCS#12 file;
-// `passwordEnv` names the environment variable that holds the password.
+// `passwordEnv` names the environment variable that holds the password;
+// SOURCE_DATE_EPOCH, when set, fixes the signing time it records.
 std::string OsslsigncodeCommand(const std::string& certificate, const std::string& key, const std::string& pkcs12,
                                 const std::string& passwordEnv);
 

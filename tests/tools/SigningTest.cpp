@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "system/FileStream.h"
@@ -21,6 +22,7 @@ TPackagePlan ReadSign(TDescribedPackage& pkg, const std::string& sign, TDiagnost
 }
 
 TEST(DescriptionSign, CertificateAndKeyMakeAnOsslsigncodeCommand) {
+    ::unsetenv("SOURCE_DATE_EPOCH");
     TDescribedPackage pkg;
     TDiagnostics d;
     const TPackagePlan plan = ReadSign(pkg, "[sign]\ncertificate = \"keys/c.pem\"\nkey = \"keys/k.pem\"\n", d);
@@ -39,6 +41,13 @@ TEST(DescriptionSign, CertificateAndKeyMakeAnOsslsigncodeCommand) {
     EXPECT_FALSE(d2.HasErrors()) << ErrorsOf(d2);
     EXPECT_NE(withPassword.SignCommand.find("-pkcs12 '"), std::string::npos) << withPassword.SignCommand;
     EXPECT_NE(withPassword.SignCommand.find("-pass \"$SIGN_PASS\""), std::string::npos) << withPassword.SignCommand;
+
+    // A fixed signing time for repeatable builds; anything but digits is ignored.
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    EXPECT_NE(Signing::OsslsigncodeCommand("c", "k", "", "").find(" -time 1700000000 -in"), std::string::npos);
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000; rm -rf x", 1);
+    EXPECT_EQ(Signing::OsslsigncodeCommand("c", "k", "", "").find("-time"), std::string::npos);
+    ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
 TEST(DescriptionSign, CommandIsTakenWithDefines) {
