@@ -60,6 +60,27 @@ rc=$?
 contains "$work/out.txt" "bad.toml:4: error: source file" "refused build"
 [ -e "$pkg/bad.exe" ] && fail "a refused build wrote bad.exe"
 
+# A signed package: makesetup.exe (itself a PE image) as the stub, signed by
+# osslsigncode outside Wine; makesetup.exe finds it unsealed, seals it, and
+# computes the signature's digest with the system's hashes.
+if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/k.pem" -out "$work/c.pem" -days 30 \
+        -subj "/CN=Wine Publisher" >/dev/null 2>&1
+    run build 'C:\pkg\package.toml' --stub 'C:\pkg\makesetup.exe' -o 'C:\pkg\plain.exe' -q >"$work/out.txt" 2>&1 ||
+        fail "build on a PE stub: $(cat "$work/out.txt")"
+    osslsigncode sign -certs "$work/c.pem" -key "$work/k.pem" -in "$pkg/plain.exe" -out "$pkg/signed.exe" >/dev/null ||
+        fail "osslsigncode sign"
+    run verify 'C:\pkg\signed.exe' >"$work/out.txt" 2>&1 && fail "verify accepts an unsealed file"
+    contains "$work/out.txt" 'run "makesetup seal" on it' "verify of an unsealed file"
+    run seal 'C:\pkg\signed.exe' >"$work/out.txt" 2>&1 || fail "seal: $(cat "$work/out.txt")"
+    osslsigncode verify -CAfile "$work/c.pem" "$pkg/signed.exe" >"$work/ossl.txt" 2>&1 ||
+        fail "osslsigncode refuses what makesetup.exe sealed: $(cat "$work/ossl.txt")"
+    run verify 'C:\pkg\signed.exe' >"$work/out.txt" 2>&1 || fail "verify of the sealed file: $(cat "$work/out.txt")"
+    contains "$work/out.txt" "signed by CN=Wine Publisher; its SHA-256 file digest matches the file" "verify, signed"
+else
+    echo "makesetup-wine: no osslsigncode or openssl; the signed package is not tried"
+fi
+
 wine_session_end
 [ $failures = 0 ] && echo "makesetup-wine: all passed"
 exit $((failures > 0))
