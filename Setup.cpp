@@ -11,16 +11,11 @@
 #include "package/DdeInstance.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
+#include "system/uCustomModule.h"
 #include "ui/Application.h"
 #include "wizard/Welcome.h"
 
 namespace {
-
-std::string ExecutablePath() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length < sizeof path ? length : 0);
-}
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/:") + 1); }
 

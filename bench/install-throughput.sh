@@ -13,6 +13,7 @@ data_tool=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 bench_exe=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 rounds=${ROUNDS:-3}
 . "$here/../tests/wine/wine-session.sh"
+. "$here/../tests/support/uninstall-contract.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 cleanup() { wine_session_end; rm -rf "$work"; }
@@ -51,7 +52,7 @@ for set in big many; do
     done
     # The last install is still in place: check it against the source.
     if [ "$set" = big ]; then cmp "$work/big/big.bin" "$work/out/big.bin"
-    else diff -r -q -x uninstall001.dat "$work/many" "$work/out"; fi
+    else diff -r -q -x $uninstall_data_file "$work/many" "$work/out"; fi
 done
 
 report() { # set label bytes

@@ -15,6 +15,7 @@ makesetup=$(abs "$1") data_tool=$(abs "$2") stub=$(abs "$3") bench_exe=$(abs "$4
 rounds=${ROUNDS:-2}
 big_mib=${BIG_MIB:-1024}
 . "$here/../tests/wine/wine-session.sh"
+. "$here/../tests/support/uninstall-contract.sh"
 
 if ! command -v makensis >/dev/null; then
     echo "peer-compare: installing makensis (nsis)"
@@ -112,7 +113,7 @@ install_peer() { wine_timeout 3600 "$work/pack/$1-peer.exe" /S '/D=C:\bench'; }
 # What an install left must equal its source; our engine adds its uninstall data.
 check_install() { # set tool
     local exclude=()
-    [ "$2" = ours ] && exclude=(-x uninstall001.dat)
+    [ "$2" = ours ] && exclude=(-x $uninstall_data_file)
     diff -r -q "${exclude[@]}" "$work/$1" "$target" >/dev/null ||
         { echo "peer-compare: $2's install of $1 differs from its source" >&2; exit 1; }
 }

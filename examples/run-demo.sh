@@ -31,6 +31,7 @@ echo "run-demo: built $package"
 
 [ -n "${DISPLAY:-}" ] && export WINE_SESSION_USE_DISPLAY=1
 . "$root/tests/wine/wine-session.sh"
+. "$root/tests/support/uninstall-contract.sh"
 wine_session_start
 cp "$package" "$(wine_c DemoSetup.exe)"
 
@@ -80,7 +81,7 @@ EOF
 }
 
 uninstall_string() {
-    wine_timeout 60 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo' /v UninstallString \
+    wine_timeout 60 reg query "$uninstall_registrations\\Demo" /v UninstallString \
         </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^    UninstallString    REG_SZ    //p'
 }
 
@@ -146,7 +147,7 @@ show_installed() {
     echo
     echo "Registry:"
     query_key 'HKCU\Software\Demo'
-    query_key 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo'
+    query_key "$uninstall_registrations\\Demo"
     echo
     echo "Start Menu:"
     local items

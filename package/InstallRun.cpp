@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -19,8 +20,6 @@ namespace {
 
 // File data moves through one buffer of this size; no file is held whole.
 constexpr std::size_t kCopyBufferSize = 0xF000;
-
-constexpr char kUninstallKey[] = "\\software\\microsoft\\windows\\currentversion\\uninstall\\";
 
 // A registry handle as the install uses it: keys opened with full access and
 // created when missing, values written as REG_SZ. A failed open leaves no key
@@ -53,9 +52,6 @@ private:
     HKEY root_;
     UniqueRegKey key_;
 };
-
-// The predefined root a package record names by its raw handle value.
-HKEY RootKeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
 
 // Copies `size` bytes from the source's current position; raises EReadError
 // when the source ends early and EWriteError when the target takes less.
@@ -197,12 +193,13 @@ void TVazuravAzoz::CopyFiles() {
 
 void TVazuravAzoz::WriteRegistry() {
     {
-        TRegistryWriter uninstall(HKEY_LOCAL_MACHINE);
-        uninstall.OpenKey(kUninstallKey + GetAppName());
-        uninstall.WriteString("DisplayName", GetAppName());
-        const std::string uninstaller = ResolvePath(std::string(kInstallDir), "", "Uninstall.exe");
+        using namespace UninstallContract;
+        TRegistryWriter uninstall(RootKeyOf(kRegistrationRoot));
+        uninstall.OpenKey(RegistrationKeyOf(GetAppName()));
+        uninstall.WriteString(std::string(kDisplayNameValue), GetAppName());
+        const std::string uninstaller = ResolvePath(std::string(kInstallDir), "", std::string(kUninstallerName));
         const std::string shortPath = GetShortPath(uninstaller);
-        uninstall.WriteString("UninstallString", shortPath.empty() ? uninstaller : shortPath);
+        uninstall.WriteString(std::string(kUninstallStringValue), shortPath.empty() ? uninstaller : shortPath);
     }
     TRegistryWriter values;
     for (const TRegItem& item : RegItems) {

@@ -6,6 +6,7 @@
 #include "package/PackageWriter.h"
 #include "package/PathRules.h"
 #include "package/SignedPart.h"
+#include "package/UninstallContract.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 
@@ -122,6 +123,6 @@ void TVazuravAzoz::ReportProgress(const std::string& Text) {
 }
 
 void TVazuravAzoz::SaveUninstallData() {
-    TFileStream file = TFileStream::Create(InstallDir + "\\uninstall001.dat");
+    TFileStream file = TFileStream::Create(UninstallContract::DataFileIn(InstallDir));
     WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
 }

@@ -73,7 +73,7 @@ public:
     void CreateShellItems();
     void SetScreenSaver(const std::string& Path);
     void SetWallpaper(const std::string& Path);
-    // Writes InstallDir\uninstall001.dat; raises EFCreateError or EWriteError.
+    // Writes the uninstall data file into InstallDir; raises EFCreateError or EWriteError.
     void SaveUninstallData();
 
     // Read access for tools and tests.

@@ -117,6 +117,18 @@ std::string GetShortPath(const std::string& Path) {
     return std::string(buffer, length);
 }
 
+std::string LongPath(const std::string& Path) {
+    char buffer[MAX_PATH];
+    const DWORD length = ::GetLongPathNameA(Path.c_str(), buffer, sizeof buffer);
+    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : Path;
+}
+
+std::string ExecutablePath() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
 std::string BrowseForFolder(const std::string& Title, const std::string& Root) {
     ComPtr<IMalloc> allocator;
     if (FAILED(::SHGetMalloc(allocator.put()))) return {};
@@ -160,11 +172,7 @@ bool ConfirmYesNo(HWND Owner, const std::string& Text) {
     return ::MessageBoxA(Owner, Text.c_str(), GetApplicationTitle().c_str(), MB_ICONQUESTION | MB_YESNO) == IDYES;
 }
 
-std::string GetApplicationTitle() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return ApplicationTitleOf(std::string_view(path, length));
-}
+std::string GetApplicationTitle() { return ApplicationTitleOf(ExecutablePath()); }
 
 HWND GetApplicationWindow() { return gApplicationWindow; }
 void SetApplicationWindow(HWND window) { gApplicationWindow = window; }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "system/SystemRules.h"
@@ -26,6 +27,15 @@ bool ForceDirs(const std::string& Dir);
 
 // The short (8.3) form of an existing path; empty when there is none.
 std::string GetShortPath(const std::string& Path);
+// The long form of an existing path (the uninstall registration holds the
+// short one); the path itself when there is none.
+std::string LongPath(const std::string& Path);
+
+// The running executable's path; empty when it does not fit MAX_PATH.
+std::string ExecutablePath();
+
+// The predefined root a package's registry record names by its handle value.
+inline HKEY RootKeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
 
 // The shell's folder picker, rooted at `Root` when that folder exists. The
 // program's windows are disabled meanwhile. Empty on Cancel or failure.

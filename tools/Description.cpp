@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "package/RegistryRoots.h"
+#include "package/UninstallContract.h"
 #include "tools/DescriptionReader.h"
 #include "tools/Glob.h"
 #include "tools/PackagePaths.h"
@@ -463,7 +464,8 @@ void TDescription::ReadSign(const toml::table& root) {
 void TDescription::AddUninstaller() {
     if (!uninstaller_) return;
     const std::size_t at = plan_.Files.size();
-    AddFile(uninstaller_->Path, std::string(kInstallDir), "", "Uninstall.exe", uninstaller_->Where, uninstaller_->Where);
+    AddFile(uninstaller_->Path, std::string(kInstallDir), "", std::string(UninstallContract::kUninstallerName),
+            uninstaller_->Where, uninstaller_->Where);
     if (plan_.Files.size() > at) plan_.UninstallerFile = at;  // signed before it is packed
 }
 

@@ -80,7 +80,7 @@ std::array<TTableSpan, 4> Spans(const TPackHeader& h) {
              {"registry table", "RegItems", h.RegCount.Get(), h.RegOffset.Get(), sizeof(TRegItem)}}};
 }
 
-// The layout the setup program writes into uninstall001.dat: the tables
+// The layout the setup program writes into the uninstall data file: the tables
 // contiguous from offset 0, then the header, no checksum.
 bool IsUninstallLayout(const TPackHeader& h, std::uint64_t size) {
     std::uint64_t at = 0;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "package/PackageWriter.h"
+#include "package/UninstallContract.h"
 #include "tools/PackagePaths.h"
 
 using namespace RecordHead;
@@ -39,8 +40,9 @@ void PlanFolders(const TPackageFacts& facts, TPackagePlan& plan, TDiagnostics& o
     }
     const bool installFolder = exists.count(FolderKey(kInstallDir, "")) > 0;
     if (!installFolder && !facts.AutoFolders)
-        out.Error(facts.PackageAt, "no [[folder]] creates the install folder, where the setup program writes "
-                                   "\"uninstall001.dat\"; add one with path = \"\"");
+        out.Error(facts.PackageAt, "no [[folder]] creates the install folder, where the setup program writes \"" +
+                                       std::string(UninstallContract::kDataFileName) +
+                                       "\"; add one with path = \"\"");
     if (!installFolder && facts.AutoFolders) plan.Dirs.push_back(MakeDirItem(kInstallDir, ""));
     for (const TFolderEntry& folder : facts.Folders) plan.Dirs.push_back(MakeDirItem(folder.Base, folder.Sub));
     plan.Dirs.insert(plan.Dirs.end(), implied.begin(), implied.end());
@@ -52,7 +54,7 @@ void CheckTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnos
     for (const TPlannedFile& file : plan.Files) {
         const std::string base = file.Record.BaseDir.Text(), sub = file.Record.SubDir.Text(),
                           name = file.Record.FileName.Text();
-        uninstaller |= base == kInstallDir && sub.empty() && PP::SameName(name, "Uninstall.exe");
+        uninstaller |= base == kInstallDir && sub.empty() && PP::SameName(name, UninstallContract::kUninstallerName);
         const auto [it, fresh] = seen.emplace(FolderKey(base, PP::Join(sub, name)), file.Where.Line);
         if (!fresh)
             out.Warning(file.Where, "target " + PP::Join(PP::Join(base, sub), name) + " is also written by line " +

@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -216,7 +217,7 @@ int main(int argc, char** argv) {
     std::string listFile;
     bool json = false;
     CLI::App* listCommand = app.add_subcommand("list", "Show the header and the four tables of a setup executable "
-                                                       "or uninstall001.dat");
+                                                       "or " + std::string(UninstallContract::kDataFileName));
     listCommand->add_option("FILE", listFile, "The package file")->required();
     listCommand->add_flag("--json", json, "Print JSON for scripts");
 

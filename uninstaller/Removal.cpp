@@ -7,6 +7,8 @@
 
 #include "package/DdeInstance.h"
 #include "package/ProgManConversation.h"
+#include "package/RegistryRoots.h"
+#include "package/UninstallContract.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
 #include "system/uCustomModule.h"
@@ -49,8 +51,6 @@ std::string StillHolds(const std::vector<std::string>& names) {
     return text;
 }
 
-HKEY RootKeyOf(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value)); }
-
 // Registry paths are taken below the root with one leading backslash dropped,
 // as the install wrote them.
 std::string BelowRoot(const std::string& key) { return !key.empty() && key.front() == '\\' ? key.substr(1) : key; }
@@ -78,12 +78,8 @@ std::string ReadString(HKEY key, const char* name) {
 }
 
 std::string RegistryName(const TRegistryValueRef& value) {
-    static constexpr std::pair<std::uint32_t, const char*> kRoots[] = {
-        {0x80000000u, "HKEY_CLASSES_ROOT"}, {0x80000001u, "HKEY_CURRENT_USER"},
-        {0x80000002u, "HKEY_LOCAL_MACHINE"}, {0x80000003u, "HKEY_USERS"}};
-    std::string root = "root " + std::to_string(value.RootKey);
-    for (const auto& [handle, name] : kRoots)
-        if (handle == value.RootKey) root = name;
+    const std::string_view name = RegistryRoots::NameOf(value.RootKey);
+    const std::string root = name.empty() ? "root " + std::to_string(value.RootKey) : std::string(name);
     return root + "\\" + BelowRoot(value.Key) + " \"" + value.ValueName + "\"";
 }
 
@@ -121,7 +117,7 @@ TRemoval::TRemoval(const std::string& installDir, const std::string& uninstaller
     : installDir_(installDir),
       uninstaller_(uninstaller),
       longUninstaller_(LongPath(uninstaller)),
-      dataFile_(installDir + "\\uninstall001.dat") {}
+      dataFile_(UninstallContract::DataFileIn(installDir)) {}
 
 TUninstallPlan TRemoval::WhatIsLeft(const TUninstallPlan& plan) const {
     TUninstallPlan left = plan;
@@ -270,18 +266,21 @@ void TRemoval::RemoveValue(const TRegistryValueRef& value, TRemovalReport& repor
 }
 
 bool TRemoval::RegistrationIsOurs(const std::string& key) const {
-    const UniqueRegKey registration = OpenKey(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE);
+    using namespace UninstallContract;
+    const UniqueRegKey registration = OpenKey(RootKeyOf(kRegistrationRoot), key, KEY_QUERY_VALUE);
     if (!registration) return false;
     // The same name installed again elsewhere registers the other copy.
-    const std::string uninstallString = ReadString(registration.get(), "UninstallString");
+    const std::string uninstallString = ReadString(registration.get(), kUninstallStringValue.data());
     return uninstallString.empty() || SameText(LongPath(uninstallString), longUninstaller_);
 }
 
 void TRemoval::RemoveRegistration(const std::string& key, TRemovalReport& report) {
-    if (::RegDeleteKeyA(HKEY_LOCAL_MACHINE, BelowRoot(key).c_str()) == ERROR_SUCCESS) {
+    using namespace UninstallContract;
+    if (::RegDeleteKeyA(RootKeyOf(kRegistrationRoot), BelowRoot(key).c_str()) == ERROR_SUCCESS) {
         report.RegistrationRemoved = true;
         return;
     }
-    report.Left.push_back(
-        UninstallText::LeftLine("HKEY_LOCAL_MACHINE\\" + BelowRoot(key), "the uninstall registration could not be removed"));
+    report.Left.push_back(UninstallText::LeftLine(std::string(RegistryRoots::NameOf(kRegistrationRoot)) + "\\" +
+                                                      BelowRoot(key),
+                                                  "the uninstall registration could not be removed"));
 }

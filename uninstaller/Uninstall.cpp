@@ -1,5 +1,5 @@
 // Uninstall: the companion uninstaller. Run from the install folder (as the
-// uninstall registration runs it), it reads "uninstall001.dat" there and
+// uninstall registration runs it), it reads the uninstall data file there and
 // removes what the package installed, after asking.
 #include <windows.h>
 

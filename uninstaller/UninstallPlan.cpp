@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "package/UninstallContract.h"
 #include "system/SystemRules.h"
 
 using namespace RecordHead;
@@ -105,10 +106,10 @@ TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName,
         if (!seen) plan.RegistryValues.push_back(std::move(ref));
     }
 
-    // The registration is one key below "uninstall"; a name that is empty or
+    // The registration is one key below the registrations' parent; a name that is empty or
     // holds a separator would name that key itself or another program's.
     if (!appName.empty() && appName.find_first_of("\\/") == std::string_view::npos && appName != "." &&
         appName != "..")
-        plan.RegistrationKey = "software\\microsoft\\windows\\currentversion\\uninstall\\" + std::string(appName);
+        plan.RegistrationKey = UninstallContract::RegistrationKeyOf(appName);
     return plan;
 }

@@ -1,5 +1,5 @@
 // What an uninstall removes and what it leaves, worked out from the tables
-// of "uninstall001.dat" and the install folder before anything is touched.
+// of the uninstall data file and the install folder before anything is touched.
 #pragma once
 
 #include <cstdint>

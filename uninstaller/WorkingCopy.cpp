@@ -20,18 +20,6 @@ std::string TemporaryCopyPath() {
 
 }  // namespace
 
-std::string ExecutablePath() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length < sizeof path ? length : 0);
-}
-
-std::string LongPath(const std::string& path) {
-    char buffer[MAX_PATH];
-    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer, sizeof buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
-}
-
 bool StartWorkingCopy(const std::string& self) {
     const std::string copy = TemporaryCopyPath();
     if (copy.empty() || !::CopyFileA(self.c_str(), copy.c_str(), FALSE)) return false;

@@ -16,10 +16,3 @@ void WaitForOriginal(std::uintptr_t parentHandle);
 
 // Marks `path` for deletion when Windows next starts.
 bool RemoveAtRestart(const std::string& path);
-
-// The running executable's path.
-std::string ExecutablePath();
-
-// The long form of an existing path (the uninstall registration holds the
-// short one); the path itself when there is none.
-std::string LongPath(const std::string& path);

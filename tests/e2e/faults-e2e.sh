@@ -18,6 +18,7 @@ set -u
 scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../wine/wine-session.sh"
+. "$here/../support/uninstall-contract.sh"
 . "$here/../package/faults/faults-namespace.sh"
 [ "$scenario" = full-disk ] && faults_enter_namespace "$0" "$@"
 
@@ -109,14 +110,14 @@ read_position() {
 # The registry keys the install writes, as `reg query` lists them (one Wine
 # process for both).
 registry_keys() {
-    printf '@reg query "%s"\r\n@reg query "%s"\r\n' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Fault Demo' \
+    printf '@reg query "%s"\r\n@reg query "%s"\r\n' "$uninstall_registrations\\Fault Demo" \
         'HKCU\Software\FaultDemo' >"$work/reg.bat"
     wine_timeout 60 cmd /c "$(winpath "$work/reg.bat")" </dev/null 2>/dev/null | tr -d '\r' >"$work/reg.txt"
 }
 expect_all_installed() {
-    diff -r "$expected" "$app_dir" -x uninstall001.dat >"$work/diff.txt" 2>&1 ||
+    diff -r "$expected" "$app_dir" -x $uninstall_data_file >"$work/diff.txt" 2>&1 ||
         fail "the install differs from the package: $(head -n5 "$work/diff.txt")"
-    [ -f "$app_dir/uninstall001.dat" ] || fail "no uninstall001.dat"
+    [ -f "$app_dir/$uninstall_data_file" ] || fail "no $uninstall_data_file"
     registry_keys
     grep -q '^    DisplayName    REG_SZ    Fault Demo$' "$work/reg.txt" || fail "no uninstall registration: $(cat "$work/reg.txt")"
     grep -q '^    Path    REG_SZ    C:\\Program Files\\Fault Demo$' "$work/reg.txt" || fail "HKCU\\Software\\FaultDemo Path not written"
@@ -125,7 +126,7 @@ expect_all_installed() {
 # temporary file of its own left beside the targets.
 expect_stopped_in_copy() {
     local dir=$1
-    [ ! -e "$dir/uninstall001.dat" ] || fail "an uninstall data file after a failed install"
+    [ ! -e "$dir/$uninstall_data_file" ] || fail "an uninstall data file after a failed install"
     registry_keys
     grep -q 'REG_SZ' "$work/reg.txt" && fail "the registry step ran: $(cat "$work/reg.txt")"
     [ -z "$(ls "$dir/data" | grep -v '^part[0-9]*\.bin$')" ] || fail "leftover files: $(ls "$dir/data" | grep -v '^part')"

@@ -10,6 +10,7 @@ set -u
 [ $# = 6 ] || { echo "usage: wizard-e2e.sh SCENARIO SETUP_EXE WINDRIVER MAKE_TEST_PACKAGE LAYOUT_CHECK ARTIFACTS" >&2; exit 2; }
 scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5 artifacts=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
+. "$(dirname "$0")/../support/uninstall-contract.sh"
 
 failures=0
 fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
@@ -81,7 +82,7 @@ answer_question() {
 }
 
 expect_installed() {
-    for f in readme.txt Uninstall.exe data/big.bin data/file7.txt uninstall001.dat; do
+    for f in readme.txt Uninstall.exe data/big.bin data/file7.txt $uninstall_data_file; do
         [ -f "$app_dir/$f" ] || fail "not installed: $f"
     done
     [ "$(stat -c %s "$app_dir/data/big.bin" 2>/dev/null)" = 200000 ] || fail "big.bin has the wrong size"
@@ -89,7 +90,7 @@ expect_installed() {
     reg=$(wine_timeout 60 reg query 'HKCU\Software\DemoApp' </dev/null 2>/dev/null | tr -d '\r')
     grep -q '^    Path    REG_SZ    C:\\Program Files\\Demo App$' <<<"$reg" || fail "HKCU Path value: $reg"
     grep -q '^    Exe    REG_SZ    C:\\Program Files\\Demo App\\demo.exe /s {InstallDir}$' <<<"$reg" || fail "HKCU Exe value: $reg"
-    reg=$(wine_timeout 60 reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App' </dev/null 2>/dev/null | tr -d '\r')
+    reg=$(wine_timeout 60 reg query "$uninstall_registrations\\Demo App" </dev/null 2>/dev/null | tr -d '\r')
     grep -q '^    DisplayName    REG_SZ    Demo App$' <<<"$reg" || fail "uninstall DisplayName: $reg"
     grep -qi '^    UninstallString    REG_SZ    C:\\.*\.EXE$' <<<"$reg" || fail "uninstall UninstallString: $reg"
     [ -f "$(wine_c 'users')"/*/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Demo\ App/Read\ me.lnk ] ||
@@ -379,7 +380,7 @@ EOF
     answer_question Yes
     expect_exit 0
     [ -f "$app_dir/readme.txt" ] || fail "files copied before the error were removed"
-    [ ! -e "$app_dir/uninstall001.dat" ] || fail "an uninstall data file after a failed install"
+    [ ! -e "$app_dir/$uninstall_data_file" ] || fail "an uninstall data file after a failed install"
 
     note "an install error with a cancel recorded: error box, then the question"
     start_setup

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "tests/support/TestFiles.h"
@@ -50,6 +51,9 @@ std::string ReadText(const std::string& path);
 std::string ShortPathOf(const std::string& path);
 // The folder of the running test program.
 std::string ModuleDir();
+
+// The uninstall data file's name in the install folder.
+inline const std::string kUninstallDataFile{UninstallContract::kDataFileName};
 // The current user's Start Menu programs folder.
 std::string ProgramsFolder();
 // Closes the shell's folder windows (Wine opens one per group command);

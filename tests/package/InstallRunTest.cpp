@@ -14,7 +14,6 @@ using namespace RecordHead;
 namespace {
 
 constexpr std::uint32_t kHkcr = 0x80000000u, kHkcu = 0x80000001u, kHklm = 0x80000002u, kHku = 0x80000003u;
-constexpr char kUninstallRoot[] = "software\\microsoft\\windows\\currentversion\\uninstall\\";
 
 class InstallRun : public ::testing::Test {
 protected:
@@ -36,7 +35,7 @@ protected:
         return InstallFailureOf<E>(pack);
     }
     bool UninstallRegistered(const std::string& app) const {
-        return RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot + app);
+        return RegKeyExists(HKEY_LOCAL_MACHINE, UninstallContract::RegistrationKeyOf(app));
     }
 
     TempDir dir;
@@ -113,7 +112,7 @@ TEST_F(InstallRun, RegistersTheUninstallerByItsShortPathWhenItIsInstalled) {
              .File("Uninstall.exe", "InstallDir", "", PatternBytes(100)));
     pack.Install();
 
-    const std::string key = std::string(kUninstallRoot) + "Short Path Demo";
+    const std::string key = UninstallContract::RegistrationKeyOf("Short Path Demo");
     DWORD type = 0;
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, key, "DisplayName", &type), "Short Path Demo");
     EXPECT_EQ(type, DWORD(REG_SZ));
@@ -125,7 +124,7 @@ TEST_F(InstallRun, RegistersTheUninstallerByItsShortPathWhenItIsInstalled) {
 TEST_F(InstallRun, RegistersTheLongPathWhenThereIsNoUninstaller) {
     Open(PackageBuilder().App("Long Path Demo").Dir("InstallDir", ""));
     pack.Install();
-    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, std::string(kUninstallRoot) + "Long Path Demo", "UninstallString"),
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, UninstallContract::RegistrationKeyOf("Long Path Demo"), "UninstallString"),
               At("Uninstall.exe"));
 }
 
@@ -165,7 +164,7 @@ TEST_F(InstallRun, WritesTheUninstallDataFileWithThePackageTables) {
     pack.Install();
 
     TVazuravAzoz reread;
-    ASSERT_TRUE(reread.OpenPackage(At("uninstall001.dat")));
+    ASSERT_TRUE(reread.OpenPackage(At(kUninstallDataFile)));
     EXPECT_EQ(reread.GetAppName(), "Uninstall Data Demo");
     EXPECT_EQ(reread.GetTotalSteps(), 4);
     ASSERT_EQ(reread.GetFiles().size(), 1u);
@@ -179,9 +178,9 @@ TEST_F(InstallRun, EmptyPackageStillRegistersAndWritesUninstallData) {
     Open(PackageBuilder().App("Empty Demo"));
     pack.Install();
     EXPECT_TRUE(log.Reports.empty());
-    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, std::string(kUninstallRoot) + "Empty Demo", "DisplayName"),
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, UninstallContract::RegistrationKeyOf("Empty Demo"), "DisplayName"),
               "Empty Demo");
-    EXPECT_EQ(ReadFileBytes(At("uninstall001.dat")).size(), sizeof(TPackHeader));
+    EXPECT_EQ(ReadFileBytes(At(kUninstallDataFile)).size(), sizeof(TPackHeader));
 }
 
 // Failures: each ends the run with its message and leaves what was done.
@@ -198,7 +197,7 @@ TEST_F(InstallRun, FileInAMissingFolderStopsTheRunWithACreateError) {
     EXPECT_EQ(ReadText(At("a.txt")), "a");
     EXPECT_FALSE(FileExists(At("c.txt")));
     EXPECT_FALSE(UninstallRegistered("Missing Folder Demo")) << "the registry step never ran";
-    EXPECT_FALSE(FileExists(At("uninstall001.dat")));
+    EXPECT_FALSE(FileExists(At(kUninstallDataFile)));
     ASSERT_FALSE(log.Reports.empty());
     EXPECT_EQ(log.Reports.back().Text, "Copy file " + At("a.txt"));
 }
@@ -273,7 +272,7 @@ TEST_F(InstallRun, RegistryValueThatCannotBeWrittenEndsTheRun) {
     EXPECT_TRUE(UninstallRegistered("Registry Failure Demo"));
     EXPECT_EQ(ReadText(At("a.txt")), "a");
     EXPECT_EQ(log.Reports.size(), 2u) << "no shell record was processed";
-    EXPECT_FALSE(FileExists(At("uninstall001.dat")));
+    EXPECT_FALSE(FileExists(At(kUninstallDataFile)));
 }
 
 TEST_F(InstallRun, FolderThatCannotBeCreatedIsAnErrorNotSilence) {

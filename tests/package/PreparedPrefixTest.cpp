@@ -124,7 +124,7 @@ TEST_F(NoProgMan, NothingIsProcessedWithoutTheProgramManager) {
     PumpUntil([] { return false; }, 2000);  // a display panel, had one started, would have logged by now
     EXPECT_FALSE(FileExists(deskLog));
     EXPECT_FALSE(FolderExists(ProgramsFolder() + "\\Setup Engine Unreached"));
-    EXPECT_TRUE(FileExists(At("uninstall001.dat"))) << "the run goes on";
+    EXPECT_TRUE(FileExists(At(kUninstallDataFile))) << "the run goes on";
 }
 
 TEST_F(NoProgMan, EmptyShellTableStillTriesTheProgramManager) {
@@ -173,7 +173,7 @@ TEST_F(ScreenSaverWin9x, UnwritableSystemIniEndsTheRun) {
     ::RemoveDirectoryA(ini.c_str());
     ::MoveFileA(saved.c_str(), ini.c_str());
     EXPECT_EQ(log.Reports.size(), 2u) << "the saver record and the one after it report nothing";
-    EXPECT_FALSE(FileExists(At("uninstall001.dat")));
+    EXPECT_FALSE(FileExists(At(kUninstallDataFile)));
 }
 
 using ScreenSaverWin2000 = PreparedPrefix;

@@ -159,7 +159,7 @@ TEST_F(ShellItems, ScreenSaverWithoutTheDesktopKeyWritesNothingAndGoesOn) {
     // Wine's own processes may bring the key back; the value never comes.
     EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), std::nullopt);
     EXPECT_EQ(log.Reports.size(), 4u);
-    EXPECT_TRUE(FileExists(At("uninstall001.dat")));
+    EXPECT_TRUE(FileExists(At(kUninstallDataFile)));
     EXPECT_EQ(WaitForLogLines(deskLog, 1).at(0), kDisplayCommandLine);
 
     HKEY restored = nullptr;
@@ -222,7 +222,7 @@ TEST_F(ShellItems, MissingWallpaperObjectEndsTheRunWithAnOleError) {
     }
     ASSERT_EQ(log.Reports.size(), 3u);
     EXPECT_EQ(log.Reports.back().Text, "Create group") << "only the group record was reported";
-    EXPECT_FALSE(FileExists(At("uninstall001.dat")));
+    EXPECT_FALSE(FileExists(At(kUninstallDataFile)));
     EXPECT_TRUE(PumpUntil([] { return FolderExists(ProgramsFolder() + "\\Setup Engine Wallpaper Failure"); }, 20000));
     PumpUntil([] { return false; }, 1000);  // the item command, had it been sent, would have landed by now
     EXPECT_FALSE(FileExists(Link("Setup Engine Wallpaper Failure", "Never")));

@@ -1,5 +1,5 @@
 // SaveUninstallData on a real Windows file system (Wine): the layout of
-// uninstall001.dat, replacing an old one, reading it back as a package, and
+// the uninstall data file, replacing an old one, reading it back as a package, and
 // the error when the install folder is missing.
 #include <windows.h>
 
@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "tests/support/TestFiles.h"
@@ -60,7 +61,7 @@ protected:
         return ReadFileBytes(DataFile());
     }
     std::string InstallDir() const { return dir_.File("Demo App"); }
-    std::string DataFile() const { return InstallDir() + "\\uninstall001.dat"; }
+    std::string DataFile() const { return UninstallContract::DataFileIn(InstallDir()); }
 
     TempDir dir_;
     TVazuravAzoz pack_;
@@ -178,7 +179,7 @@ TEST_F(UninstallData, MissingInstallFolderRaisesCreateErrorWithTheFullPath) {
         const std::string systemText = ErrorText::TrimSystemText(std::string_view(text, length));
         ASSERT_FALSE(systemText.empty());
         EXPECT_STREQ(e.TypeName(), "EFCreateError");
-        EXPECT_EQ(e.Message(), "Cannot create file \"" + missing + "\\uninstall001.dat\". " + systemText);
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + UninstallContract::DataFileIn(missing) + "\". " + systemText);
     }
     EXPECT_EQ(::GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -5,6 +5,7 @@
 # on disk.
 set -u
 . "$(dirname "$0")/../wine/wine-session.sh"
+. "$(dirname "$0")/../support/uninstall-contract.sh"
 exe=$1
 wine_session_start || exit 125
 rc=0
@@ -28,7 +29,7 @@ for source in "$root/sources/"*; do
     cmp -s "$source" "$root/Demo App/$(basename "$source")" || fail "$(basename "$source") differs from its source"
 done
 
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Inspection Demo'
+uninstall="$uninstall_registrations\\Inspection Demo"
 expect_value "$uninstall" DisplayName 'Inspection Demo'
 expect_value "$uninstall" UninstallString "$(cat "$root/expected-uninstall.txt")"
 case $(reg_value "$uninstall" UninstallString) in *'~'*) ;; *) fail "UninstallString is not a short path" ;; esac
@@ -40,8 +41,8 @@ link=$(find "$WINEPREFIX/drive_c/users" -path '*/Start Menu/Programs/Inspection 
 
 # 7 files, 1 folder, 2 shell items, 2 registry values, the header.
 expected_size=$((7 * 776 + 512 + 2 * 1025 + 2 * 1668 + 552))
-size=$(stat -c %s "$root/Demo App/uninstall001.dat" 2>/dev/null || echo missing)
-[ "$size" = "$expected_size" ] || fail "uninstall001.dat is $size bytes, expected $expected_size"
+size=$(stat -c %s "$root/Demo App/$uninstall_data_file" 2>/dev/null || echo missing)
+[ "$size" = "$expected_size" ] || fail "$uninstall_data_file is $size bytes, expected $expected_size"
 
 wine_session_end
 [ $rc = 0 ] && echo "inspection: all checks passed"

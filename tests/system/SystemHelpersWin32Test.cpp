@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "package/RegistryRoots.h"
 #include "system/Errors.h"
 #include "system/Handles.h"
 #include "tests/support/TestFiles.h"
@@ -151,13 +152,41 @@ TEST(GetShortPath, ShortFormsOfExistingPathsOnly) {
         ASSERT_FALSE(shortPath.empty()) << path;
         EXPECT_EQ(shortPath.find(' '), std::string::npos) << shortPath;
         EXPECT_LT(shortPath.size(), path.size()) << shortPath;
-        char back[MAX_PATH];
-        const DWORD length = ::GetLongPathNameA(shortPath.c_str(), back, sizeof back);
-        EXPECT_EQ(std::string(back, length), path);
+        EXPECT_EQ(LongPath(shortPath), path);
     }
     EXPECT_EQ(GetShortPath("C:\\"), "C:\\");
     EXPECT_EQ(GetShortPath(longFolder + "\\missing file.txt"), "");
     EXPECT_EQ(GetShortPath(""), "");
+}
+
+TEST(LongPath, AMissingPathComesBackAsItIs) {
+    TempDir dir;
+    const std::string missing = dir.File("no such folder") + "\\PROGRA~1";
+    EXPECT_EQ(LongPath(missing), missing);
+    EXPECT_EQ(LongPath(""), "");
+}
+
+TEST(ExecutablePath, NamesThisTestProgram) {
+    const std::string self = ExecutablePath();
+    ASSERT_GT(self.size(), 4u);
+    EXPECT_EQ(self.substr(1, 2), ":\\") << self;
+    EXPECT_EQ(::GetFileAttributesA(self.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u) << self;
+    EXPECT_EQ(GetApplicationTitle(), ApplicationTitleOf(self));
+}
+
+// A record's root value opens the predefined key it names: a value written
+// below it lands where the system's own handle finds it.
+TEST(RootKeyOf, ARecordsRootValueIsThePredefinedKey) {
+    EXPECT_EQ(RootKeyOf(RegistryRoots::kClassesRoot), HKEY_CLASSES_ROOT);
+    EXPECT_EQ(RootKeyOf(RegistryRoots::kCurrentUser), HKEY_CURRENT_USER);
+    EXPECT_EQ(RootKeyOf(RegistryRoots::kLocalMachine), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(RootKeyOf(RegistryRoots::kUsers), HKEY_USERS);
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(RootKeyOf(RegistryRoots::kCurrentUser), "Software\\RootKeyOfTest", 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    EXPECT_EQ(::RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\RootKeyOfTest"), ERROR_SUCCESS);
 }
 
 // Run only under a double-byte system code page (Japanese, 932): a

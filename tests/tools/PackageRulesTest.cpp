@@ -60,7 +60,7 @@ TEST_F(PackageRulesTest, TheInstallFolderIsAddedFirstWhenNothingElseCreatesIt) {
     File("System32Dir", "", "s.scr");
     PackageRules::PlanFolders(facts, plan, out);
     EXPECT_TRUE(out.Items().empty()) << ErrorsOf(out);
-    EXPECT_EQ(Dirs(), "InstallDir| WindowsDir|Demo ");  // uninstall001.dat goes there
+    EXPECT_EQ(Dirs(), "InstallDir| WindowsDir|Demo ");  // the uninstall data file goes there
 }
 
 TEST_F(PackageRulesTest, AnEntryForTheInstallFolderOrBelowItTakesThePlaceOfTheAddedOne) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "package/UninstallContract.h"
+
 using namespace RecordHead;
 
 namespace {
@@ -57,7 +59,7 @@ TEST(UninstallPlan, GroupsRegistryValuesAndSettings) {
                                                            "wallpaper: C:\\Program Files\\Demo\\w.bmp"}));
     ASSERT_EQ(plan.RegistryValues.size(), 2u);
     EXPECT_EQ(plan.RegistryValues[1].RootKey, 0x80000002u);
-    EXPECT_EQ(plan.RegistrationKey, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo");
+    EXPECT_EQ(plan.RegistrationKey, UninstallContract::RegistrationKeyOf("Demo"));
 }
 
 TEST(UninstallPlan, RegistrationKeyOnlyForANameThatIsOneKey) {

@@ -43,8 +43,7 @@ TEST(UninstallTexts, SummaryListsWhatStaysUpToAScreenful) {
 TEST(UninstallTexts, EarlyEndsSayNothingWasRemoved) {
     EXPECT_EQ(UninstallText::NothingToDo("Demo", "C:\\Demo"),
               "Demo is no longer installed in C:\\Demo: there is nothing to remove.");
-    EXPECT_NE(UninstallText::DataFileMissing("C:\\Demo\\uninstall001.dat").find("\"C:\\Demo\\uninstall001.dat\" is missing"),
-              std::string::npos);
+    EXPECT_NE(UninstallText::DataFileMissing("C:\\Demo\\d.dat").find("\"C:\\Demo\\d.dat\" is missing"), std::string::npos);
     EXPECT_EQ(UninstallText::DataFileUnreadable("C:\\d.dat", "Stream read error"),
               "The uninstall data file \"C:\\d.dat\" cannot be used: Stream read error. Nothing has been removed.");
 }

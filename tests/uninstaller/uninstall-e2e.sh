@@ -11,6 +11,7 @@ set -u
 [ $# = 6 ] || { echo "usage: uninstall-e2e.sh SETUP_EXE UNINSTALL_EXE MAKESETUP_EXE WINDRIVER LAYOUT_CHECK ARTIFACTS" >&2; exit 2; }
 setup_exe=$1 uninstall_exe=$2 makesetup=$3 driver=$4 checker=$5 artifacts=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
+. "$(dirname "$0")/../support/uninstall-contract.sh"
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -109,19 +110,19 @@ expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 click --class TfrmWelcome --id @btn5Defaul@
 expect-no-window --class TfrmWelcome --timeout 30
 EOF
-for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe uninstall001.dat; do
+for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe $uninstall_data_file; do
     [ -f "$app_dir/$f" ] || fail "not installed: $f"
 done
 cmp -s "$app_dir/Uninstall.exe" "$uninstall_exe" || fail "the installed Uninstall.exe is not the companion uninstaller"
 [ -n "$(group_dir)" ] || fail "no Start Menu group Demo App after the install"
-uninstall_string=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App' UninstallString)
+uninstall_string=$(reg_value "$uninstall_registrations\\Demo App" UninstallString)
 [ -n "$uninstall_string" ] || fail "no UninstallString"
 note "UninstallString: $uninstall_string"
 
 # The user's own files in the install folder and in a package folder.
 printf 'mine' >"$app_dir/notes.txt"
 printf 'mine' >"$app_dir/docs/mine.txt"
-cp "$app_dir/uninstall001.dat" "$work/saved.dat"
+cp "$app_dir/$uninstall_data_file" "$work/saved.dat"
 
 # Everything outside the install folder and the Start Menu group, for the
 # comparison afterwards (the temporary folder holds the working copy).
@@ -145,7 +146,7 @@ shot uninstall-question
 drive <<<"attach --class #32770 --any-process
 msgbox-press No
 expect-exit-code 0 --timeout 60"
-for f in demo.exe readme.txt Uninstall.exe uninstall001.dat; do [ -f "$app_dir/$f" ] || fail "No removed $f"; done
+for f in demo.exe readme.txt Uninstall.exe $uninstall_data_file; do [ -f "$app_dir/$f" ] || fail "No removed $f"; done
 [ -n "$(reg_value 'HKCU\Software\DemoApp' Path)" ] || fail "No removed a registry value"
 
 # ---- Yes removes the package ------------------------------------------------
@@ -165,7 +166,7 @@ drive <<<"attach --class #32770 --any-process
 msgbox-press OK
 expect-exit-code 0 --timeout 60"
 
-for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe uninstall001.dat; do
+for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe $uninstall_data_file; do
     [ -e "$app_dir/$f" ] && fail "still there: $f"
 done
 [ -d "$app_dir/data" ] && fail "the empty folder data is still there"
@@ -175,7 +176,7 @@ done
 reg_key_exists 'HKCU\Software\DemoApp' && fail "HKCU\\Software\\DemoApp is still there"
 [ -z "$(reg_value 'HKCU\Software\Shared Key' Theirs)" ] || fail "the package's value Theirs is still there"
 [ "$(reg_value 'HKCU\Software\Shared Key' Mine)" = 'not Demo' ] || fail "the value beside the package's is gone"
-reg_key_exists 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App' && fail "the uninstall registration is still there"
+reg_key_exists "$uninstall_registrations\\Demo App" && fail "the uninstall registration is still there"
 outside >"$work/outside-after.txt"
 diff "$work/outside-before.txt" "$work/outside-after.txt" >"$work/outside.diff" || fail "files outside the install folder changed: $(cat "$work/outside.diff")"
 pending=$(wine_timeout 60 reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations </dev/null 2>/dev/null | tr -d '\r')
@@ -197,16 +198,16 @@ expect-exit-code $4 --timeout 60"
 }
 
 note "a second run finds nothing to do"
-cp "$work/saved.dat" "$app_dir/uninstall001.dat"
+cp "$work/saved.dat" "$app_dir/$uninstall_data_file"
 cp "$uninstall_exe" "$app_dir/Uninstall.exe"
 run_to_message "Demo App" 'Demo App is no longer installed in C:\\Program Files\\Demo App: there is nothing to remove.' information 0
-[ -f "$app_dir/uninstall001.dat" ] || fail "nothing to do, yet the data file went"
+[ -f "$app_dir/$uninstall_data_file" ] || fail "nothing to do, yet the data file went"
 
 note "a missing and a malformed data file"
-rm -f "$app_dir/uninstall001.dat"
-run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error 1
-head -c 1000 /dev/urandom >"$app_dir/uninstall001.dat"
-run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\uninstall001.dat\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error 1
+rm -f "$app_dir/$uninstall_data_file"
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\'"$uninstall_data_file"'\" is missing, so the uninstaller cannot tell what was installed. Nothing has been removed.' error 1
+head -c 1000 /dev/urandom >"$app_dir/$uninstall_data_file"
+run_to_message Uninstall 'The uninstall data file \"C:\\Program Files\\Demo App\\'"$uninstall_data_file"'\" cannot be used: it is not an uninstall data file. Nothing has been removed.' error 1
 [ -f "$app_dir/Uninstall.exe" ] && [ -f "$app_dir/notes.txt" ] || fail "a failed run removed something"
 
 wine_session_end

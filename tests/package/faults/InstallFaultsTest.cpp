@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr char kUninstallRoot[] = "software\\microsoft\\windows\\currentversion\\uninstall\\";
 
 // The names in a folder, sorted: shows a leftover temporary file.
 std::vector<std::string> Listing(const std::string& folder) {
@@ -70,8 +69,8 @@ protected:
     }
     // What a failed run must not have done: the later steps.
     void ExpectRunEndedInTheCopyStep(const std::string& app) {
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot + app)) << "the registry step ran";
-        EXPECT_FALSE(FileExists(At("uninstall001.dat"))) << "uninstall data after a failed run";
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, UninstallContract::RegistrationKeyOf(app))) << "the registry step ran";
+        EXPECT_FALSE(FileExists(At(kUninstallDataFile))) << "uninstall data after a failed run";
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
@@ -166,7 +165,7 @@ TEST_F(InstallFault, ReplacedTargetsLeaveNoTemporaryFiles) {
     pack.Install();
     EXPECT_EQ(ReadText(At("a.txt")), "new a");
     EXPECT_EQ(ReadText(At("b.txt")), "second b");
-    EXPECT_EQ(Listing(dir), (std::vector<std::string>{"a.txt", "b.txt", "uninstall001.dat"}));
+    EXPECT_EQ(Listing(dir), (std::vector<std::string>{"a.txt", "b.txt", kUninstallDataFile}));
 }
 
 // ---- a target held by another process --------------------------------------
