@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/RecordHead.h"
 
 // The four tables as the writer takes them.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 
 namespace PeImage {
 

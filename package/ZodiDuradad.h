@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/RecordHead.h"
 
 class TVazuravAzoz;

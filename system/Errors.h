@@ -107,6 +107,10 @@ std::string ApplicationErrorBox(std::string_view typeName, std::string_view modu
                                 std::uint32_t moduleRelativeAddress, std::string_view message);
 }  // namespace ErrorText
 
+// The operating system's text for its last error (GetLastError, errno),
+// passed through TrimSystemText.
+std::string LastSystemErrorText();
+
 // Convenience raisers for the kinds with fixed messages.
 [[noreturn]] void RaiseReadError();
 [[noreturn]] void RaiseWriteError();

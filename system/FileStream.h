@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 
 class TFileStream final : public ByteSource, public ByteSink {
 public:
@@ -31,7 +31,3 @@ private:
     explicit TFileStream(std::intptr_t handle) : handle_(handle) {}
     std::intptr_t handle_;  // a HANDLE on Windows, a file descriptor elsewhere
 };
-
-// The operating system's text for its last error, trimmed of trailing blanks,
-// line breaks and periods.
-std::string LastSystemErrorText();

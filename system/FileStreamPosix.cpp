@@ -1,13 +1,10 @@
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "system/Errors.h"
 #include "system/FileStream.h"
-
-std::string LastSystemErrorText() { return ErrorText::TrimSystemText(std::strerror(errno)); }
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -10,14 +10,6 @@ std::intptr_t FromHandle(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); 
 constexpr std::size_t kMaxTransfer = 1u << 30;
 }  // namespace
 
-std::string LastSystemErrorText() {
-    const DWORD code = ::GetLastError();
-    char buffer[512];
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                          0, buffer, sizeof buffer, nullptr);
-    return ErrorText::TrimSystemText(std::string_view(buffer, length));
-}
-
 TFileStream TFileStream::OpenRead(const std::string& path) {
     const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

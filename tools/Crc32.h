@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 
 class TCrc32 {
 public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/ZodiDuradad.h"
 
 // The CRC-32 the packaging tool stores in Reserved: every byte of the file,

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "system/Errors.h"
-#include "system/FileStream.h"
 #include "tools/Platform.h"
 
 namespace Platform {

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "system/Errors.h"
-#include "system/FileStream.h"
 #include "system/Handles.h"
 #include "tools/Platform.h"
 

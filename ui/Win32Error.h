@@ -2,7 +2,6 @@
 #pragma once
 
 #include "system/Errors.h"
-#include "system/FileStream.h"
 
 // Raises EOSError with the system's text for the last error code.
 [[noreturn]] inline void RaiseLastWin32Error() { Raise(Exception("EOSError", LastSystemErrorText())); }

@@ -9,7 +9,7 @@
 #include "package/ProgManConversation.h"
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
-#include "system/FileStream.h"
+#include "system/Errors.h"
 #include "system/Handles.h"
 #include "system/uCustomModule.h"
 #include "uninstaller/WorkingCopy.h"

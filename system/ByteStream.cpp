@@ -1,4 +1,4 @@
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,102 @@
+// The byte source and sink, in memory and as files on this system.
+#include "system/ByteStream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "system/Errors.h"
+#include "system/FileStream.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+// Hands out at most `step` bytes per read, as a pipe or a slow file may.
+class TrickleSource final : public ByteSource {
+public:
+    TrickleSource(Bytes bytes, std::size_t step) : bytes_(std::move(bytes)), inner_(bytes_), step_(step) {}
+    std::uint64_t Size() override { return inner_.Size(); }
+    void Seek(std::uint64_t position) override { inner_.Seek(position); }
+    std::size_t Read(void* buffer, std::size_t count) override { return inner_.Read(buffer, std::min(count, step_)); }
+
+private:
+    Bytes bytes_;
+    MemorySource inner_;
+    std::size_t step_;
+};
+
+}  // namespace
+
+TEST(ByteSource, ReadExactGathersShortReadsAndRaisesWhenTheSourceEnds) {
+    const Bytes data = PatternBytes(100);
+    TrickleSource source(data, 7);
+    Bytes got(60);
+    source.ReadExact(got.data(), got.size());
+    EXPECT_EQ(got, Bytes(data.begin(), data.begin() + 60));
+    Bytes rest(41);
+    try {
+        source.ReadExact(rest.data(), rest.size());
+        FAIL() << "read past the end";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Stream read error");
+    }
+}
+
+TEST(MemoryStreams, SeekPastTheEndReadsNothingAndTheSinkAppends) {
+    const Bytes data = TextBytes("abcdef");
+    MemorySource source(data);
+    char buffer[8] = {};
+    source.Seek(4);
+    EXPECT_EQ(source.Read(buffer, sizeof buffer), 2u);
+    EXPECT_EQ(std::string(buffer, 2), "ef");
+    source.Seek(7);
+    EXPECT_EQ(source.Read(buffer, sizeof buffer), 0u);
+
+    MemorySink sink;
+    sink.Write("ab", 2);
+    sink.Write("", 0);
+    sink.Write("c", 1);
+    EXPECT_EQ(sink.Bytes(), TextBytes("abc"));
+}
+
+TEST(FileStream, WrittenBytesReadBackFromAnyPosition) {
+    TempDir dir;
+    const std::string path = dir.File("data.bin");
+    const Bytes data = PatternBytes(70000);
+    {
+        TFileStream file = TFileStream::Create(path);
+        file.Write(data.data(), data.size());
+    }
+    TFileStream file = TFileStream::OpenRead(path);
+    EXPECT_EQ(file.Size(), data.size());
+    file.Seek(65536);
+    Bytes tail(data.size() - 65536);
+    file.ReadExact(tail.data(), tail.size());
+    EXPECT_EQ(tail, Bytes(data.begin() + 65536, data.end()));
+    EXPECT_EQ(file.Read(tail.data(), 1), 0u);
+}
+
+TEST(FileStream, OpenAndCreateFailuresNameThePathAndTheSystemsReason) {
+    TempDir dir;
+    const std::string missing = dir.File("missing.bin");
+    try {
+        TFileStream::OpenRead(missing);
+        FAIL() << "opened a missing file";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    // A folder is no file to read.
+    EXPECT_THROW(TFileStream::OpenRead(dir.Path().string()), EFOpenError);
+    try {
+        TFileStream::Create(dir.File("no folder/new.bin"));
+        FAIL() << "created below a missing folder";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + dir.File("no folder/new.bin") + "\". No such file or directory");
+    }
+}
+
+TEST(LastSystemErrorText, IsTheSystemsTextWithoutTheTrailingPeriod) {
+    errno = EACCES;
+    EXPECT_EQ(LastSystemErrorText(), "Permission denied");
+}
