@@ -136,6 +136,10 @@ void TfrmWelcome::btn3DefaulClick(TComponent*) {
     lblMsg41->SetText("Please wait while Setup installs " + AppName() + " on your computer.");
     ProgressBar1->SetMax(FPack->GetTotalSteps());
     FPack->SetOnProgress(TProgressEvent::Bind<&TfrmWelcome::DoProgress>(this));
+    // On the progress bar no key clicks anything, so a stray Enter or Space
+    // while the install runs cannot record a cancel; Cancel stays a Tab, its
+    // access key or a click away.
+    ProgressBar1->SetFocus();
     pn4->BringToFront();
     {
         // The last item and position are on screen before the finished page
