@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "ui/Application.h"
 #include "ui/Form.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowBinding.h"
 
 using ui::TKind;
 
@@ -88,32 +88,21 @@ WindowShape ShapeOf(const ui::TComponentRow& layoutRow) {
     return {kGraphicClass, child, 0};
 }
 
-template <typename T>
-T* AttachedTo(HWND window, UINT message, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    return reinterpret_cast<T*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
 }  // namespace
 
-TControl::TControl(TForm& form, const ui::TComponentRow& layoutRow, HWND parentWindow, int id)
-    : TComponent(layoutRow.Name), form_(form), layoutRow_(layoutRow), id_(id) {
-    RegisterOnce(kPanelClass, &PanelProc, nullptr);
-    RegisterOnce(kGraphicClass, &GraphicProc, nullptr);
+TControl::TControl(const ui::TComponentRow& layoutRow, HWND parentWindow, int id, HFONT font, HBITMAP picture)
+    : TComponent(layoutRow.Name), layoutRow_(layoutRow), id_(id), font_(font), picture_(picture) {
+    RegisterOnce(kPanelClass, &ui::WindowProcOf<TControl, &TControl::HandlePanel>, nullptr);
+    RegisterOnce(kGraphicClass, &ui::WindowProcOf<TControl, &TControl::HandleGraphic>, nullptr);
     const WindowShape shape = ShapeOf(layoutRow);
     const std::string text = layoutRow.Kind == TKind::Picture ? std::string() : std::string(layoutRow.Text);
-    window_.reset(::CreateWindowExA(shape.exStyle, shape.className, text.c_str(), shape.style, layoutRow.Left, layoutRow.Top,
-                                    layoutRow.Width, layoutRow.Height, parentWindow,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr),
-                                    this));
+    window_ = ::CreateWindowExA(shape.exStyle, shape.className, text.c_str(), shape.style, layoutRow.Left, layoutRow.Top,
+                                layoutRow.Width, layoutRow.Height, parentWindow,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr), this);
     if (!window_) RaiseLastWin32Error();
     // Windows of the system's classes know their control through the user data too.
-    ::SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SendMessageA(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(form.FontFor(layoutRow)), FALSE);
-    if (layoutRow.Kind == TKind::Picture) picture_ = form.PictureFor(layoutRow.Text);
+    ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (layoutRow.AutoSize()) FitToText();
 }
 
@@ -122,43 +111,38 @@ TControl* TControl::FromHandle(HWND window) {
 }
 
 std::string TControl::GetText() const {
-    const int length = ::GetWindowTextLengthA(window_.get());
+    const int length = ::GetWindowTextLengthA(window_);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window_.get(), text.data(), length + 1);
+    const int copied = ::GetWindowTextA(window_, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
 }
 
 void TControl::SetText(const std::string& text) {
-    ::SetWindowTextA(window_.get(), text.c_str());
+    ::SetWindowTextA(window_, text.c_str());
     if (layoutRow_.AutoSize()) FitToText();
 }
 
 void TControl::FitToText() {
     const std::string text = GetText();
-    WindowDC dc(window_.get());
-    const HGDIOBJ previous = ::SelectObject(dc.get(), form_.FontFor(layoutRow_));
+    WindowDC dc(window_);
+    const HGDIOBJ previous = ::SelectObject(dc.get(), font_);
     RECT bounds{};
     // An empty label keeps the height of one line.
     ::DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc.get(), previous);
-    ::SetWindowPos(window_.get(), nullptr, 0, 0, text.empty() ? 0 : bounds.right, bounds.bottom,
+    ::SetWindowPos(window_, nullptr, 0, 0, text.empty() ? 0 : bounds.right, bounds.bottom,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TControl::SetFocus() {
-    if (::IsWindowVisible(window_.get()))
-        form_.FocusControl(window_.get());
-    else
-        form_.FocusLater(this);
-}
+void TControl::SetFocus() { ::SendMessageA(FormWindow(), ui::kFocusControl, reinterpret_cast<WPARAM>(window_), 0); }
 
 bool TControl::CanAct() const {
-    return ::IsWindowVisible(window_.get()) && ::IsWindowEnabled(window_.get()) && ::IsWindowEnabled(form_.Handle());
+    return ::IsWindowVisible(window_) && ::IsWindowEnabled(window_) && ::IsWindowEnabled(FormWindow());
 }
 
 void TControl::BringToFront() {
-    HWND self = window_.get();
+    HWND self = window_;
     ::SetWindowPos(self, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     // Covered panels are hidden, so none of their controls can act.
     RECT own;
@@ -170,7 +154,7 @@ void TControl::BringToFront() {
         ::GetWindowRect(sibling, &theirs);
         if (::IntersectRect(&overlap, &own, &theirs)) ::ShowWindow(sibling, SW_HIDE);
     }
-    form_.FixFocus();
+    ::SendMessageA(FormWindow(), ui::kFixFocus, 0, 0);
 }
 
 void TControl::AddLine(const std::string& line) {
@@ -179,9 +163,9 @@ void TControl::AddLine(const std::string& line) {
     SetText(text + line);
 }
 
-void TControl::SetMax(int max) { ::SendMessageA(window_.get(), PBM_SETRANGE32, 0, max); }
+void TControl::SetMax(int max) { ::SendMessageA(window_, PBM_SETRANGE32, 0, max); }
 
-void TControl::SetPosition(int position) { ::SendMessageA(window_.get(), PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+void TControl::SetPosition(int position) { ::SendMessageA(window_, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
 
 COLORREF TControl::Color() const {
     if (layoutRow_.Kind == TKind::Panel && (layoutRow_.Style & ui::sWhite)) return RGB(255, 255, 255);
@@ -193,19 +177,8 @@ HBRUSH TControl::Brush() const {
     return ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
-LRESULT CALLBACK TControl::PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TControl* self = AttachedTo<TControl>(window, message, lParam);
-    if (!self || !self->window_) return ::DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return self->HandlePanel(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        if (TApplication* application = TApplication::Current()) application->ShowException(error);
-        return 0;
-    }
-}
-
 LRESULT TControl::HandlePanel(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_.get();
+    HWND window = window_;
     switch (message) {
     case WM_ERASEBKGND: {
         RECT client;
@@ -239,40 +212,34 @@ LRESULT TControl::HandlePanel(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     // Notifications and dialog requests of the controls go to the form.
     case WM_COMMAND:
-        form_.Command(reinterpret_cast<HWND>(lParam), wParam);
-        return 0;
     case WM_NEXTDLGCTL:
-        form_.NextControl(wParam, lParam);
-        return 0;
     case DM_GETDEFID:
-        return form_.DefaultId();
+        return ::SendMessageA(FormWindow(), message, wParam, lParam);
     case WM_CLOSE:
         return 0;  // a memo asks its parent to close on Escape: Escape does nothing
     }
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TControl::GraphicProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TControl* self = AttachedTo<TControl>(window, message, lParam);
-    if (!self || !self->window_) return ::DefWindowProcA(window, message, wParam, lParam);
+LRESULT TControl::HandleGraphic(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ERASEBKGND:
         return 1;  // painting covers everything
     case WM_PAINT: {
         PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(window, &paint);
-        self->PaintGraphic(dc);
-        ::EndPaint(window, &paint);
+        HDC dc = ::BeginPaint(window_, &paint);
+        PaintGraphic(dc);
+        ::EndPaint(window_, &paint);
         return 0;
     }
     }
-    return ::DefWindowProcA(window, message, wParam, lParam);
+    return ::DefWindowProcA(window_, message, wParam, lParam);
 }
 
 void TControl::PaintGraphic(HDC dc) const {
     RECT client;
-    ::GetClientRect(window_.get(), &client);
-    const TControl* parent = FromHandle(::GetParent(window_.get()));
+    ::GetClientRect(window_, &client);
+    const TControl* parent = FromHandle(::GetParent(window_));
     ::FillRect(dc, &client, parent ? parent->Brush() : ::GetSysColorBrush(COLOR_BTNFACE));
     if (layoutRow_.Kind == TKind::Bevel) {
         // Lowered: a dark row above a light one.

@@ -1,5 +1,6 @@
 // The components of a form: one class for every kind of the layout table.
-// Each is a window of its own, child of its parent component or the form.
+// Each is a window of its own, child of its parent component or the form,
+// which destroys it; the form window answers the components' requests.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "system/Handles.h"
 #include "ui/ComponentRow.h"
 #include "ui/Events.h"
-
-class TForm;
 
 class TComponent {
 public:
@@ -21,19 +19,19 @@ public:
 
 class TControl : public TComponent {
 public:
-    // Creates the control's window under `parentWindow`.
-    TControl(TForm& form, const ui::TComponentRow& layoutRow, HWND parentWindow, int id);
+    // Creates the control's window under `parentWindow`, in `font`; a picture
+    // shows `picture`. The form keeps both, and destroys the window with its own.
+    TControl(const ui::TComponentRow& layoutRow, HWND parentWindow, int id, HFONT font, HBITMAP picture);
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
 
     // The control that owns a window of ours; null for other windows.
     static TControl* FromHandle(HWND window);
 
-    HWND Handle() const { return window_.get(); }
+    HWND Handle() const { return window_; }
     int Id() const { return id_; }
     const ui::TComponentRow& LayoutRow() const { return layoutRow_; }
     ui::TKind Kind() const { return layoutRow_.Kind; }
-    TForm& Form() const { return form_; }
 
     std::string GetText() const;
     // Sets the text; a self-sizing label takes the width of its one line.
@@ -60,16 +58,15 @@ public:
     TNotifyEvent OnClick;
 
 private:
-    static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK GraphicProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandlePanel(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleGraphic(UINT message, WPARAM wParam, LPARAM lParam);
     void PaintGraphic(HDC dc) const;
     void FitToText();
+    HWND FormWindow() const { return ::GetAncestor(window_, GA_ROOT); }
 
-    TForm& form_;
     const ui::TComponentRow layoutRow_;
     const int id_;
-    UniqueWindow window_;
-    HBITMAP picture_ = nullptr;  // owned by the form
-    friend class TForm;
+    const HFONT font_;        // owned by the form
+    const HBITMAP picture_;   // owned by the form
+    HWND window_ = nullptr;   // destroyed with the form's window
 };

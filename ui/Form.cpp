@@ -1,8 +1,11 @@
 #include "ui/Form.h"
 
-#include "ui/Application.h"
+#include <utility>
+
 #include "system/Errors.h"
+#include "ui/Application.h"
 #include "ui/Win32Error.h"
+#include "ui/WindowBinding.h"
 
 using ui::TKind;
 
@@ -44,7 +47,7 @@ TForm::TForm(std::string_view className, int clientWidth, int clientHeight)
       linkFont_(MakeFont(8, FW_NORMAL, true)) {
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
     WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.lpfnWndProc = &ui::WindowProcOf<TForm, &TForm::HandleMessage>;
     windowClass.hInstance = instance;
     windowClass.hIcon = ::LoadIconA(instance, "MAINICON");
     windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
@@ -60,7 +63,9 @@ TForm::TForm(std::string_view className, int clientWidth, int clientHeight)
     if (!window_) RaiseLastWin32Error();
 }
 
-TForm::~TForm() = default;
+// The window goes first, taking its children with it while their controls
+// still exist to answer the messages of their destruction.
+TForm::~TForm() { window_.reset(); }
 
 void TForm::SetCaption(const std::string& caption) { ::SetWindowTextA(window_.get(), caption.c_str()); }
 
@@ -68,7 +73,9 @@ void TForm::Build(ui::TLayout layout) {
     for (std::size_t row = 0; row < layout.size(); ++row) {
         const ui::TComponentRow& layoutRow = layout[row];
         HWND parent = layoutRow.Parent.empty() ? window_.get() : Find(layoutRow.Parent).Handle();
-        controls_.push_back(std::make_unique<TControl>(*this, layoutRow, parent, ui::kFirstControlId + int(row)));
+        const HBITMAP picture = layoutRow.Kind == ui::TKind::Picture ? PictureFor(layoutRow.Text) : nullptr;
+        controls_.push_back(std::make_unique<TControl>(layoutRow, parent, ui::kFirstControlId + int(row),
+                                                       FontFor(layoutRow), picture));
     }
 }
 
@@ -136,10 +143,8 @@ void TForm::FocusControl(HWND control) {
 }
 
 void TForm::FixFocus() {
-    if (pendingFocus_ && ::IsWindowVisible(pendingFocus_->Handle())) {
-        TControl* control = pendingFocus_;
-        pendingFocus_ = nullptr;
-        FocusControl(control->Handle());
+    if (pendingFocus_ && ::IsWindowVisible(pendingFocus_)) {
+        FocusControl(std::exchange(pendingFocus_, nullptr));
         return;
     }
     HWND focus = ::GetActiveWindow() == window_.get() ? ::GetFocus() : savedFocus_;
@@ -187,21 +192,6 @@ bool TForm::CloseQuery() {
     return canClose;
 }
 
-LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TForm*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || !self->window_) return ::DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        if (TApplication* application = TApplication::Current()) application->ShowException(error);
-        return 0;
-    }
-}
-
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND window = window_.get();
     switch (message) {
@@ -231,6 +221,18 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case DM_GETDEFID:
         return DefaultId();
+    case ui::kFocusControl: {
+        const HWND control = reinterpret_cast<HWND>(wParam);
+        if (!::IsChild(window, control)) return 0;
+        if (::IsWindowVisible(control))
+            FocusControl(control);
+        else
+            pendingFocus_ = control;
+        return 0;
+    }
+    case ui::kFixFocus:
+        FixFocus();
+        return 0;
     }
     return ::DefWindowProcA(window, message, wParam, lParam);
 }

@@ -14,6 +14,16 @@
 #include "ui/Controls.h"
 #include "ui/Events.h"
 
+// Requests a component sends its form window.
+namespace ui {
+// wParam: a control's window. Focuses it now when its page is in front and
+// the form active, else once that is so.
+inline constexpr UINT kFocusControl = WM_APP + 0x100;
+// After a page change: the control asked for, or the first of the front page
+// when the focus was left on a covered one.
+inline constexpr UINT kFixFocus = WM_APP + 0x101;
+}  // namespace ui
+
 // Modal results.
 inline constexpr int mrNone = 0;
 inline constexpr int mrOk = 1;
@@ -45,7 +55,8 @@ public:
     TNotifyEvent OnCreate;
     TCloseQueryEvent OnCloseQuery;
 
-    // For the components.
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     HFONT FontFor(const ui::TComponentRow& layoutRow) const;
     HBITMAP PictureFor(std::string_view resourceName);
     void Command(HWND control, WPARAM wParam);
@@ -53,14 +64,7 @@ public:
     void NextControl(WPARAM wParam, LPARAM lParam);
     // Focuses now when the form is active, else when it is next activated.
     void FocusControl(HWND control);
-    void FocusLater(TControl* control) { pendingFocus_ = control; }
-    // After a page change: the control asked for, or else the first of the
-    // front page when the focus was left on a covered one.
     void FixFocus();
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool CloseQuery();
     void FocusFirst();
 
@@ -68,7 +72,7 @@ private:
     UniqueGdiObject font_, boldFont_, largeFont_, linkFont_;
     std::vector<std::unique_ptr<TControl>> controls_;
     std::vector<std::pair<std::string, UniqueGdiObject>> pictures_;
-    TControl* pendingFocus_ = nullptr;
+    HWND pendingFocus_ = nullptr;
     HWND savedFocus_ = nullptr;
     int modalResult_ = mrNone;
     bool modal_ = false;

@@ -8,8 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
@@ -185,6 +187,47 @@ TEST_F(FormTest, EscapeDoesNothing) {
     EXPECT_EQ(form.resultsSeen, (std::vector<int>{mrOk}));  // only the query of the final result
     EXPECT_TRUE(::IsWindow(form.Find("page1").Handle()));
     EXPECT_TRUE(::IsWindow(form.Find("memo").Handle()));
+}
+
+TEST_F(FormTest, FocusAskedForOnACoveredPageArrivesWithThatPage) {
+    HWND before = nullptr, after = nullptr;
+    Soon([&] {
+        form.Find("covered").SetFocus();
+        before = ::GetFocus();
+        form.Find("page2").BringToFront();
+        after = ::GetFocus();
+        form.SetModalResult(mrOk);
+    });
+    form.OnCloseQuery = {};
+    EXPECT_EQ(form.ShowModal(), mrOk);
+    EXPECT_EQ(before, form.Find("edit").Handle());
+    EXPECT_EQ(after, form.Find("covered").Handle());
+}
+
+// The windows DestroyWindow is called on, as a computer-based-training hook
+// sees them: only live windows get there.
+std::vector<HWND> gDestroyCalls;
+LRESULT CALLBACK RecordDestroyCall(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_DESTROYWND) gDestroyCalls.push_back(reinterpret_cast<HWND>(wParam));
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(FormLifetime, TheFormWindowTakesItsChildrenWithIt) {
+    TApplication application;
+    auto form = std::make_unique<TestForm>();
+    std::vector<HWND> children;
+    for (const TComponentRow& row : kLayout) children.push_back(form->Find(row.Name).Handle());
+    const HWND window = form->Handle();
+    gDestroyCalls.clear();
+    const HHOOK hook = ::SetWindowsHookExA(WH_CBT, &RecordDestroyCall, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    form.reset();
+    ::UnhookWindowsHookEx(hook);
+    // Children destroyed one by one before their form would each show here,
+    // and the later ones on handles their page had already destroyed.
+    EXPECT_EQ(gDestroyCalls, (std::vector<HWND>{window}));
+    EXPECT_FALSE(::IsWindow(window));
+    for (HWND child : children) EXPECT_FALSE(::IsWindow(child));
 }
 
 LOGFONTA FontOf(HWND control) {
