@@ -30,9 +30,9 @@ struct PackageTables {
 };
 
 // Raised when an offset to be recorded does not fit in 32 bits.
-class EPayloadTooLarge : public RecordHead::ELengthError {
+class EPayloadTooLarge : public ELengthError {
 public:
-    using ELengthError::ELengthError;
+    explicit EPayloadTooLarge(std::string message) : ELengthError("EPayloadTooLarge", std::move(message)) {}
 };
 
 class PackageWriter {

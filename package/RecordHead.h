@@ -7,10 +7,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "system/Errors.h"
 
 namespace RecordHead {
 
@@ -53,18 +54,6 @@ struct TextField {
         value.copy(bytes.data(), value.size());
         return true;
     }
-};
-
-// Raised by writers when a value does not fit: values are never cut. The text
-// is held here rather than by std::length_error, whose copy-on-write string
-// support the setup program (it writes uninstall data) would otherwise carry.
-class ELengthError : public std::exception {
-public:
-    explicit ELengthError(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    std::string message_;
 };
 
 // Raised when a value does not fit its field.

@@ -45,6 +45,15 @@ SETUP_ERROR_KIND(ESignatureError);  // a signed executable whose package is not 
 
 #undef SETUP_ERROR_KIND
 
+// Raised by writers when a value does not fit: values are never cut.
+class ELengthError : public Exception {
+public:
+    explicit ELengthError(std::string message) : Exception("ELengthError", std::move(message)) {}
+
+protected:
+    ELengthError(const char* typeName, std::string message) : Exception(typeName, std::move(message)) {}
+};
+
 class EInOutError : public Exception {
 public:
     EInOutError(std::string message, int errorCode) : Exception("EInOutError", std::move(message)), errorCode_(errorCode) {}

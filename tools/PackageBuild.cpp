@@ -159,13 +159,7 @@ TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const 
         if (Platform::SameFile(outPath, f.Source))
             throw EBuildError(outPath + ": the output would replace one of the package's own files");
     TTemporaryFile temporary(TemporaryPathFor(outPath));
-    try {
-        const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
-        temporary.Commit(outPath);
-        return summary;
-    } catch (const EPayloadTooLarge& e) {
-        throw EBuildError(e.what());
-    } catch (const Exception& e) {
-        throw EBuildError(e.Message());
-    }
+    const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
+    temporary.Commit(outPath);
+    return summary;
 }

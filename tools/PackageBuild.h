@@ -5,15 +5,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 
+#include "system/Errors.h"
 #include "tools/Description.h"
 
-// Raised when the package cannot be written; the message names what failed.
-class EBuildError : public std::runtime_error {
+// Raised when the package cannot be written for a reason of its own (a
+// source that changes while it is packed, an output that would replace an
+// input); the message names what failed.
+class EBuildError : public Exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EBuildError(std::string message) : Exception("EBuildError", std::move(message)) {}
 };
 
 struct TBuildSummary {
@@ -24,7 +26,8 @@ struct TBuildSummary {
 // Hears the bytes copied so far out of the total of stub and file data.
 using TBuildProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-// Raises EBuildError; nothing is left at `outPath` or beside it on failure.
+// Raises EBuildError, or the kind of the file operation or the length that
+// failed; nothing is left at `outPath` or beside it on failure.
 TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress = {});
 
 // The temporary file WritePackage writes first: beside `outPath`, unique to

@@ -116,9 +116,9 @@ int RunBuild(const TBuildArguments& args) {
                         static_cast<unsigned long long>(summary.Size), PlanCounts(plan).c_str(), summary.Checksum,
                         signer.empty() ? "" : ", signed and sealed");
         return kOk;
-    } catch (const EBuildError& e) {
+    } catch (const Exception& e) {
         bar.Close();
-        std::fprintf(stderr, "makesetup: %s; nothing written\n", e.what());
+        std::fprintf(stderr, "makesetup: %s; nothing written\n", e.Message().c_str());
         return kFailed;
     }
 }
