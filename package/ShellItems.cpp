@@ -98,7 +98,8 @@ void TVazuravAzoz::SetScreenSaver(const std::string& Path) {
 }
 
 void TVazuravAzoz::SetWallpaper(const std::string& Path) {
-    // Adds to the thread's COM initialisation; the program undoes its own at exit.
+    // Initialises COM for the thread once more and never undoes it: this count
+    // lasts until the process ends (the application object undoes only its own).
     ::CoInitialize(nullptr);
     ComPtr<IUnknown> object;
     const HRESULT created = ::CoCreateInstance(ActiveDesktop::kClassId, nullptr,

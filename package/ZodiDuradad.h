@@ -85,7 +85,6 @@ public:
     const std::string& GetPackageFile() const { return PackageFile; }
     const std::string& GetInstallDir() const { return InstallDir; }
     std::int32_t GetPosition() const { return Position; }
-    const TProgressEvent& GetOnProgress() const { return OnProgress; }
 
 private:
     // Counts one finished item, tells the handler, lets the interface run.

@@ -14,7 +14,6 @@ struct TConversion {
     std::string Text;             // the Windows-1252 bytes, when every character had one
     std::optional<char32_t> Bad;  // the first character without one
     bool InvalidUtf8 = false;     // the input was not UTF-8 at all
-    bool Ok() const { return !Bad && !InvalidUtf8; }
 };
 
 TConversion FromUtf8(std::string_view utf8);

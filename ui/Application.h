@@ -25,7 +25,6 @@ public:
     static TApplication* Current() { return current_; }
 
     HWND Handle() const { return window_.get(); }
-    HINSTANCE Instance() const { return instance_; }
 
     // Waits for one message and handles it; a quit message marks the
     // application as being ended instead.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "uninstaller/CommandLine.h"
-
 TEST(UninstallTexts, QuestionNamesWhatGoesCountedAndTheGroups) {
     TUninstallPlan plan;
     plan.FilesToRemove = {"a", "b", "c"};
@@ -46,26 +44,4 @@ TEST(UninstallTexts, EarlyEndsSayNothingWasRemoved) {
     EXPECT_NE(UninstallText::DataFileMissing("C:\\Demo\\d.dat").find("\"C:\\Demo\\d.dat\" is missing"), std::string::npos);
     EXPECT_EQ(UninstallText::DataFileUnreadable("C:\\d.dat", "Stream read error"),
               "The uninstall data file \"C:\\d.dat\" cannot be used: Stream read error. Nothing has been removed.");
-}
-
-TEST(WorkingCopyArguments, RoundTripWithBlanksInPaths) {
-    const TWorkingCopyArguments given{"C:\\Program Files\\Demo App\\Uninstall.exe", 0x1A4};
-    const std::string line = WorkingCopyCommandLine("C:\\Temp Dir\\Uninstall-7.exe", given);
-    const auto parsed = ParseWorkingCopyArguments(line);
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->Original, given.Original);
-    EXPECT_EQ(parsed->Parent, given.Parent);
-}
-
-TEST(WorkingCopyArguments, AnyOtherCommandLineIsTheOriginal) {
-    for (const char* line : {"", "C:\\PROGRA~1\\DEMO\\UNINST~1.EXE", "\"C:\\a b\\Uninstall.exe\" /S",
-                             "x /original \"\" /parent 5", "x /original y /parent 5z", "x /original y /parent",
-                             "x /parent 5 /original y"})
-        EXPECT_FALSE(ParseWorkingCopyArguments(line)) << line;
-}
-
-TEST(WorkingCopyArguments, FolderOfAPath) {
-    EXPECT_EQ(FolderOf("C:\\Program Files\\Demo\\Uninstall.exe"), "C:\\Program Files\\Demo");
-    EXPECT_EQ(FolderOf("C:\\Uninstall.exe"), "C:");
-    EXPECT_EQ(FolderOf("Uninstall.exe"), "");
 }
