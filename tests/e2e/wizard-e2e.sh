@@ -297,6 +297,8 @@ install_cancel() {
     make_package slow
     note "Cancel while installing: recorded, no question, closes when done"
     start_setup
+    # The screenshot is taken in the same driver run: the install may end
+    # while another would start.
     drive <<EOF
 click --class TfrmWelcome --id @btn1Defaul@
 click --class TfrmWelcome --id @btn2Defaul@
