@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/RecordHead.h"
 
 namespace SignedPart {

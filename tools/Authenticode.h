@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/PeImage.h"
 #include "tools/Der.h"
 #include "tools/Digest.h"

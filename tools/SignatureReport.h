@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ByteStream.h"
+#include "system/ByteStream.h"
 #include "package/RecordHead.h"
 
 struct TSignatureCheck {
