@@ -210,6 +210,13 @@ HWND TreeOf(HWND picker) {
     throw CommandFailed("window " + HandleText(picker) + " has no tree view");
 }
 
+// The picker shows itself before it has filled its tree (and may select
+// the starting folder later still), so its commands wait for the items.
+void WaitForTreeItems(RemoteTree& tree, double timeout, HWND picker) {
+    if (!WaitUntil(timeout, [&] { return !tree.Children(nullptr).empty(); }))
+        throw CommandFailed("the picker " + HandleText(picker) + " shows no folders after " + Seconds(timeout));
+}
+
 HWND ButtonById(HWND top, int id) {
     ControlSelector s;
     s.id = id;
@@ -598,6 +605,7 @@ void OnExpectMsgbox(Context& c, const Options& o) {
 void OnPicker(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kPickerWindow);
     RemoteTree tree(TreeOf(t.top));
+    WaitForTreeItems(tree, TimeoutOf(c, o), t.top);
     const BoxContent box = ReadBox(t.top, std::nullopt);
     const HTREEITEM selected = tree.Selected();
     Print("title=" + Quote(box.title));
@@ -609,6 +617,7 @@ void OnPicker(Context& c, const Options& o) {
 void OnPickerTree(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kPickerWindow);
     RemoteTree tree(TreeOf(t.top));
+    WaitForTreeItems(tree, TimeoutOf(c, o), t.top);
     PrintTree(tree, nullptr, 0, static_cast<int>(o.GetInteger("depth").value_or(0)));
 }
 
@@ -617,8 +626,13 @@ void OnPickerSelect(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None, kPickerWindow);
     RemoteTree tree(TreeOf(t.top));
     std::string missing;
-    const HTREEITEM item = tree.FindPath(o.Positional()[0], missing);
-    if (!item) throw CommandFailed("the picker shows no folder \"" + missing + "\" on the way to " + o.Positional()[0]);
+    HTREEITEM item = nullptr;
+    const double timeout = TimeoutOf(c, o);
+    // Each try expands what the last one left unfilled, so the path shows
+    // up as soon as the picker has listed the folders on the way to it.
+    if (!WaitUntil(timeout, [&] { return (item = tree.FindPath(o.Positional()[0], missing)) != nullptr; }))
+        throw CommandFailed("the picker shows no folder \"" + missing + "\" on the way to " + o.Positional()[0] +
+                            " after " + Seconds(timeout));
     if (!tree.Select(item)) throw CommandFailed("the picker did not select " + o.Positional()[0]);
     Print("selected=" + Quote(tree.LabelPath(item)));
 }
