@@ -68,7 +68,7 @@ items=$((2 + 2 + data_files))  # folders and files: the copy step's last positio
 start_setup() {
     rm -f "$work/rc-$1"
     (
-        wine_timeout 280 'C:\Setup.exe' </dev/null >/dev/null 2>&1
+        wine_timeout 600 'C:\Setup.exe' </dev/null >/dev/null 2>&1
         echo $? >"$work/rc-$1"
     ) &
 }

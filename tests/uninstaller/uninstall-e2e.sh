@@ -98,7 +98,7 @@ wine_timeout 60 reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </de
 
 # ---- install through the wizard ------------------------------------------
 note "install through the wizard"
-(wine_timeout 300 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
+(wine_timeout 600 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
 drive <<'EOF'
 wait-window --class TfrmWelcome --timeout 60
 click --class TfrmWelcome --id @btn1Defaul@
