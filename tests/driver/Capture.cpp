@@ -202,8 +202,13 @@ std::string RecogniseIcon(HWND iconControl, double seconds) {
     // painted and before Wine has copied its surface to the screen: an icon the
     // control holds is looked at until the screen shows a known one.
     if (!HoldsIcon(iconControl)) return "none";
+    // The screen is read, so the box must be on top: a click on a window
+    // the box does not disable (its program's other window) raises that one
+    // over the box and hides the icon.
+    const HWND box = ::GetAncestor(iconControl, GA_ROOT);
     std::string seen;
     WaitUntil(seconds, [&] {
+        if (::GetForegroundWindow() != box) ::SetForegroundWindow(box);
         seen = IconShown(iconControl);
         return seen != "none" && seen != "unknown";
     });
