@@ -99,7 +99,7 @@ EOF
 # whole install). The wizard answers only between items, so what follows in
 # the same script happens while the data files are copied.
 install_click='click --class TfrmWelcome --id @btn3Defaul@ --mouse
-expect-text --class TfrmWelcome --id @lblMsg42@ --contains "\data\part0" --timeout 60'
+expect-text --class TfrmWelcome --id @lblMsg42@ --contains "\data\part" --timeout 60'
 
 # The progress bar's position into $at.
 read_position() {
@@ -274,7 +274,7 @@ second_instance() {
     # The two windows lie one on the other, so the clicks go by message.
     drive <<EOF
 click --class TfrmWelcome --pid $first --id @btn3Defaul@
-expect-text --class TfrmWelcome --pid $first --id @lblMsg42@ --contains "\data\part0" --timeout 60
+expect-text --class TfrmWelcome --pid $first --id @lblMsg42@ --contains "\data\part" --timeout 60
 click --class TfrmWelcome --pid $second --id @btn3Defaul@
 expect-visible --class TfrmWelcome --pid $second --id @Button11@
 send-message --class TfrmWelcome --pid $first --id @ProgressBar1@ 0x408 0 0
