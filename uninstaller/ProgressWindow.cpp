@@ -18,16 +18,17 @@ constexpr TComponentRow kLayout[] = {
 }  // namespace
 
 namespace {
-// Built before the painter takes its controls.
-TForm& Built(TForm& form) {
+// The layout is built before the painter looks up its controls: the two
+// lookups must not depend on the order in which arguments are evaluated.
+TProgressPainter PainterOf(TForm& form) {
     form.Build(kLayout);
-    return form;
+    return TProgressPainter(form.Find("lblAction"), form.Find("pbProgress"));
 }
 }  // namespace
 
 TProgressWindow::TProgressWindow(const std::string& title, int steps)
     : form_("TfrmUninstall", kClientWidth, kClientHeight),
-      painter_(Built(form_).Find("lblAction"), form_.Find("pbProgress")) {
+      painter_(PainterOf(form_)) {
     form_.SetCaption(title);
     form_.Find("pbProgress").SetMax(steps > 0 ? steps : 1);
     const HWND window = form_.Handle();

@@ -152,7 +152,7 @@ click --class TfrmWelcome --id @btn1Defaul@
 expect-visible --class TfrmWelcome --id @edtPath@
 click --class TfrmWelcome --id @btn2Defaul@
 expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+click --class TfrmWelcome --id @btn3Defaul@
 expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 click --class TfrmWelcome --id @btn5Defaul@
 expect-exit-code 0 --timeout 60

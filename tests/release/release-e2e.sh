@@ -126,7 +126,7 @@ expect-visible --class TfrmWelcome --id @edtPath@
 expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\\Program Files\\Hello App"
 click --class TfrmWelcome --id @btn2Defaul@
 expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+click --class TfrmWelcome --id @btn3Defaul@
 expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 click --class TfrmWelcome --id @btn5Defaul@
 expect-exit-code 0 --timeout 60

@@ -134,7 +134,7 @@ click $w --id @btn1Defaul@
 expect-visible $w --id @edtPath@
 click $w --id @btn2Defaul@
 expect-visible $w --id @btn3Defaul@
-click $w --id @btn3Defaul@ --mouse
+click $w --id @btn3Defaul@
 expect-visible $w --id @btn5Defaul@ --timeout 120
 click $w --id @btn5Defaul@
 expect-exit-code 0 --timeout 60
