@@ -106,6 +106,7 @@ tools() {
     done
 
     note "[sign] in the description"
+    cp "$(dirname "$example")/Demo.ico" "$work/"  # the description's icon, beside it
     sed "s|^\[package\]|[sign]\ncertificate = '$work/c.pem'\nkey = '$work/k.pem'\n\n[package]|" "$example" >"$work/described.toml"
     cp -r "$(dirname "$example")"/readme.txt "$(dirname "$example")"/docs "$work/"
     "$tool" build "$work/described.toml" --stub "$setup_exe" -o "$work/described.exe" -q || fail "build with [sign]"
