@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "bench/BenchClock.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 
@@ -16,13 +17,6 @@ PROCESS_MEMORY_COUNTERS Memory() {
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     return counters;
-}
-
-double Seconds() {
-    LARGE_INTEGER frequency, now;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
 }
 
 }  // namespace

@@ -8,22 +8,12 @@
 
 #include <cstdio>
 
+#include "bench/BenchClock.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
 #include "uninstaller/Removal.h"
 #include "uninstaller/UninstallPlan.h"
-
-namespace {
-
-double Seconds() {
-    LARGE_INTEGER frequency, now;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&now);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
