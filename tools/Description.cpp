@@ -7,11 +7,13 @@
 
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
+#include "tools/CodePage.h"
 #include "tools/DescriptionReader.h"
 #include "tools/Glob.h"
 #include "tools/PackagePaths.h"
 #include "tools/PackageRules.h"
 #include "tools/Platform.h"
+#include "tools/Registration.h"
 #include "tools/Signing.h"
 #include "tools/SourceFiles.h"
 #include "tools/StubResources.h"
@@ -56,6 +58,9 @@ private:
 
     void ReadPackage(const toml::table& root);
     void ReadSign(const toml::table& root);
+    void ReadCodePage(TEntry& package);
+    void ReadRegistration(TEntry& package);
+    void AddRegistration();
     void ResolveStub(TEntry& package);
     void ResolveUninstaller(TEntry& package);
     void ReadStubRequest(TEntry& package);
@@ -86,6 +91,12 @@ private:
     };
     std::optional<TUninstallerSource> uninstaller_;
     TStubRequest stubRequest_;
+    struct TRegistration {
+        bool On = true;
+        TRegistrationInfo Info;
+        TLocation Where, IconWhere;
+    };
+    TRegistration registration_;
 };
 
 TPackagePlan TDescription::Read() {
@@ -100,6 +111,7 @@ TPackagePlan TDescription::Read() {
                     [this](TEntry& e) { ReadShell(e); });
     ReadSign(*root);
     AddUninstaller();
+    AddRegistration();
     PrepareStub(plan_, stubRequest_, out_);
     PackageRules::Apply(facts_, plan_, out_);
     return plan_;
@@ -112,8 +124,10 @@ void TDescription::ReadPackage(const toml::table& root) {
         return;
     }
     TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller",
-                                                  "icon", "version", "copyright"});
+                                                  "icon", "version", "copyright", "codepage", "display_icon",
+                                                  "help_link", "registration"});
     facts_.PackageAt = package.At();
+    ReadCodePage(package);
     ResolveStub(package);
     plan_.Header.Magic.TrySet(PackageMagic);
     if (const auto name = package.Required("name")) {
@@ -125,12 +139,83 @@ void TDescription::ReadPackage(const toml::table& root) {
     if (const auto author = package.Text("author")) {
         Put(plan_.Header.Author, *author, package.At("author"), "author");
         stubRequest_.Author = *author;
+        registration_.Info.Author = *author;
     }
     if (const auto email = package.Text("email")) Put(plan_.Header.Email, *email, package.At("email"), "email");
-    if (const auto site = package.Text("website")) Put(plan_.Header.Website, *site, package.At("website"), "website");
+    if (const auto site = package.Text("website")) {
+        Put(plan_.Header.Website, *site, package.At("website"), "website");
+        registration_.Info.Website = *site;
+    }
     if (const auto flag = package.Flag("auto_folders")) facts_.AutoFolders = *flag;
     ResolveUninstaller(package);
     ReadStubRequest(package);
+    ReadRegistration(package);
+}
+
+void TDescription::ReadCodePage(TEntry& package) {
+    const toml::node* node = package.Node("codepage");
+    if (!node) return;
+    const std::optional<std::int64_t> number = node->value<std::int64_t>();
+    if (!node->is_integer() || !number || *number < 0 || *number > 65535 ||
+        !CodePage::Supported(static_cast<unsigned>(*number))) {
+        Error(package.At("codepage"), "codepage must be one of " + CodePage::SupportedList() +
+                                          " (the ANSI code page of the Windows the package is made for)");
+        return;
+    }
+    reader_.SetCodePage(static_cast<unsigned>(*number));
+    facts_.AnsiCodePage = static_cast<unsigned>(*number);
+}
+
+// The Programs and Features values beside the setup program's registration;
+// the version was read (and checked) with the version resource's.
+void TDescription::ReadRegistration(TEntry& package) {
+    if (const auto flag = package.Flag("registration")) registration_.On = *flag;
+    registration_.Where = package.At();
+    TRegistrationInfo& info = registration_.Info;
+    if (stubRequest_.Version) info.Version = stubRequest_.Version->Text;
+    info.HelpLink = package.Text("help_link").value_or("");
+    if (const auto icon = package.Text("display_icon")) {
+        registration_.IconWhere = package.At("display_icon");
+        if (const auto path = SubPath(package, "display_icon", *icon)) {
+            if (path->empty()) Error(registration_.IconWhere, "display_icon is empty");
+            info.DisplayIcon = *path;
+        }
+    }
+}
+
+// Inserted before the description's own values, so that they follow the
+// setup program's registration directly.
+void TDescription::AddRegistration() {
+    if (!registration_.On || out_.HasErrors()) return;
+    const unsigned codePage = facts_.AnsiCodePage;
+    TRegistrationInfo& info = registration_.Info;
+    if (!info.DisplayIcon.empty()) {
+        const std::string icon = CodePage::FromUtf8(codePage, info.DisplayIcon).Text;
+        const bool packed = std::any_of(plan_.Files.begin(), plan_.Files.end(), [&](const TPlannedFile& f) {
+            return f.Record.BaseDir.Text() == kInstallDir &&
+                   PP::SameName(PP::Join(f.Record.SubDir.Text(), f.Record.FileName.Text()), icon, codePage);
+        });
+        if (!packed) {
+            Error(registration_.IconWhere, "display_icon " + Quoted(info.DisplayIcon) +
+                                               " is not one of the package's files in the install folder");
+            return;
+        }
+    }
+    const std::string key = UninstallContract::RegistrationKeyOf(plan_.Header.AppName.Text());
+    std::vector<TRegItem> records;
+    for (const TRegistrationValue& value : RegistrationValues(info)) {
+        TRegItem record{};
+        record.RootKey.Set(UninstallContract::kRegistrationRoot);
+        if (!record.Key.TrySet(key)) {
+            Error(registration_.Where, "the uninstall key " + Quoted(CodePage::ToUtf8(codePage, key)) +
+                                           " is longer than a registry key of a package can be (512)");
+            return;
+        }
+        record.ValueName.TrySet(value.Name);
+        Put(record.ValueData, value.Value, registration_.Where, value.Name);
+        records.push_back(record);
+    }
+    plan_.RegItems.insert(plan_.RegItems.begin(), records.begin(), records.end());
 }
 
 // The icon and version resource of the stub's copy; their texts must have a

@@ -135,12 +135,12 @@ void TDescriptionReader::CheckTopLevel(const toml::table& root, std::initializer
     }
 }
 
-std::string TDescriptionReader::ConversionProblem(const AnsiText::TConversion& ansi, const std::string& utf8,
-                                                  std::size_t width, std::string_view what) {
+std::string TDescriptionReader::ConversionProblem(const CodePage::TEncoded& ansi, const std::string& utf8,
+                                                  std::size_t width, std::string_view what) const {
     if (ansi.InvalidUtf8) return std::string(what) + " is not valid UTF-8";
     if (ansi.Bad)
-        return std::string(what) + " " + Preview(utf8) + " contains " + AnsiText::CodePointName(*ansi.Bad) +
-               ", which the package's code page (Windows-1252) does not have";
+        return std::string(what) + " " + Preview(utf8) + " contains " + CodePage::CodePointName(*ansi.Bad) +
+               ", which the package's code page (" + CodePage::Name(codePage_) + ") does not have";
     if (ansi.Text.size() > width)
         return std::string(what) + " is " + std::to_string(ansi.Text.size()) +
                " characters long; its field holds at most " + std::to_string(width) + ": " + Preview(utf8);

@@ -16,7 +16,7 @@
 #include <toml++/toml.h>
 
 #include "package/RecordHead.h"
-#include "tools/AnsiText.h"
+#include "tools/CodePage.h"
 #include "tools/Diagnostics.h"
 
 class TDescriptionReader;
@@ -88,7 +88,7 @@ public:
     // or does not fit (the field is then left as it was).
     template <std::size_t N>
     void Put(RecordHead::TextField<N>& field, const std::string& utf8, const TLocation& at, std::string_view what) {
-        const AnsiText::TConversion ansi = AnsiText::FromUtf8(utf8);
+        const CodePage::TEncoded ansi = CodePage::FromUtf8(codePage_, utf8);
         if (const std::string problem = ConversionProblem(ansi, utf8, N, what); !problem.empty())
             Error(at, problem);
         else
@@ -98,14 +98,19 @@ public:
     // True when `utf8` has a form in the package's code page; an error names
     // `what` otherwise.
     bool InCodePage(const std::string& utf8, const TLocation& at, std::string_view what) {
-        const std::string problem = ConversionProblem(AnsiText::FromUtf8(utf8), utf8, std::string::npos, what);
+        const std::string problem = ConversionProblem(CodePage::FromUtf8(codePage_, utf8), utf8, std::string::npos, what);
         if (!problem.empty()) Error(at, problem);
         return problem.empty();
     }
 
+    // The package's code page for the texts Put from now on (default 1252).
+    void SetCodePage(unsigned codePage) { codePage_ = codePage; }
+
 private:
-    static std::string ConversionProblem(const AnsiText::TConversion& ansi, const std::string& utf8, std::size_t width,
-                                         std::string_view what);
+    std::string ConversionProblem(const CodePage::TEncoded& ansi, const std::string& utf8, std::size_t width,
+                                  std::string_view what) const;
+
+    unsigned codePage_ = CodePage::kDefault;
 
     std::string file_;
     std::map<std::string, std::string> defines_;

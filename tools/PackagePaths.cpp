@@ -40,8 +40,8 @@ TSubPath Normalize(std::string_view text) {
     return result;
 }
 
-std::pair<std::string, std::string> SplitLast(std::string_view path) {
-    const std::size_t at = path.rfind('\\');
+std::pair<std::string, std::string> SplitLast(std::string_view path, unsigned codePage) {
+    const std::size_t at = CodePage::LastBackslash(codePage, path);
     if (at == std::string_view::npos) return {std::string(), std::string(path)};
     return {std::string(path.substr(0, at)), std::string(path.substr(at + 1))};
 }
@@ -52,21 +52,33 @@ std::string Join(std::string_view a, std::string_view b) {
     return std::string(a) + '\\' + std::string(b);
 }
 
-std::vector<std::string> SelfAndAncestors(std::string_view path) {
+std::vector<std::string> SelfAndAncestors(std::string_view path, unsigned codePage) {
     std::vector<std::string> list{std::string()};
-    for (std::size_t at = 0; at <= path.size() && !path.empty(); ++at)
-        if (at == path.size() || path[at] == '\\') list.emplace_back(path.substr(0, at));
+    if (path.empty()) return list;
+    std::string level;
+    for (const std::string& part : CodePage::SplitBackslash(codePage, path)) {
+        if (list.size() > 1) level += '\\';
+        level += part;
+        list.push_back(level);
+    }
     return list;
 }
 
-std::string Folded(std::string_view text) {
+std::string Folded(std::string_view text, unsigned codePage) {
     std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    for (std::size_t at = 0; at < folded.size(); ++at) {
+        const char c = folded[at];
+        if (CodePage::IsLeadByte(codePage, static_cast<unsigned char>(c)))
+            ++at;  // the second byte is part of the character
+        else if (c >= 'A' && c <= 'Z')
+            folded[at] = static_cast<char>(c - 'A' + 'a');
+    }
     return folded;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return Folded(a) == Folded(b); }
+bool SameName(std::string_view a, std::string_view b, unsigned codePage) {
+    return Folded(a, codePage) == Folded(b, codePage);
+}
 
 std::optional<char> DdeSyntaxChar(std::string_view text) {
     const std::size_t at = text.find_first_of(",()[]");

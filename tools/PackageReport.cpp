@@ -10,7 +10,7 @@
 #include "package/PeImage.h"
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
-#include "tools/AnsiText.h"
+#include "tools/CodePage.h"
 #include "tools/Crc32.h"
 #include "tools/Description.h"
 #include "tools/SignatureReport.h"
@@ -30,8 +30,8 @@ std::string Hex(std::uint32_t value) {
 }
 
 template <std::size_t N>
-std::string Utf8(const TextField<N>& field) {
-    return AnsiText::ToUtf8(field.Text());
+std::string Utf8(const TextField<N>& field, unsigned codePage) {
+    return CodePage::ToUtf8(codePage, field.Text());
 }
 
 std::string RootName(std::uint32_t root) {
@@ -80,6 +80,8 @@ std::array<TTableSpan, 4> Spans(const TPackHeader& h) {
              {"registry table", "RegItems", h.RegCount.Get(), h.RegOffset.Get(), sizeof(TRegItem)}}};
 }
 
+}  // namespace
+
 // The layout the setup program writes into the uninstall data file: the tables
 // contiguous from offset 0, then the header, no checksum.
 bool IsUninstallLayout(const TPackHeader& h, std::uint64_t size) {
@@ -90,6 +92,8 @@ bool IsUninstallLayout(const TPackHeader& h, std::uint64_t size) {
     }
     return h.Reserved.Get() == 0 && at + kHeaderSize == size;
 }
+
+namespace {
 
 std::string Plural(std::int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -114,7 +118,8 @@ void CheckTables(const TPackHeader& h, std::uint64_t size, std::vector<std::stri
     }
 }
 
-void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, std::vector<std::string>& problems) {
+void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, unsigned codePage,
+                   std::vector<std::string>& problems) {
     const std::int32_t count = h.FileCount.Get();
     if (count <= 0 || h.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > size) return;
     std::vector<TFileItem> files(static_cast<std::size_t>(count));
@@ -124,7 +129,7 @@ void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, s
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::uint64_t end = std::uint64_t(files[i].Offset.Get()) + files[i].Size.Get();
         if (end <= trailer) continue;
-        problems.push_back("file " + std::to_string(i) + " \"" + Utf8(files[i].FileName) + "\" (" +
+        problems.push_back("file " + std::to_string(i) + " \"" + Utf8(files[i].FileName, codePage) + "\" (" +
                            std::to_string(files[i].Size.Get()) + " bytes at offset " +
                            std::to_string(files[i].Offset.Get()) + ") " +
                            (end > size ? "reaches past the end of the file (" + std::to_string(size) + " bytes)"
@@ -186,14 +191,14 @@ std::string ShellKindName(std::uint8_t kind) {
 }
 
 std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
-                     const std::string& signer) {
+                     const std::string& signer, unsigned codePage) {
     const TPackHeader& h = package.GetHeader();
     std::string out = path + ": " + std::to_string(fileSize) + " bytes\n\nHeader\n";
     TTable header({"Field", "Value"});
-    header.Add({"AppName", Shown(Utf8(h.AppName))});
-    header.Add({"Author", Shown(Utf8(h.Author))});
-    header.Add({"Email", Shown(Utf8(h.Email))});
-    header.Add({"Website", Shown(Utf8(h.Website))});
+    header.Add({"AppName", Shown(Utf8(h.AppName, codePage))});
+    header.Add({"Author", Shown(Utf8(h.Author, codePage))});
+    header.Add({"Email", Shown(Utf8(h.Email, codePage))});
+    header.Add({"Website", Shown(Utf8(h.Website, codePage))});
     header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
     if (!signer.empty()) header.Add({"Signer", signer});
     for (const TTableSpan& t : Spans(h))
@@ -204,7 +209,7 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     TTable files({"#", "BaseDir", "SubDir", "FileName", "Offset", "Size"});
     for (std::size_t i = 0; i < package.GetFiles().size(); ++i) {
         const TFileItem& f = package.GetFiles()[i];
-        files.Add({std::to_string(i), Shown(Utf8(f.BaseDir)), Shown(Utf8(f.SubDir)), Shown(Utf8(f.FileName)),
+        files.Add({std::to_string(i), Shown(Utf8(f.BaseDir, codePage)), Shown(Utf8(f.SubDir, codePage)), Shown(Utf8(f.FileName, codePage)),
                    std::to_string(f.Offset.Get()), std::to_string(f.Size.Get())});
     }
     out += files.Text();
@@ -212,15 +217,15 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     out += "\nDirs (" + std::to_string(package.GetDirs().size()) + ")\n";
     TTable dirs({"#", "BaseDir", "SubDir"});
     for (std::size_t i = 0; i < package.GetDirs().size(); ++i)
-        dirs.Add({std::to_string(i), Shown(Utf8(package.GetDirs()[i].BaseDir)), Shown(Utf8(package.GetDirs()[i].SubDir))});
+        dirs.Add({std::to_string(i), Shown(Utf8(package.GetDirs()[i].BaseDir, codePage)), Shown(Utf8(package.GetDirs()[i].SubDir, codePage))});
     out += dirs.Text();
 
     out += "\nShellItems (" + std::to_string(package.GetShellItems().size()) + ")\n";
     TTable shell({"#", "Kind", "BaseDir", "SubDir", "FileName", "Caption"});
     for (std::size_t i = 0; i < package.GetShellItems().size(); ++i) {
         const TShellItem& s = package.GetShellItems()[i];
-        shell.Add({std::to_string(i), std::to_string(s.Kind) + " " + ShellKindName(s.Kind), Shown(Utf8(s.BaseDir)),
-                   Shown(Utf8(s.SubDir)), Shown(Utf8(s.FileName)), Shown(Utf8(s.Caption))});
+        shell.Add({std::to_string(i), std::to_string(s.Kind) + " " + ShellKindName(s.Kind), Shown(Utf8(s.BaseDir, codePage)),
+                   Shown(Utf8(s.SubDir, codePage)), Shown(Utf8(s.FileName, codePage)), Shown(Utf8(s.Caption, codePage))});
     }
     out += shell.Text();
 
@@ -228,20 +233,20 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     TTable reg({"#", "RootKey", "Key", "ValueName", "ValueData"});
     for (std::size_t i = 0; i < package.GetRegItems().size(); ++i) {
         const TRegItem& r = package.GetRegItems()[i];
-        reg.Add({std::to_string(i), RootName(r.RootKey.Get()), Shown(Utf8(r.Key)), Shown(Utf8(r.ValueName)),
-                 Shown(Utf8(r.ValueData))});
+        reg.Add({std::to_string(i), RootName(r.RootKey.Get()), Shown(Utf8(r.Key, codePage)), Shown(Utf8(r.ValueName, codePage)),
+                 Shown(Utf8(r.ValueData, codePage))});
     }
     return out + reg.Text();
 }
 
 std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
-                     const std::string& signer) {
+                     const std::string& signer, unsigned codePage) {
     const TPackHeader& h = package.GetHeader();
-    Json header = {{"Magic", Utf8(h.Magic)},
-                   {"AppName", Utf8(h.AppName)},
-                   {"Author", Utf8(h.Author)},
-                   {"Email", Utf8(h.Email)},
-                   {"Website", Utf8(h.Website)},
+    Json header = {{"Magic", Utf8(h.Magic, codePage)},
+                   {"AppName", Utf8(h.AppName, codePage)},
+                   {"Author", Utf8(h.Author, codePage)},
+                   {"Email", Utf8(h.Email, codePage)},
+                   {"Website", Utf8(h.Website, codePage)},
                    {"Reserved", h.Reserved.Get()},
                    {"RegCount", h.RegCount.Get()},
                    {"RegOffset", h.RegOffset.Get()},
@@ -253,25 +258,25 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
                    {"DirOffset", h.DirOffset.Get()}};
     Json files = Json::array(), dirs = Json::array(), shellItems = Json::array(), regItems = Json::array();
     for (const TFileItem& f : package.GetFiles())
-        files.push_back({{"FileName", Utf8(f.FileName)},
-                         {"BaseDir", Utf8(f.BaseDir)},
-                         {"SubDir", Utf8(f.SubDir)},
+        files.push_back({{"FileName", Utf8(f.FileName, codePage)},
+                         {"BaseDir", Utf8(f.BaseDir, codePage)},
+                         {"SubDir", Utf8(f.SubDir, codePage)},
                          {"Offset", f.Offset.Get()},
                          {"Size", f.Size.Get()}});
-    for (const TDirItem& d : package.GetDirs()) dirs.push_back({{"BaseDir", Utf8(d.BaseDir)}, {"SubDir", Utf8(d.SubDir)}});
+    for (const TDirItem& d : package.GetDirs()) dirs.push_back({{"BaseDir", Utf8(d.BaseDir, codePage)}, {"SubDir", Utf8(d.SubDir, codePage)}});
     for (const TShellItem& s : package.GetShellItems())
         shellItems.push_back({{"Kind", s.Kind},
                               {"KindName", ShellKindName(s.Kind)},
-                              {"BaseDir", Utf8(s.BaseDir)},
-                              {"SubDir", Utf8(s.SubDir)},
-                              {"FileName", Utf8(s.FileName)},
-                              {"Caption", Utf8(s.Caption)}});
+                              {"BaseDir", Utf8(s.BaseDir, codePage)},
+                              {"SubDir", Utf8(s.SubDir, codePage)},
+                              {"FileName", Utf8(s.FileName, codePage)},
+                              {"Caption", Utf8(s.Caption, codePage)}});
     for (const TRegItem& r : package.GetRegItems())
         regItems.push_back({{"RootKey", r.RootKey.Get()},
                             {"RootName", RegistryRoots::NameOf(r.RootKey.Get())},
-                            {"Key", Utf8(r.Key)},
-                            {"ValueName", Utf8(r.ValueName)},
-                            {"ValueData", Utf8(r.ValueData)}});
+                            {"Key", Utf8(r.Key, codePage)},
+                            {"ValueName", Utf8(r.ValueName, codePage)},
+                            {"ValueData", Utf8(r.ValueData, codePage)}});
     Json listing = {{"File", path}, {"FileSize", fileSize}};
     if (!signer.empty()) listing["Signer"] = signer;
     listing["Header"] = std::move(header);
@@ -316,7 +321,7 @@ std::string CheckChecksums(ByteSource& file, std::uint32_t recorded, std::vector
 
 }  // namespace
 
-TVerifyReport VerifyPackage(ByteSource& file) {
+TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     TVerifyReport report;
     const std::uint64_t size = file.Size();
     const std::optional<TSignatureCheck> signature = CheckSignature(file);
@@ -342,7 +347,7 @@ TVerifyReport VerifyPackage(ByteSource& file) {
     }
     CheckTables(h, size, report.Problems);
     const bool uninstallData = IsUninstallLayout(h, size);
-    if (!uninstallData) CheckFileData(file, h, size, report.Problems);
+    if (!uninstallData) CheckFileData(file, h, size, codePage, report.Problems);
     std::string checksum;
     if (h.Reserved.Get() == 0) {
         checksum = "no checksum";

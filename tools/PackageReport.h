@@ -8,6 +8,7 @@
 
 #include "system/ByteStream.h"
 #include "package/ZodiDuradad.h"
+#include "tools/CodePage.h"
 
 // The CRC-32 the packaging tool stores in Reserved: every byte of the file,
 // the four bytes of the Reserved field taken as zero, and in a PE image those
@@ -18,12 +19,12 @@ std::uint32_t PackageChecksum(ByteSource& file);
 std::string ShellKindName(std::uint8_t kind);
 
 // The listing of a loaded package, for a person or as JSON. Texts are
-// converted from the package's code page to UTF-8. A non-empty `signer`
-// (SignerText) is shown too.
+// converted from the package's code page to UTF-8 (U+FFFD for bytes without a
+// character there). A non-empty `signer` (SignerText) is shown too.
 std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
-                     const std::string& signer = {});
+                     const std::string& signer = {}, unsigned codePage = CodePage::kDefault);
 std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
-                     const std::string& signer = {});
+                     const std::string& signer = {}, unsigned codePage = CodePage::kDefault);
 
 struct TVerifyReport {
     std::vector<std::string> Problems;  // each a complete sentence about the file
@@ -31,4 +32,9 @@ struct TVerifyReport {
     bool Ok() const { return Problems.empty(); }
 };
 
-TVerifyReport VerifyPackage(ByteSource& file);
+TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage = CodePage::kDefault);
+
+// The layout the setup program writes into the uninstall data file: the tables
+// contiguous from offset 0, then the header (its file data stays in the
+// setup executable).
+bool IsUninstallLayout(const RecordHead::TPackHeader& h, std::uint64_t size);

@@ -15,20 +15,22 @@ namespace PackageRules {
 
 namespace {
 
-std::string FolderKey(std::string_view base, std::string_view sub) { return std::string(base) + '|' + PP::Folded(sub); }
+std::string FolderKey(std::string_view base, std::string_view sub, unsigned codePage) {
+    return std::string(base) + '|' + PP::Folded(sub, codePage);
+}
 
 }  // namespace
 
 void PlanFolders(const TPackageFacts& facts, TPackagePlan& plan, TDiagnostics& out) {
-    std::set<std::string> exists = {FolderKey(kWindowsDir, ""), FolderKey(kSystem32Dir, "")};
+    std::set<std::string> exists = {FolderKey(kWindowsDir, "", facts.AnsiCodePage), FolderKey(kSystem32Dir, "", facts.AnsiCodePage)};
     auto create = [&](const std::string& base, const std::string& sub) {
-        for (const std::string& level : PP::SelfAndAncestors(sub)) exists.insert(FolderKey(base, level));
+        for (const std::string& level : PP::SelfAndAncestors(sub, facts.AnsiCodePage)) exists.insert(FolderKey(base, level, facts.AnsiCodePage));
     };
     for (const TFolderEntry& folder : facts.Folders) create(folder.Base, folder.Sub);
     std::vector<TDirItem> implied;
     for (const TPlannedFile& file : plan.Files) {
         const std::string base = file.Record.BaseDir.Text(), sub = file.Record.SubDir.Text();
-        if (exists.count(FolderKey(base, sub))) continue;
+        if (exists.count(FolderKey(base, sub, facts.AnsiCodePage))) continue;
         if (facts.AutoFolders) {
             implied.push_back(MakeDirItem(base, sub));
             create(base, sub);
@@ -38,7 +40,7 @@ void PlanFolders(const TPackageFacts& facts, TPackagePlan& plan, TDiagnostics& o
                                         "auto_folders = true");
         }
     }
-    const bool installFolder = exists.count(FolderKey(kInstallDir, "")) > 0;
+    const bool installFolder = exists.count(FolderKey(kInstallDir, "", facts.AnsiCodePage)) > 0;
     if (!installFolder && !facts.AutoFolders)
         out.Error(facts.PackageAt, "no [[folder]] creates the install folder, where the setup program writes \"" +
                                        std::string(UninstallContract::kDataFileName) +
@@ -54,8 +56,9 @@ void CheckTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnos
     for (const TPlannedFile& file : plan.Files) {
         const std::string base = file.Record.BaseDir.Text(), sub = file.Record.SubDir.Text(),
                           name = file.Record.FileName.Text();
-        uninstaller |= base == kInstallDir && sub.empty() && PP::SameName(name, UninstallContract::kUninstallerName);
-        const auto [it, fresh] = seen.emplace(FolderKey(base, PP::Join(sub, name)), file.Where.Line);
+        uninstaller |= base == kInstallDir && sub.empty() &&
+                       PP::SameName(name, UninstallContract::kUninstallerName, facts.AnsiCodePage);
+        const auto [it, fresh] = seen.emplace(FolderKey(base, PP::Join(sub, name), facts.AnsiCodePage), file.Where.Line);
         if (!fresh)
             out.Warning(file.Where, "target " + PP::Join(PP::Join(base, sub), name) + " is also written by line " +
                                         std::to_string(it->second) + "; the later file replaces the earlier");
@@ -69,8 +72,8 @@ void CheckShellTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDi
     for (const TShellTarget& shell : facts.ShellTargets) {
         if (shell.Base != kInstallDir) continue;
         const bool packed = std::any_of(plan.Files.begin(), plan.Files.end(), [&](const TPlannedFile& f) {
-            return f.Record.BaseDir.Text() == kInstallDir && PP::SameName(f.Record.SubDir.Text(), shell.Sub) &&
-                   PP::SameName(f.Record.FileName.Text(), shell.Name);
+            return f.Record.BaseDir.Text() == kInstallDir && PP::SameName(f.Record.SubDir.Text(), shell.Sub, facts.AnsiCodePage) &&
+                   PP::SameName(f.Record.FileName.Text(), shell.Name, facts.AnsiCodePage);
         });
         if (!packed)
             out.Warning(shell.Where, "target " + PP::Join(PP::Join(kInstallDir, shell.Sub), shell.Name) +

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/CodePage.h"
 #include "tools/Diagnostics.h"
 #include "tools/PackagePlan.h"
 
@@ -26,6 +27,7 @@ struct TShellTarget {
 struct TPackageFacts {
     TLocation PackageAt;  // where messages about the whole package point
     bool AutoFolders = true;
+    unsigned AnsiCodePage = ::CodePage::kDefault;  // the package's texts: double-byte aware folder rules
     std::vector<TFolderEntry> Folders;  // in the order written
     std::vector<TShellTarget> ShellTargets;
     bool UninstallerAsked = false;  // the companion was added, or asked for (an error says where it is missing)

@@ -5,7 +5,7 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "package/PeImage.h"
-#include "tools/AnsiText.h"
+#include "tools/CodePage.h"
 #include "tools/Platform.h"
 #include "tools/ResourceEditor.h"
 
@@ -59,7 +59,9 @@ void ReplaceIcon(std::vector<RE::TResource>& resources, const IconFile::TIcon& i
     resources.push_back({groupType, RE::TName::Named(kMainIcon), language, 0, IconFile::GroupResource(icon, first)});
 }
 
-std::u16string Wide(const std::string& utf8) { return AnsiText::ToUtf16(utf8).value_or(u""); }
+// The description's own text: every one of them was checked to exist in the
+// package's code page, so it reads the same as the package's bytes would.
+std::u16string Wide(const std::string& utf8) { return CodePage::Utf8ToUtf16(utf8).value_or(u""); }
 
 }  // namespace
 

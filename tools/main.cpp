@@ -13,10 +13,13 @@
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
+#include "tools/CodePage.h"
 #include "tools/Description.h"
+#include "tools/Extract.h"
 #include "tools/PackageBuild.h"
 #include "tools/PackageReport.h"
 #include "tools/Platform.h"
+#include "tools/SafeFolder.h"
 #include "tools/Seal.h"
 #include "tools/SignatureReport.h"
 #include "tools/Signing.h"
@@ -134,35 +137,37 @@ bool OpenInput(const std::string& path, std::optional<TFileStream>& file) {
     }
 }
 
-int RunList(const std::string& nativePath, bool json) {
+// Loads the package of `file`; prints why not and returns false.
+bool LoadForReport(const std::string& path, TFileStream& file, TVazuravAzoz& package) {
+    try {
+        if (package.LoadPackage(file)) return true;
+        std::fprintf(stderr, "%s: not a package: the last 552 bytes do not begin with \"qzx\" and a NUL\n", path.c_str());
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
+    }
+    return false;
+}
+
+int RunList(const std::string& nativePath, bool json, unsigned codePage) {
     const std::string path = Platform::FromNative(nativePath);
     std::optional<TFileStream> file;
     if (!OpenInput(path, file)) return kFailed;
     TVazuravAzoz package;
-    try {
-        if (!package.LoadPackage(*file)) {
-            std::fprintf(stderr, "%s: not a package: the last 552 bytes do not begin with \"qzx\" and a NUL\n",
-                         path.c_str());
-            return kFailed;
-        }
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
-        return kFailed;
-    }
+    if (!LoadForReport(path, *file, package)) return kFailed;
     const std::string signer = SignerText(*file);
-    const std::string text =
-        json ? ListJson(path, file->Size(), package, signer) : ListText(path, file->Size(), package, signer);
+    const std::string text = json ? ListJson(path, file->Size(), package, signer, codePage)
+                                  : ListText(path, file->Size(), package, signer, codePage);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return kOk;
 }
 
-int RunVerify(const std::string& nativePath) {
+int RunVerify(const std::string& nativePath, unsigned codePage) {
     const std::string path = Platform::FromNative(nativePath);
     std::optional<TFileStream> file;
     if (!OpenInput(path, file)) return kFailed;
     TVerifyReport report;
     try {
-        report = VerifyPackage(*file);
+        report = VerifyPackage(*file, codePage);
     } catch (const Exception& e) {
         report.Problems.push_back(e.Message());
     }
@@ -185,6 +190,88 @@ int RunSeal(const std::string& nativeIn, const std::string& nativeOut) {
         std::fprintf(stderr, "%s: cannot seal: %s\n", in.c_str(), e.what());
         return kFailed;
     }
+}
+
+struct TExtractArguments {
+    std::string File, Output, From;
+    unsigned CodePage = CodePage::kDefault;
+    bool List = false, Quiet = false;
+};
+
+void ShowPlan(const std::vector<TExtractEntry>& plan) {
+    for (const TExtractEntry& entry : plan) {
+        if (entry.Refused()) continue;
+        std::printf("%5zu %12u  %s%s\n", entry.Index, static_cast<unsigned>(entry.Size), entry.Target().c_str(),
+                    entry.ReplacedBy ? (" (replaced by entry " + std::to_string(*entry.ReplacedBy) + ")").c_str() : "");
+    }
+}
+
+// The file that holds the data: the package itself, or for an uninstall
+// data file the setup executable it names with --from.
+bool OpenData(const TExtractArguments& args, const std::string& path, TFileStream& file, const TVazuravAzoz& package,
+              std::optional<TFileStream>& from) {
+    if (!args.From.empty()) return OpenInput(Platform::FromNative(args.From), from);
+    if (!package.GetFiles().empty() && IsUninstallLayout(package.GetHeader(), file.Size())) {
+        std::fprintf(stderr, "%s: an uninstall data file: its files' data lives in the setup executable; give "
+                             "--from SETUP.EXE\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+int RunExtract(const TExtractArguments& args) {
+    const std::string path = Platform::FromNative(args.File);
+    std::optional<TFileStream> file, from;
+    if (!OpenInput(path, file)) return kFailed;
+    TVazuravAzoz package;
+    if (!LoadForReport(path, *file, package) || !OpenData(args, path, *file, package, from)) return kFailed;
+    ByteSource& data = from ? static_cast<ByteSource&>(*from) : *file;
+    const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data.Size());
+    std::size_t refused = 0;
+    for (const TExtractEntry& entry : plan)
+        if (entry.Refused()) {
+            ++refused;
+            std::fprintf(stderr, "%s: entry %zu \"%s\" refused: %s\n", path.c_str(), entry.Index, entry.Name.c_str(),
+                         entry.Problem.c_str());
+        }
+    if (args.List) {
+        ShowPlan(plan);
+        return refused ? kFailed : kOk;
+    }
+    TProgressBar bar;
+    const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
+    try {
+        TSafeFolder folder(Platform::FromNative(args.Output));
+        const TExtractResult result =
+            ExtractFiles(plan, data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
+        for (const std::string& failure : result.Failures) std::fprintf(stderr, "%s: %s\n", path.c_str(), failure.c_str());
+        if (!args.Quiet)
+            std::printf("%s: %s, %llu bytes written below %s; %zu refused, %zu failed\n", path.c_str(),
+                        Count(result.Written, "file").c_str(), static_cast<unsigned long long>(result.Bytes),
+                        Platform::FromNative(args.Output).c_str(), refused, result.Failures.size());
+        return refused || !result.Failures.empty() ? kFailed : kOk;
+    } catch (const ESafeFolder& e) {
+        bar.Close();
+        std::fprintf(stderr, "makesetup: %s\n", e.what());
+    } catch (const Exception& e) {
+        bar.Close();
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), e.Message().c_str());
+    }
+    return kFailed;
+}
+
+CLI::Option* AddCodePage(CLI::App* command, unsigned& codePage) {
+    return command
+        ->add_option("--codepage", codePage, "The package's code page for its texts (" + CodePage::SupportedList() +
+                                                 "; default 1252)")
+        ->check([](const std::string& text) {
+            try {
+                if (CodePage::Supported(static_cast<unsigned>(std::stoul(text)))) return std::string();
+            } catch (const std::exception&) {
+                // not a number: the message below says what is wanted
+            }
+            return "not one of " + CodePage::SupportedList();
+        });
 }
 
 }  // namespace
@@ -220,11 +307,26 @@ int main(int argc, char** argv) {
                                                        "or " + std::string(UninstallContract::kDataFileName));
     listCommand->add_option("FILE", listFile, "The package file")->required();
     listCommand->add_flag("--json", json, "Print JSON for scripts");
+    unsigned listCodePage = CodePage::kDefault;
+    AddCodePage(listCommand, listCodePage);
 
     std::string verifyFile;
     CLI::App* verifyCommand = app.add_subcommand("verify", "Check a package file: trailer, tables, file data, "
                                                            "checksum");
     verifyCommand->add_option("FILE", verifyFile, "The package file")->required();
+    unsigned verifyCodePage = CodePage::kDefault;
+    AddCodePage(verifyCommand, verifyCodePage);
+
+    TExtractArguments extract;
+    CLI::App* extractCommand = app.add_subcommand("extract", "Write the files of a setup executable (or of the setup "
+                                                             "executable an " + std::string(UninstallContract::kDataFileName) + " names) below a folder");
+    extractCommand->add_option("FILE", extract.File, "The package file")->required();
+    extractCommand->add_option("-o,--output", extract.Output, "The folder to write below (created when missing)");
+    extractCommand->add_option("--from", extract.From, "The setup executable that holds the data of an uninstall "
+                                                       "data file");
+    extractCommand->add_flag("--list", extract.List, "Show what would be written, write nothing");
+    extractCommand->add_flag("-q,--quiet", extract.Quiet, "No summary and no progress bar");
+    AddCodePage(extractCommand, extract.CodePage);
 
     std::string sealFile, sealOutput;
     CLI::App* sealCommand = app.add_subcommand("seal", "Make a setup executable signed after it was built whole "
@@ -239,7 +341,14 @@ int main(int argc, char** argv) {
         return code == 0 ? kOk : kUsage;
     }
     if (*buildCommand) return RunBuild(build);
-    if (*listCommand) return RunList(listFile, json);
+    if (*listCommand) return RunList(listFile, json, listCodePage);
     if (*sealCommand) return RunSeal(sealFile, sealOutput);
-    return RunVerify(verifyFile);
+    if (*extractCommand) {
+        if (extract.Output.empty() && !extract.List) {
+            std::fprintf(stderr, "makesetup extract: give the folder to write below with -o DIR (or --list)\n");
+            return kUsage;
+        }
+        return RunExtract(extract);
+    }
+    return RunVerify(verifyFile, verifyCodePage);
 }

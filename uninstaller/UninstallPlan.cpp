@@ -111,5 +111,13 @@ TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName,
     if (!appName.empty() && appName.find_first_of("\\/") == std::string_view::npos && appName != "." &&
         appName != "..")
         plan.RegistrationKey = UninstallContract::RegistrationKeyOf(appName);
+    // Values the package writes into its own registration (the Programs and
+    // Features entry) go with the key, and only when the key is this copy's.
+    if (!plan.RegistrationKey.empty())
+        std::erase_if(plan.RegistryValues, [&](const TRegistryValueRef& value) {
+            const std::string_view key = value.Key.starts_with('\\') ? std::string_view(value.Key).substr(1)
+                                                                     : std::string_view(value.Key);
+            return value.RootKey == UninstallContract::kRegistrationRoot && SameText(key, plan.RegistrationKey);
+        });
     return plan;
 }

@@ -50,13 +50,14 @@ cmake -S "$work/src" -B "$work/b" -DSTUB="$work/stub.exe" -DREMOVER="$work/Remov
 (cd "$work/b" && cpack -G External) >"$work/out.txt" 2>&1 || { fail "cpack:"; cat "$work/out.txt" >&2; }
 [ -f "$work/b/odd.exe" ] && [ -f "$work/b/odd.toml" ] || { fail "no odd.exe and odd.toml"; ls "$work/b" >&2; exit 1; }
 "$tool" verify "$work/b/odd.exe" >"$work/verify.txt" 2>&1 || fail "verify: $(cat "$work/verify.txt")"
-# tool.exe, guide.txt and the uninstaller; cache (which makes the install folder), bin, doc\it's.
-contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 2 registry values" "one package of both components"
+# tool.exe, guide.txt and the uninstaller; cache (which makes the install folder), bin, doc\it's;
+# the two values given and the Programs and Features entry's version, publisher and location.
+contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 5 registry values" "one package of both components"
 "$tool" list --json "$work/b/odd.exe" >"$work/list.json"
 for text in '"AppName": "Odd \"Quoted\" ${HOME}"' '"Author": "O'"'"'Brien & Co"' '"Email": "pat@example.com"' \
     '"SubDir": "doc\\it'"'"'s"' '"FileName": "Uninstall.exe"' '"Caption": "Odd Tools"' '"Caption": "Run the tool"' \
     '"FileName": "tool.exe"' '"FileName": "extra.exe"' '"SubDir": "bin"' \
-    '"Key": "Software\\Odd\\Paths"' '"ValueData": "{InstallDir}\\bin"' '"ValueData": "tab\there"' '"SubDir": "cache"'; do
+    '"Key": "Software\\Odd\\Paths"' '"ValueData": "3.1.4"' '"ValueData": "O'"'"'Brien & Co"' '"ValueData": "{InstallDir}\\bin"' '"ValueData": "tab\there"' '"SubDir": "cache"'; do
     contains "$work/list.json" "$text" "list of the package"
 done
 # The uninstaller is the one named, the banner no icon.

@@ -22,6 +22,7 @@ protected:
         pkg.Describe(R"toml([package]
 name = "Demo"
 author = "Ann"
+registration = false
 [[file]]
 source = "bin/Uninstall.exe"
 [[file]]

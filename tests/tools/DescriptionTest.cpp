@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "package/UninstallContract.h"
 #include "tests/tools/ToolTestFiles.h"
 
 using namespace RecordHead;
@@ -101,13 +102,23 @@ wallpaper = "data/cache/x.bmp"
     EXPECT_EQ(DirText(plan.Dirs[0]), "InstallDir|data\\cache");
     EXPECT_EQ(DirText(plan.Dirs[1]), "WindowsDir|Demo");
 
-    ASSERT_EQ(plan.RegItems.size(), 2u);
-    EXPECT_EQ(plan.RegItems[0].RootKey.Get(), 0x80000001u);
-    EXPECT_EQ(plan.RegItems[0].Key.Text(), "Software\\Demo");
-    EXPECT_EQ(plan.RegItems[0].ValueName.Text(), "Path");
-    EXPECT_EQ(plan.RegItems[0].ValueData.Text(), "{InstallDir}\\Demo.exe");
-    EXPECT_EQ(plan.RegItems[1].RootKey.Get(), 0x80000002u);
-    EXPECT_EQ(plan.RegItems[1].ValueName.Text(), "");
+    // The Programs and Features values come first, then the description's.
+    ASSERT_EQ(plan.RegItems.size(), 5u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(plan.RegItems[i].RootKey.Get(), UninstallContract::kRegistrationRoot);
+        EXPECT_EQ(plan.RegItems[i].Key.Text(), UninstallContract::RegistrationKeyOf("Demo"));
+    }
+    EXPECT_EQ(plan.RegItems[0].ValueName.Text() + "=" + plan.RegItems[0].ValueData.Text(), "Publisher=Ann Author");
+    EXPECT_EQ(plan.RegItems[1].ValueName.Text() + "=" + plan.RegItems[1].ValueData.Text(),
+              "URLInfoAbout=https://example.com");
+    EXPECT_EQ(plan.RegItems[2].ValueName.Text() + "=" + plan.RegItems[2].ValueData.Text(),
+              "InstallLocation={InstallDir}");
+    EXPECT_EQ(plan.RegItems[3].RootKey.Get(), 0x80000001u);
+    EXPECT_EQ(plan.RegItems[3].Key.Text(), "Software\\Demo");
+    EXPECT_EQ(plan.RegItems[3].ValueName.Text(), "Path");
+    EXPECT_EQ(plan.RegItems[3].ValueData.Text(), "{InstallDir}\\Demo.exe");
+    EXPECT_EQ(plan.RegItems[4].RootKey.Get(), 0x80000002u);
+    EXPECT_EQ(plan.RegItems[4].ValueName.Text(), "");
 
     ASSERT_EQ(plan.ShellItems.size(), 4u);
     EXPECT_EQ(plan.ShellItems[0].Kind, skCreateGroup);

@@ -41,7 +41,7 @@ TOML
 
 "$tool" --version >out.txt 2>&1; expect_rc 0 $? "--version"
 contains out.txt "makesetup 1." "--version"
-for cmd in build list verify; do
+for cmd in build list verify extract; do
     "$tool" $cmd --help >out.txt 2>&1; expect_rc 0 $? "$cmd --help"
     contains out.txt "Usage:" "$cmd --help"
 done
@@ -54,7 +54,7 @@ contains out.txt "demo-setup.exe:" "build summary"
 [ -f demo-setup.exe ] || fail "build: no demo-setup.exe"
 ls -a | grep -q '\.part-' && fail "build left a temporary file"
 "$tool" verify demo-setup.exe >out.txt 2>&1; expect_rc 0 $? "verify"
-contains out.txt "OK: 3 files, 2 folders, 2 shell items, 0 registry values; checksum 0x" "verify"
+contains out.txt "OK: 3 files, 2 folders, 2 shell items, 1 registry value; checksum 0x" "verify"
 contains out.txt "; not signed" "verify of an unsigned package"
 "$tool" list demo-setup.exe >out.txt 2>&1; expect_rc 0 $? "list"
 contains out.txt "Demo 1.2" "list"
@@ -138,6 +138,55 @@ else
 fi
 rm -rf interrupt
 
+# Extract: every file byte-exact below KEYWORD/SubDir, --list writes nothing,
+# a missing -o is a usage error.
+"$tool" extract demo-setup.exe --list >out.txt 2>&1; expect_rc 0 $? "extract --list"
+contains out.txt "InstallDir/docs/readme.txt" "extract --list"
+[ -e InstallDir ] && fail "extract --list wrote files"
+"$tool" extract demo-setup.exe >out.txt 2>&1; expect_rc 2 $? "extract without -o"
+"$tool" extract demo-setup.exe -o unpacked >out.txt 2>&1; expect_rc 0 $? "extract"
+contains out.txt "3 files, 30 bytes written" "extract summary"
+for f in Demo.exe Uninstall.exe docs/readme.txt; do
+    cmp -s "unpacked/InstallDir/$f" "src/$f" || fail "extract: $f differs"
+done
+"$tool" extract demo-setup.exe -o unpacked --codepage 437 >out.txt 2>&1; expect_rc 2 $? "extract --codepage 437"
+
+# A Shift-JIS package: names with a 0x5C second byte, listed and extracted
+# by the code page, JSON valid either way.
+mkdir -p sjis
+printf 'x' >sjis/a.txt
+cat >sjis/p.toml <<'TOML'
+[package]
+name = "表ソフト"
+author = "山田"
+codepage = 932
+[[file]]
+source = "a.txt"
+folder = '表\ソ'
+name = "表.txt"
+[[file]]
+source = "a.txt"
+name = "Uninstall.exe"
+TOML
+"$tool" build sjis/p.toml --stub stub.exe -o sjis.exe >out.txt 2>&1; expect_rc 0 $? "Shift-JIS build"
+"$tool" list sjis.exe --codepage 932 >out.txt 2>&1; expect_rc 0 $? "list --codepage 932"
+contains out.txt "表ソフト" "list --codepage 932"
+for cp in 932 1252; do
+    "$tool" list --json sjis.exe --codepage $cp >out.json 2>&1
+    iconv -f UTF-8 -t UTF-8 out.json >/dev/null 2>&1 || fail "list --json --codepage $cp is not UTF-8"
+done
+"$tool" extract sjis.exe -o sjis-out --codepage 932 >out.txt 2>&1; expect_rc 0 $? "extract --codepage 932"
+[ -f "sjis-out/InstallDir/表/ソ/表.txt" ] || fail "extract --codepage 932: $(find sjis-out -type f)"
+cat >sjis/bad.toml <<'TOML'
+[package]
+name = "表"
+codepage = 932
+author = "ÅØ ¥"
+TOML
+"$tool" build sjis/bad.toml --stub stub.exe -o bad.exe >out.txt 2>&1; expect_rc 1 $? "a character code page 932 lacks"
+contains out.txt "bad.toml:4: error: author" "a character code page 932 lacks"
+contains out.txt "Windows-932" "a character code page 932 lacks"
+
 # The bundled example builds cleanly against a stub folder laid out like the
 # win32 build (its programs below ${STUB_DIR}/examples/demo).
 if [ -n "$example" ]; then
@@ -148,7 +197,7 @@ if [ -n "$example" ]; then
     "$tool" build "$example" --stub build/Setup.exe -o example.exe >out.txt 2>&1; expect_rc 0 $? "example build"
     grep -q "warning" out.txt && fail "example build warns: $(cat out.txt)"
     "$tool" verify example.exe >out.txt 2>&1; expect_rc 0 $? "example verify"
-    contains out.txt "OK: 5 files, 2 folders, 3 shell items, 2 registry values" "example verify"
+    contains out.txt "OK: 5 files, 2 folders, 3 shell items, 7 registry values" "example verify"
 fi
 
 # The README's complete description builds as it stands.
@@ -167,7 +216,7 @@ if [ -n "$readme" ]; then
     "$tool" build readme/package.toml --stub readme-stub.exe -D VERSION=1 -o readme.exe >out.txt 2>&1
     expect_rc 0 $? "README example build"
     grep -q "warning" out.txt && fail "README example warns: $(cat out.txt)"
-    contains out.txt "5 files, 2 folders, 4 shell items, 1 registry value" "README example build"
+    contains out.txt "5 files, 2 folders, 4 shell items, 7 registry values" "README example build"
     "$tool" list readme.exe >list.txt 2>&1
     contains list.txt "Uninstall.exe" "README example holds the uninstaller"
 fi

@@ -62,6 +62,24 @@ TEST(UninstallPlan, GroupsRegistryValuesAndSettings) {
     EXPECT_EQ(plan.RegistrationKey, UninstallContract::RegistrationKeyOf("Demo"));
 }
 
+TEST(UninstallPlan, ValuesOfTheRegistrationGoWithItsKey) {
+    PackageTables t;
+    t.RegItems = {MakeRegItem(0x80000002u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo",
+                              "DisplayVersion", "1.0"),
+                  MakeRegItem(0x80000002u, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\demo",
+                              "Publisher", "Ann"),
+                  MakeRegItem(0x80000001u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo",
+                              "Mine", "HKCU is not the registration"),
+                  MakeRegItem(0x80000002u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo\\Sub",
+                              "Deeper", "a key of its own")};
+    const auto plan = Plan(t);
+    ASSERT_EQ(plan.RegistryValues.size(), 2u);
+    EXPECT_EQ(plan.RegistryValues[0].ValueName, "Mine");
+    EXPECT_EQ(plan.RegistryValues[1].ValueName, "Deeper");
+    // Without a registration of its own, the package's values are plain values.
+    EXPECT_EQ(Plan(t, "").RegistryValues.size(), 4u);
+}
+
 TEST(UninstallPlan, RegistrationKeyOnlyForANameThatIsOneKey) {
     EXPECT_EQ(Plan({}, "").RegistrationKey, "");
     EXPECT_EQ(Plan({}, "..").RegistrationKey, "");

@@ -52,6 +52,10 @@ cat >"$src/package.toml" <<'EOF'
 [package]
 name = "Demo App"
 author = "Jane Author"
+website = "https://example.com/demo"
+version = "2.5.1"
+display_icon = "demo.exe"
+help_link = "https://example.com/help"
 uninstaller = true
 
 [[file]]
@@ -118,6 +122,24 @@ cmp -s "$app_dir/Uninstall.exe" "$uninstall_exe" || fail "the installed Uninstal
 uninstall_string=$(reg_value "$uninstall_registrations\\Demo App" UninstallString)
 [ -n "$uninstall_string" ] || fail "no UninstallString"
 note "UninstallString: $uninstall_string"
+# The Programs and Features entry makesetup adds beside the registration.
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App'
+for expected in "DisplayVersion=2.5.1" "Publisher=Jane Author" "URLInfoAbout=https://example.com/demo" \
+    "InstallLocation=$app_win" "DisplayIcon=$app_win\demo.exe" "HelpLink=https://example.com/help"; do
+    name=${expected%%=*}
+    [ "$(reg_value "$uninstall_key" "$name")" = "${expected#*=}" ] ||
+        fail "$name is \"$(reg_value "$uninstall_key" "$name")\", expected \"${expected#*=}\""
+done
+# An uninstall data file extracts through the setup executable it came from.
+wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/uninstall001.dat")" -o "$(winpath "$work/x")" </dev/null \
+    >"$work/extract.txt" 2>&1 && fail "extract of uninstall001.dat without --from succeeded"
+grep -q -- "--from" "$work/extract.txt" || fail "extract without --from: $(cat "$work/extract.txt")"
+wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/uninstall001.dat")" --from 'C:\DemoSetup.exe' \
+    -o "$(winpath "$work/x")" </dev/null >"$work/extract.txt" 2>&1 || fail "extract --from: $(cat "$work/extract.txt")"
+for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt; do
+    cmp -s "$work/x/InstallDir/$f" "$src/$f" || fail "extract --from: $f differs"
+done
+cmp -s "$work/x/WindowsDir/demoapp.ini" "$src/demoapp.ini" || fail "extract --from: demoapp.ini differs"
 
 # The user's own files in the install folder and in a package folder.
 printf 'mine' >"$app_dir/notes.txt"
