@@ -68,7 +68,8 @@ bool IsInsideFolder(std::string_view path, std::string_view folder) {
     return true;
 }
 
-TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName, const TBaseFolders& folders) {
+TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName, const TBaseFolders& folders,
+                             TLeadByteTest isLeadByte) {
     TUninstallPlan plan;
     for (const TFileItem& file : tables.Files) {
         const std::string base = file.BaseDir.Text();
@@ -108,7 +109,7 @@ TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName,
 
     // The registration is one key below the registrations' parent; a name that is empty or
     // holds a separator would name that key itself or another program's.
-    if (!appName.empty() && appName.find_first_of("\\/") == std::string_view::npos && appName != "." &&
+    if (!appName.empty() && FindLastOf(appName, "\\/", isLeadByte) == std::string_view::npos && appName != "." &&
         appName != "..")
         plan.RegistrationKey = UninstallContract::RegistrationKeyOf(appName);
     // Values the package writes into its own registration (the Programs and

@@ -9,6 +9,7 @@
 
 #include "package/PackageWriter.h"
 #include "package/PathRules.h"
+#include "system/SystemRules.h"
 
 struct TRegistryValueRef {
     std::uint32_t RootKey = 0;
@@ -34,7 +35,10 @@ struct TUninstallPlan {
 
 // `folders.InstallDir` is the folder the uninstaller runs from (the data file
 // does not record it).
-TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName, const TBaseFolders& folders);
+// `isLeadByte` tells the double-byte characters of the system's code page,
+// whose second byte may be 0x5C without being a separator.
+TUninstallPlan PlanUninstall(PackageTablesView tables, std::string_view appName, const TBaseFolders& folders,
+                             TLeadByteTest isLeadByte = IsAnsiLeadByte);
 
 // True when `path` lies strictly inside `folder`: compared without regard to
 // ASCII case, component by component, with no "." or ".." component.

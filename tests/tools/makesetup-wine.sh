@@ -54,6 +54,26 @@ offset=$(grep -A4 '"FileName": "big.bin"' "$work/out.txt" | sed -n 's/.*"Offset"
 [ -n "$offset" ] && cmp -s <(tail -c +$((offset + 1)) "$pkg/out.exe" | head -c 300000) "$pkg/src/data/big.bin" ||
     fail "big.bin's bytes differ in the package"
 
+# Extract: byte-exact below C:\x; a file where a folder is wanted and a link
+# to a folder outside refuse their entries only, and nothing is written outside.
+run extract 'C:\pkg\out.exe' -o 'C:\x' >"$work/out.txt" 2>&1 || fail "extract exit $?: $(cat "$work/out.txt")"
+for f in Uninstall.exe data/big.bin data/small.txt; do
+    cmp -s "$(wine_c "x/InstallDir/$f")" "$pkg/src/$f" || fail "extract: $f differs"
+done
+mkdir -p "$(wine_c y/InstallDir)" "$work/outside"
+printf 'in the way' >"$(wine_c y/InstallDir/data)"
+run extract 'C:\pkg\out.exe' -o 'C:\y' >"$work/out.txt" 2>&1
+rc=$?
+[ $rc = 1 ] || fail "extract with a file in the way: exit $rc"
+contains "$work/out.txt" 'entry 1 "InstallDir\data\big.bin"' "extract with a file in the way"
+cmp -s "$(wine_c y/InstallDir/Uninstall.exe)" "$pkg/src/Uninstall.exe" || fail "extract skipped the safe entry"
+mkdir -p "$(wine_c z)"
+ln -s "$work/outside" "$(wine_c z/InstallDir)"
+run extract 'C:\pkg\out.exe' -o 'C:\z' >"$work/out.txt" 2>&1
+rc=$?
+[ $rc = 1 ] || fail "extract through a link: exit $rc"
+[ -z "$(ls -A "$work/outside")" ] || fail "extract wrote through a link: $(ls -A "$work/outside")"
+
 run build 'C:\pkg\bad.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\bad.exe' >"$work/out.txt" 2>&1
 rc=$?
 [ $rc = 1 ] || fail "refused build exit $rc"

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "package/UninstallContract.h"
 
 using namespace RecordHead;
@@ -63,15 +66,15 @@ TEST(UninstallPlan, GroupsRegistryValuesAndSettings) {
 }
 
 TEST(UninstallPlan, ValuesOfTheRegistrationGoWithItsKey) {
+    const std::string key = UninstallContract::RegistrationKeyOf("Demo");
+    std::string otherwiseWritten = "\\" + key;  // a leading backslash, another case
+    std::transform(otherwiseWritten.begin(), otherwiseWritten.end(), otherwiseWritten.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     PackageTables t;
-    t.RegItems = {MakeRegItem(0x80000002u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo",
-                              "DisplayVersion", "1.0"),
-                  MakeRegItem(0x80000002u, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\demo",
-                              "Publisher", "Ann"),
-                  MakeRegItem(0x80000001u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo",
-                              "Mine", "HKCU is not the registration"),
-                  MakeRegItem(0x80000002u, "software\\microsoft\\windows\\currentversion\\uninstall\\Demo\\Sub",
-                              "Deeper", "a key of its own")};
+    t.RegItems = {MakeRegItem(UninstallContract::kRegistrationRoot, key, "DisplayVersion", "1.0"),
+                  MakeRegItem(UninstallContract::kRegistrationRoot, otherwiseWritten, "Publisher", "Ann"),
+                  MakeRegItem(RegistryRoots::kCurrentUser, key, "Mine", "HKCU is not the registration"),
+                  MakeRegItem(UninstallContract::kRegistrationRoot, key + "\\Sub", "Deeper", "a key of its own")};
     const auto plan = Plan(t);
     ASSERT_EQ(plan.RegistryValues.size(), 2u);
     EXPECT_EQ(plan.RegistryValues[0].ValueName, "Mine");
@@ -85,6 +88,11 @@ TEST(UninstallPlan, RegistrationKeyOnlyForANameThatIsOneKey) {
     EXPECT_EQ(Plan({}, "..").RegistrationKey, "");
     EXPECT_EQ(Plan({}, "Demo\\..\\Other").RegistrationKey, "");
     EXPECT_TRUE(Plan({}, "").Empty());
+    // 表 is 0x95 0x5C in Shift-JIS: one character, not a separator.
+    const auto shiftJisLead = [](unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); };
+    EXPECT_EQ(PlanUninstall({}, "\x95\x5C", {}, shiftJisLead).RegistrationKey,
+              UninstallContract::RegistrationKeyOf("\x95\x5C"));
+    EXPECT_EQ(PlanUninstall({}, "\x95\x5C", {}, NoLeadBytes).RegistrationKey, "");
     EXPECT_FALSE(Plan({}, "Demo").Empty());
 }
 
