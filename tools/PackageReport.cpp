@@ -39,6 +39,12 @@ std::string RootName(std::uint32_t root) {
     return name.empty() ? Hex(root) : std::string(name);
 }
 
+// Characters of a UTF-8 cell, for padding the columns.
+std::size_t Columns(const std::string& cell) {
+    return static_cast<std::size_t>(
+        std::count_if(cell.begin(), cell.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 // Columns padded to their widest cell; the last column is not padded.
 class TTable {
 public:
@@ -47,12 +53,12 @@ public:
     std::string Text() const {
         std::vector<std::size_t> width(rows_[0].size(), 0);
         for (const auto& row : rows_)
-            for (std::size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
+            for (std::size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], Columns(row[i]));
         std::string out;
         for (const auto& row : rows_) {
             std::string line = "  ";
             for (std::size_t i = 0; i < row.size(); ++i)
-                line += i + 1 < row.size() ? row[i] + std::string(width[i] - row[i].size() + 2, ' ') : row[i];
+                line += i + 1 < row.size() ? row[i] + std::string(width[i] - Columns(row[i]) + 2, ' ') : row[i];
             while (!line.empty() && line.back() == ' ') line.pop_back();
             out += line + "\n";
         }
