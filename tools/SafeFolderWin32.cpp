@@ -48,6 +48,27 @@ UniqueFile HoldFolder(const std::wstring& path, const std::string& name) {
     return folder;
 }
 
+// Where a handle really leads, links resolved ("\\?\C:\..."); raises
+// ESafeFolder when the system cannot say.
+std::wstring FinalPath(HANDLE handle, const std::string& name) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.resize(length + 1);
+        length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    }
+    if (length == 0 || length >= path.size())
+        throw ESafeFolder("cannot tell where folder " + Quoted(name) + " leads: " + ErrorText(::GetLastError()));
+    path.resize(length);
+    return path;
+}
+
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& start) {
+    return text.size() >= start.size() &&
+           ::CompareStringOrdinal(text.data(), static_cast<int>(start.size()), start.data(),
+                                  static_cast<int>(start.size()), TRUE) == CSTR_EQUAL;
+}
+
 std::wstring TemporaryName() {
     static std::atomic<unsigned> counter{0};
     return L".extract-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
@@ -58,6 +79,7 @@ std::wstring TemporaryName() {
 struct TSafeFolder::TImpl {
     std::wstring Root;
     UniqueFile Held;
+    std::wstring RealRoot;  // the root's final path, links resolved
 };
 
 TSafeFolder::TSafeFolder(const std::string& root) : impl_(std::make_unique<TImpl>()) {
@@ -75,6 +97,8 @@ TSafeFolder::TSafeFolder(const std::string& root) : impl_(std::make_unique<TImpl
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!impl_->Held) throw ESafeFolder("cannot open folder " + Quoted(root) + ": " + ErrorText(::GetLastError()));
+    impl_->RealRoot = FinalPath(impl_->Held.get(), root);
+    if (impl_->RealRoot.empty() || impl_->RealRoot.back() != L'\\') impl_->RealRoot += L'\\';
 }
 
 TSafeFolder::~TSafeFolder() = default;
@@ -87,6 +111,10 @@ void TSafeFolder::WriteFile(const std::vector<std::string>& folders, const std::
         if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
             throw ESafeFolder("cannot create folder " + Quoted(folder) + ": " + ErrorText(::GetLastError()));
         chain.push_back(HoldFolder(path, folder));
+        // A link the file system does not mark as one (a Unix symbolic link
+        // under Wine) still shows where it leads.
+        if (!StartsWithNoCase(FinalPath(chain.back().get(), folder), impl_->RealRoot))
+            throw ESafeFolder(Quoted(folder) + " leads outside the folder; links are not followed");
     }
     const std::wstring target = path + L"\\" + Wide(name);
     const DWORD existing = ::GetFileAttributesW(target.c_str());
