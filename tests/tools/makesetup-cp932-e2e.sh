@@ -79,7 +79,8 @@ reg_has UninstallString || fail "no uninstall registration under 表ソフト"
 reg_has Publisher || fail "no Publisher under 表ソフト"
 
 # The uninstaller, answered Yes, removes the files and the registration. Its
-# short path keeps the driver's input ASCII.
+# short path keeps the driver's input ASCII; the buttons are pressed by id
+# (IDYES, IDOK), their texts being Japanese.
 uninstall_string=$(wine_timeout 60 reg query "$key" /v UninstallString </dev/null 2>/dev/null | tr -d '\r' |
     sed -n 's/^    UninstallString    REG_SZ    //p')
 case $uninstall_string in
@@ -89,10 +90,10 @@ drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
 wait-window --class #32770 --any-process --timeout 60
-msgbox-press Yes --any-process
+msgbox-press 6 --any-process
 wait-gone --class #32770 --any-process --timeout 30
 wait-window --class #32770 --any-process --timeout 120
-msgbox-press OK --any-process
+msgbox-press 1 --any-process
 wait-gone --class #32770 --any-process --timeout 30
 EOF
 [ -e "$app_dir/表/ソ/表.txt" ] && fail "the uninstaller left 表\\ソ\\表.txt"
