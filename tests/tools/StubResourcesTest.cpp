@@ -200,6 +200,22 @@ TEST_F(StubResourcesTest, BadIconsVersionsAndTextsAreRefusedAtTheirLines) {
     }
 }
 
+// The version resource is UTF-16 whatever the package's code page; its texts
+// must exist in that code page, not in Windows-1252.
+TEST_F(StubResourcesTest, TextsAreCheckedInThePackagesCodePageAndWrittenAsUtf16) {
+    TDiagnostics diagnostics;
+    const TPackagePlan plan = ReadWith("codepage = 932\ncopyright = \"\u8457\u4f5c \u5c71\u7530\"", diagnostics);
+    ASSERT_FALSE(diagnostics.HasErrors()) << ErrorsOf(diagnostics);
+    TResourceImage image(plan.StubImage);
+    const Bytes& version = Find(image, kVersionType, TName::Number(1));
+    const Bytes utf16 = {0x57, 0x84, 0x5C, 0x4F, 0x20, 0x00, 0x71, 0x5C, 0x30, 0x75, 0, 0};  // 著作 山田
+    EXPECT_NE(std::search(version.begin(), version.end(), utf16.begin(), utf16.end()), version.end());
+
+    TDiagnostics lacking;
+    ReadWith("codepage = 932\ncopyright = \"\u00e9\"", lacking);
+    EXPECT_TRUE(Reports(lacking, true, 5, "contains U+00E9, which the package's code page (Windows-932)")) << ErrorsOf(lacking);
+}
+
 TEST_F(StubResourcesTest, AStubThatCannotTakeResourcesIsAnErrorOnlyWhenTheyAreAskedFor) {
     Bytes image = SmallPeImage(StubResourceList());
     Put32(image, TPeTestImage::OptionalOffset + 96 + 5 * 8, 0);  // .reloc no longer the relocations
