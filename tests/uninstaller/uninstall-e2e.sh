@@ -123,7 +123,7 @@ uninstall_string=$(reg_value "$uninstall_registrations\\Demo App" UninstallStrin
 [ -n "$uninstall_string" ] || fail "no UninstallString"
 note "UninstallString: $uninstall_string"
 # The Programs and Features entry makesetup adds beside the registration.
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Demo App'
+uninstall_key="$uninstall_registrations\\Demo App"
 for expected in "DisplayVersion=2.5.1" "Publisher=Jane Author" "URLInfoAbout=https://example.com/demo" \
     "InstallLocation=$app_win" "DisplayIcon=$app_win\demo.exe" "HelpLink=https://example.com/help"; do
     name=${expected%%=*}
@@ -131,10 +131,10 @@ for expected in "DisplayVersion=2.5.1" "Publisher=Jane Author" "URLInfoAbout=htt
         fail "$name is \"$(reg_value "$uninstall_key" "$name")\", expected \"${expected#*=}\""
 done
 # An uninstall data file extracts through the setup executable it came from.
-wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/uninstall001.dat")" -o "$(winpath "$work/x")" </dev/null \
-    >"$work/extract.txt" 2>&1 && fail "extract of uninstall001.dat without --from succeeded"
+wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/$uninstall_data_file")" -o "$(winpath "$work/x")" </dev/null \
+    >"$work/extract.txt" 2>&1 && fail "extract of $uninstall_data_file without --from succeeded"
 grep -q -- "--from" "$work/extract.txt" || fail "extract without --from: $(cat "$work/extract.txt")"
-wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/uninstall001.dat")" --from 'C:\DemoSetup.exe' \
+wine_timeout 120 "$makesetup" extract "$(winpath "$app_dir/$uninstall_data_file")" --from 'C:\DemoSetup.exe' \
     -o "$(winpath "$work/x")" </dev/null >"$work/extract.txt" 2>&1 || fail "extract --from: $(cat "$work/extract.txt")"
 for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt; do
     cmp -s "$work/x/InstallDir/$f" "$src/$f" || fail "extract --from: $f differs"
