@@ -814,7 +814,8 @@ const Command* FindCommand(const std::string& name) {
 
 void RunCommand(Context& context, const std::vector<std::string>& words) {
     if (words.empty()) throw UsageError("no command");
-    if (words[0] == "script") throw UsageError("script runs only from the command line, not inside a script");
+    if (words[0] == "script" || words[0] == "serve")
+        throw UsageError(words[0] + " runs only from the command line, not inside a script");
     const Command* command = FindCommand(words[0]);
     if (!command) throw UsageError("unknown command \"" + words[0] + "\" (windriver help lists them)");
     const std::vector<std::string> rest(words.begin() + 1, words.end());
@@ -859,7 +860,7 @@ int RunScript(Context& context, const std::string& path) {
 
 void PrintHelp(const std::string& name) {
     if (name.empty()) {
-        Print("usage: windriver COMMAND [OPTIONS]   or   windriver script FILE");
+        Print("usage: windriver COMMAND [OPTIONS]   or   windriver script FILE   or   windriver serve FOLDER");
         Print("WINDOW: --title T --title-contains T --class C --pid N --hwnd H --hidden --any-process --timeout S");
         Print("CONTROL: --id N --text T --control-class C --index N --control H");
         for (const Command& command : Commands()) Print("  " + std::string(command.synopsis));

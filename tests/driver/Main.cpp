@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Serve.h"
 #include "WindowFind.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
         if (words[0] == "script") {
             if (words.size() != 2) throw driver::UsageError("script wants one file");
             return driver::RunScript(context, words[1]);
+        }
+        if (words[0] == "serve") {
+            if (words.size() != 2) throw driver::UsageError("serve wants one folder");
+            return driver::Serve(words[1]);
         }
         driver::RunCommand(context, words);
         return 0;

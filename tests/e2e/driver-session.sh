@@ -16,6 +16,35 @@ driver_session_prepare() {
     [ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
     local name id
     while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
+    driver_serve_start
+}
+
+# One driver process serves every `drive` of the session (`windriver serve`):
+# a Wine process start costs seconds where Wine runs through qemu.
+driver_serve_dir= driver_serve_pid= driver_served=0
+driver_serve_start() {
+    driver_serve_dir=$WINE_SESSION_DIR/serve
+    mkdir -p "$driver_serve_dir"
+    wine_timeout 3600 "$driver" serve "$(winpath "$driver_serve_dir")" </dev/null >/dev/null 2>&1 &
+    driver_serve_pid=$!
+}
+# Hands the script file to the server and waits for its exit code; the output
+# goes to OUT. Returns 1 with a message when the server is gone or silent.
+driver_serve_run() {
+    local script=$1 out=$2 deadline=$((SECONDS + $3)) n=$((driver_served + 1))
+    driver_served=$n
+    local base=$driver_serve_dir/$n
+    cp "$script" "$base.txt.part" && mv "$base.txt.part" "$base.txt"
+    while [ ! -f "$base.rc" ]; do
+        if ! kill -0 "$driver_serve_pid" 2>/dev/null; then
+            echo "windriver serve ended before script $n was done" >"$out"
+            return 1
+        fi
+        [ $SECONDS -lt $deadline ] || { echo "windriver serve: script $n took over $3 s" >"$out"; return 1; }
+        sleep 0.05
+    done
+    cp "$base.out" "$out"
+    return "$(tr -dc 0-9 <"$base.rc")"
 }
 expand_ids() {
     local text key
@@ -42,7 +71,11 @@ drive() {
     driver_step=$((driver_step + 1))
     local script=$WINE_SESSION_DIR/script-$driver_step.txt out=$WINE_SESSION_DIR/out.txt
     expand_ids >"$script"
-    wine_timeout 600 "$driver" script "$(winpath "$script")" </dev/null >"$out" 2>&1 && return 0
+    if [ -n "$driver_serve_pid" ]; then
+        driver_serve_run "$script" "$out" 600 && return 0
+    else
+        wine_timeout 600 "$driver" script "$(winpath "$script")" </dev/null >"$out" 2>&1 && return 0
+    fi
     fail "driver script $driver_step failed:"
     sed 's/^/    /' "$out" >&2
     "$driver_failed"

@@ -1,0 +1,92 @@
+#include "Serve.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+
+#include "Commands.h"
+#include "WindowFind.h"
+
+namespace driver {
+
+namespace {
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Points stdout and stderr at one script's output file while it runs.
+class OutputTo {
+public:
+    explicit OutputTo(const std::string& path) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const int file = ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (file < 0) throw CommandFailed("cannot write " + path);
+        savedOut_ = ::_dup(1);
+        savedErr_ = ::_dup(2);
+        ::_dup2(file, 1);
+        ::_dup2(file, 2);
+        ::_close(file);
+    }
+    ~OutputTo() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_dup2(savedOut_, 1);
+        ::_dup2(savedErr_, 2);
+        ::_close(savedOut_);
+        ::_close(savedErr_);
+    }
+    OutputTo(const OutputTo&) = delete;
+    OutputTo& operator=(const OutputTo&) = delete;
+
+private:
+    int savedOut_ = -1;
+    int savedErr_ = -1;
+};
+
+int RunOne(const std::string& base) {
+    OutputTo output(base + ".out");
+    try {
+        Context context;
+        return RunScript(context, base + ".txt");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "windriver: %s.txt: %s\n", base.c_str(), e.what());
+        return 1;
+    }
+}
+
+// The exit code appears whole, and only after the output file is closed.
+void PublishExitCode(const std::string& base, int code) {
+    const std::string partial = base + ".rc.part";
+    {
+        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+        file << code << '\n';
+    }
+    ::MoveFileExA(partial.c_str(), (base + ".rc").c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+}  // namespace
+
+int Serve(const std::string& folder) {
+    const std::string stop = folder + "\\stop";
+    for (int n = 1;; ++n) {
+        const std::string base = folder + "\\" + std::to_string(n);
+        while (!Exists(base + ".txt")) {
+            if (Exists(stop)) return 0;
+            ::Sleep(20);
+        }
+        int code = 1;
+        try {
+            code = RunOne(base);
+        } catch (const CommandFailed& e) {
+            std::fprintf(stderr, "windriver: serve: %s\n", e.what());
+        }
+        PublishExitCode(base, code);
+    }
+}
+
+}  // namespace driver
