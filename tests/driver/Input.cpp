@@ -118,6 +118,14 @@ void ClickByMouse(HWND top, HWND control) {
     RECT rect{};
     ::GetWindowRect(control, &rect);
     const int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+    // A click lands on whatever lies under the point: wait until that is our
+    // window and the control is enabled (a raised window or a page switch may
+    // still be under way). A plain label lets the hit through to its form.
+    const bool reachable = WaitUntil(3, [top, control, x, y] {
+        const HWND hit = ::WindowFromPoint(POINT{x, y});
+        return hit && ::GetAncestor(hit, GA_ROOT) == top && ::IsWindowEnabled(control);
+    });
+    if (!reachable) throw CommandFailed("control " + HandleText(control) + " is covered or disabled at its middle");
     const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
     std::vector<INPUT> inputs(3);
     for (INPUT& input : inputs) input.type = INPUT_MOUSE;

@@ -109,7 +109,7 @@ click --class TfrmWelcome --id @btn1Defaul@
 expect-visible --class TfrmWelcome --id @edtPath@
 click --class TfrmWelcome --id @btn2Defaul@
 expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+click --class TfrmWelcome --id @btn3Defaul@
 expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 click --class TfrmWelcome --id @btn5Defaul@
 expect-no-window --class TfrmWelcome --timeout 30
