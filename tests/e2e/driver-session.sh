@@ -81,6 +81,19 @@ drive() {
     "$driver_failed"
 }
 
+# Driver lines that take the wizard on screen from its welcome page through
+# an install into the default folder and close its finished page. LINES, when
+# given, run while the destination page shows.
+wizard_install_lines() {
+    local extra
+    printf '%s\n' 'click --class TfrmWelcome --id @btn1Defaul@' 'expect-visible --class TfrmWelcome --id @edtPath@'
+    for extra in "$@"; do printf '%s\n' "$extra"; done
+    printf '%s\n' 'click --class TfrmWelcome --id @btn2Defaul@' 'expect-visible --class TfrmWelcome --id @btn3Defaul@' \
+        'click --class TfrmWelcome --id @btn3Defaul@' \
+        'expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120' \
+        'click --class TfrmWelcome --id @btn5Defaul@'
+}
+
 # The message box on screen, compared whole with TITLE, TEXT (driver quoting:
 # \r\n, \\), ICON and BUTTONS; further arguments are options of `msgbox`.
 # With `press` set, the same driver run then presses that button (one Wine

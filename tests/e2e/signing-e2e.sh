@@ -146,16 +146,10 @@ app_dir() { wine_c "Program Files/Demo"; }
 install() {
     wine_scenarios
     cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
-    drive <<'DRIVER'
-start C:\DemoSetup.exe
+    drive <<DRIVER
+start C:\\DemoSetup.exe
 wait-window --class TfrmWelcome --timeout 60
-click --class TfrmWelcome --id @btn1Defaul@
-expect-visible --class TfrmWelcome --id @edtPath@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@
-expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
-click --class TfrmWelcome --id @btn5Defaul@
+$(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 DRIVER
     local src pair

@@ -125,14 +125,7 @@ cp "$setup" "$(wine_c HelloSetup.exe)"
 drive <<EOF
 start C:\\HelloSetup.exe
 wait-window --class TfrmWelcome --timeout 60
-click --class TfrmWelcome --id @btn1Defaul@
-expect-visible --class TfrmWelcome --id @edtPath@
-expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\\Program Files\\Hello App"
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@
-expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
-click --class TfrmWelcome --id @btn5Defaul@
+$(wizard_install_lines 'expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Hello App"')
 expect-exit-code 0 --timeout 60
 EOF
 installed=$(wine_c "Program Files/Hello App")

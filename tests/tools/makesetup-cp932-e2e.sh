@@ -59,15 +59,9 @@ field() { tail -c 552 "$package" | head -c $(($1 + $2)) | tail -c "$2" | od -An 
 [ "$(field 260 11)" = " 8e 52 93 63 83 5c 83 74 83 67 00 " ] || fail "Author bytes:$(field 260 11)"
 
 (wine_timeout 300 'C:\JaSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
-drive <<'EOF'
+drive <<EOF
 wait-window --class TfrmWelcome --timeout 60
-click --class TfrmWelcome --id @btn1Defaul@
-expect-visible --class TfrmWelcome --id @edtPath@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
-expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
-click --class TfrmWelcome --id @btn5Defaul@
+$(wizard_install_lines)
 expect-no-window --class TfrmWelcome --timeout 30
 EOF
 app_dir=$(wine_c "Program Files/表ソフト")

@@ -130,13 +130,7 @@ start C:\\pkg\\IconSetup.exe
 wait-window $w --timeout 60
 sleep 1
 screenshot $w --out $(winpath "$work/welcome.bmp")
-click $w --id @btn1Defaul@
-expect-visible $w --id @edtPath@
-click $w --id @btn2Defaul@
-expect-visible $w --id @btn3Defaul@
-click $w --id @btn3Defaul@
-expect-visible $w --id @btn5Defaul@ --timeout 120
-click $w --id @btn5Defaul@
+$(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 EOF
 convert "$work/welcome.bmp" "$artifacts/icon-welcome.png" 2>/dev/null || fail "no screenshot"

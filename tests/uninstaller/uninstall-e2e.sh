@@ -103,15 +103,9 @@ wine_timeout 60 reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </de
 # ---- install through the wizard ------------------------------------------
 note "install through the wizard"
 (wine_timeout 600 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
-drive <<'EOF'
+drive <<EOF
 wait-window --class TfrmWelcome --timeout 60
-click --class TfrmWelcome --id @btn1Defaul@
-expect-visible --class TfrmWelcome --id @edtPath@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
-click --class TfrmWelcome --id @btn3Defaul@
-expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
-click --class TfrmWelcome --id @btn5Defaul@
+$(wizard_install_lines)
 expect-no-window --class TfrmWelcome --timeout 30
 EOF
 for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe $uninstall_data_file; do
