@@ -86,6 +86,16 @@ question='Setup is not complete. If you quit now, the program will not be instal
 folder_message='Please enter the full path of the destination folder, beginning with a drive letter (for example C:\\Program Files\\Application) or with a network share (\\\\server\\share\\folder).'
 summary=$'Destination location:\r\n     C:\\Program Files\\Demo App\\\r\n \r\nStart Menu folder:\r\n     Demo App'
 
+# Driver lines from the welcome page to the ready page with the default
+# folder; posted clicks are taken in order. to_installing then clicks Install
+# with the mouse, as a user would (the focus then moves as it does for one).
+to_ready='click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+expect-visible --class TfrmWelcome --id @btn3Defaul@'
+to_installing='click --class TfrmWelcome --id @btn1Defaul@
+click --class TfrmWelcome --id @btn2Defaul@
+click --class TfrmWelcome --id @btn3Defaul@ --mouse'
+
 # Answers the cancel question with `answer`; the box names the application.
 answer_question() {
     press=$1 expect_box Setup "$question" question Yes,No
@@ -280,10 +290,8 @@ EOF
     expect_exit 0
     note "ready: Alt+F4, Yes"
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
+    drive <<EOF
+$to_ready
 keys --class TfrmWelcome Alt+F4
 wait-window --class #32770
 EOF
@@ -291,10 +299,8 @@ EOF
     expect_exit 0
     note "ready: the application is being ended (WM_QUIT): closed without a question"
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
+    drive <<EOF
+$to_ready
 post-message --class TfrmWelcome 0x12
 expect-no-window --class TfrmWelcome
 expect-no-window --class #32770
@@ -312,9 +318,7 @@ install_cancel() {
     # Cancel, whatever the copy's speed; the covered Install button and its
     # access keys then reach a running install and must not start another.
     drive <<EOF
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
+$to_ready
 click --class TfrmWelcome --id @btn3Defaul@
 click --class TfrmWelcome --id @Button11@
 click --class TfrmWelcome --id @btn3Defaul@
@@ -333,10 +337,8 @@ EOF
     expect_installed
     note "Cancel's access key while installing: the same"
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+    drive <<EOF
+$to_installing
 expect-focus --class TfrmWelcome --id @ProgressBar1@
 keys --class TfrmWelcome Alt+C
 expect-no-window --class TfrmWelcome --timeout 120
@@ -345,10 +347,8 @@ EOF
     expect_exit 0
     note "close box while installing: the same"
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
+    drive <<EOF
+$to_ready
 click --class TfrmWelcome --id @btn3Defaul@
 close --class TfrmWelcome
 expect-no-window --class TfrmWelcome --timeout 120
@@ -364,10 +364,8 @@ install_keys() {
     # The slow package pauses five seconds in its group records; the keys
     # are handled between items, and the installing page is still in front
     # after them.
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+    drive <<EOF
+$to_installing
 expect-visible --class TfrmWelcome --id @Button11@
 expect-focus --class TfrmWelcome --id @ProgressBar1@
 keys --class TfrmWelcome Enter
@@ -385,10 +383,8 @@ EOF
 finished_close() {
     make_package full
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+    drive <<EOF
+$to_installing
 expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
 close --class TfrmWelcome
 expect-no-window --class TfrmWelcome
@@ -402,10 +398,8 @@ install_error() {
     make_package failcopy
     note "an install error: event box, the installing page stays, Cancel asks"
     start_setup
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse
+    drive <<EOF
+$to_installing
 wait-window --class #32770 --timeout 120
 EOF
     shot event-error --class '#32770'
@@ -435,10 +429,8 @@ EOF
     start_setup
     # Install and Cancel posted in order: the Cancel is recorded by the
     # install's first look at the message queue, before its error.
-    drive <<'EOF'
-click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-expect-visible --class TfrmWelcome --id @btn3Defaul@
+    drive <<EOF
+$to_ready
 click --class TfrmWelcome --id @btn3Defaul@
 click --class TfrmWelcome --id @Button11@
 EOF
