@@ -11,6 +11,7 @@ set -u
 src=$1 native=$2 win32=$3 driver=$4 checker=$5
 [ -x "$native/tools/makesetup" ] || { echo "SKIP: no native build at $native (build the native preset first)"; exit 77; }
 . "$(dirname "$0")/../wine/wine-session.sh"
+. "$(dirname "$0")/../support/uninstall-contract.sh"
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -130,7 +131,7 @@ expect-exit-code 0 --timeout 60
 EOF
 installed=$(wine_c "Program Files/Hello App")
 (cd "$tmp/expected" && find . -type f) >"$tmp/expected.txt"
-{ cat "$tmp/expected.txt"; printf './Uninstall.exe\n./uninstall001.dat\n'; } | LC_ALL=C sort >"$tmp/wanted.txt"
+{ cat "$tmp/expected.txt"; printf './Uninstall.exe\n./%s\n' "$uninstall_data_file"; } | LC_ALL=C sort >"$tmp/wanted.txt"
 (cd "$installed" && find . -type f) | LC_ALL=C sort >"$tmp/installed.txt"
 diff "$tmp/wanted.txt" "$tmp/installed.txt" >&2 || fail "the installed files are not the example's install rules' files"
 while read -r f; do

@@ -9,6 +9,7 @@ set -u
 [ $# = 6 ] || { echo "usage: stub-resources-wine.sh MAKESETUP_EXE SETUP_EXE CHECKER_EXE WINDRIVER LAYOUT_CHECK ARTIFACTS" >&2; exit 2; }
 tool=$1 setup_exe=$2 resource_checker=$3 driver=$4 checker=$5 artifacts=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
+. "$(dirname "$0")/../support/uninstall-contract.sh"
 wine_session_start || exit 125
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"
@@ -146,7 +147,7 @@ read -r yellow blue < <(convert "$work/welcome.bmp" -crop 28x26+0+0 +repage txt:
 app=$(wine_c "Program Files/Icon Demo")
 cmp -s "$app/readme.txt" "$pkg/readme.txt" || fail "readme.txt not installed as packed"
 cmp -s "$app/Uninstall.exe" "$pkg/Uninstall.exe" || fail "Uninstall.exe not installed as packed"
-[ -f "$app/uninstall001.dat" ] || fail "no uninstall001.dat"
+[ -f "$app/$uninstall_data_file" ] || fail "no $uninstall_data_file"
 
 wine_session_end
 [ $failures = 0 ] && echo "stub-resources-wine: all passed"
