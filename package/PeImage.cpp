@@ -5,13 +5,13 @@
 #include <bit>
 #include <cstring>
 
+#include "system/LittleEndian.h"
+
 namespace PeImage {
 namespace {
 
-std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+using LittleEndian::Load16;
+using LittleEndian::Load32;
 
 // Reads exactly `count` bytes at `position`; false when the source is shorter.
 bool ReadAt(ByteSource& source, std::uint64_t position, void* buffer, std::size_t count) {
@@ -35,11 +35,11 @@ bool ReadSections(ByteSource& source, std::uint32_t tableOffset, unsigned count,
         std::size_t len = 0;
         while (len < 8 && h[len] != 0) ++len;
         s.name.assign(reinterpret_cast<const char*>(h.data()), len);
-        s.virtualSize = U32(&h[8]);
-        s.virtualAddress = U32(&h[12]);
-        s.rawSize = U32(&h[16]);
-        s.rawOffset = U32(&h[20]);
-        s.characteristics = U32(&h[36]);
+        s.virtualSize = Load32(&h[8]);
+        s.virtualAddress = Load32(&h[12]);
+        s.rawSize = Load32(&h[16]);
+        s.rawOffset = Load32(&h[20]);
+        s.characteristics = Load32(&h[36]);
         s.headerOffset = at;
         layout.sections.push_back(std::move(s));
     }
@@ -66,24 +66,24 @@ std::optional<Layout> ReadHeaders(ByteSource& source, unsigned& sectionCount, st
     std::array<std::uint8_t, 64> dos{};
     if (!ReadAt(source, 0, dos.data(), dos.size()) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
     Layout layout;
-    layout.peOffset = U32(&dos[60]);
+    layout.peOffset = Load32(&dos[60]);
     std::array<std::uint8_t, 4 + CoffHeaderSize> coff{};
     if (!ReadAt(source, layout.peOffset, coff.data(), coff.size())) return std::nullopt;
-    if (U32(coff.data()) != 0x00004550) return std::nullopt;  // "PE\0\0"
-    sectionCount = U16(&coff[6]);
-    const std::uint32_t optionalSize = U16(&coff[20]);
+    if (Load32(coff.data()) != 0x00004550) return std::nullopt;  // "PE\0\0"
+    sectionCount = Load16(&coff[6]);
+    const std::uint32_t optionalSize = Load16(&coff[20]);
     layout.optionalOffset = layout.peOffset + 4 + CoffHeaderSize;
     if (optionalSize < DirectoryOffsetInOptional) return std::nullopt;
     std::array<std::uint8_t, DirectoryOffsetInOptional> opt{};
     if (!ReadAt(source, layout.optionalOffset, opt.data(), opt.size())) return std::nullopt;
-    if (U16(opt.data()) != Pe32Magic) return std::nullopt;
-    layout.sectionAlignment = U32(&opt[32]);
-    layout.fileAlignment = U32(&opt[36]);
-    layout.sizeOfImage = U32(&opt[56]);
-    layout.sizeOfHeaders = U32(&opt[60]);
+    if (Load16(opt.data()) != Pe32Magic) return std::nullopt;
+    layout.sectionAlignment = Load32(&opt[32]);
+    layout.fileAlignment = Load32(&opt[36]);
+    layout.sizeOfImage = Load32(&opt[56]);
+    layout.sizeOfHeaders = Load32(&opt[60]);
     layout.checksumOffset = layout.optionalOffset + 64;
     layout.directoryOffset = layout.optionalOffset + DirectoryOffsetInOptional;
-    const std::uint32_t declared = U32(&opt[92]);
+    const std::uint32_t declared = Load32(&opt[92]);
     const std::uint32_t room = (optionalSize - DirectoryOffsetInOptional) / 8;
     layout.directoryCount = declared < room ? declared : room;
     sectionTable = layout.optionalOffset + optionalSize;
@@ -111,7 +111,7 @@ DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned i
     const std::uint32_t at = layout.DirectoryEntryOffset(index);
     std::array<std::uint8_t, 8> e{};
     if (at == 0 || !ReadAt(source, at, e.data(), e.size())) return {};
-    return {U32(e.data()), U32(&e[4])};
+    return {Load32(e.data()), Load32(&e[4])};
 }
 
 std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset) {
@@ -147,7 +147,7 @@ void TChecksum::Add(const void* bytes, std::size_t count) {
         }
         sum += (lanes & 0xFFFFFFFF) + (lanes >> 32);
     }
-    for (; i + 1 < count; i += 2) sum += p[i] | std::uint32_t(p[i + 1]) << 8;
+    for (; i + 1 < count; i += 2) sum += Load16(p + i);
     if (i < count) sum += p[i];
     // The CheckSum field counts as zero: take back what of it this piece held.
     for (std::uint64_t at = field_; at < field_ + 4; ++at)

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "system/Errors.h"
+#include "system/LittleEndian.h"
 
 namespace RecordHead {
 
@@ -22,14 +23,9 @@ struct LE32 {
     std::array<std::uint8_t, 4> bytes{};
 
     T Get() const {
-        const std::uint32_t v = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
-                                std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
-        return static_cast<T>(v);
+        return static_cast<T>(LittleEndian::Load32(bytes.data()));
     }
-    void Set(T value) {
-        const auto v = static_cast<std::uint32_t>(value);
-        bytes = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
-    }
+    void Set(T value) { LittleEndian::Store32(bytes.data(), static_cast<std::uint32_t>(value)); }
 };
 using LEInt32 = LE32<std::int32_t>;
 using LEUInt32 = LE32<std::uint32_t>;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "system/LittleEndian.h"
 #include "wizard/Pictures.h"
 
 namespace ApplicationIcon {
@@ -14,14 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint8_t kClear = 0;  // shown transparent through the mask
 constexpr std::uint8_t kBlack = 7, kBlue = 1, kDark = 2, kMid = 3, kLight = 4, kBright = 6;
 
-void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
 
 // Blue, three greys, white and black first, then a 6 x 6 x 6 colour cube
 // and a grey ramp: 256 entries as (b, g, r, 0).
@@ -66,28 +61,28 @@ Bytes Encode() {
     constexpr std::uint32_t kColourRow = kSize, kMaskRow = ((kSize + 31) / 32) * 4;
     constexpr std::uint32_t kImageBytes = 40 + kColours * 4 + kColourRow * kSize + kMaskRow * kSize;
     Bytes out;
-    Put16(out, 0);  // icon directory: reserved, type 1 (icon), one image
-    Put16(out, 1);
-    Put16(out, 1);
+    Append16(out, 0);  // icon directory: reserved, type 1 (icon), one image
+    Append16(out, 1);
+    Append16(out, 1);
     out.push_back(kSize);
     out.push_back(kSize);
     out.push_back(0);  // 256 colours are written as 0
     out.push_back(0);
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, kImageBytes);
-    Put32(out, 22);
-    Put32(out, 40);
-    Put32(out, kSize);
-    Put32(out, kSize * 2);  // colour rows and mask rows
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0);
-    Put32(out, kColourRow * kSize + kMaskRow * kSize);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, kColours);
-    Put32(out, 0);
+    Append16(out, 1);
+    Append16(out, 8);
+    Append32(out, kImageBytes);
+    Append32(out, 22);
+    Append32(out, 40);
+    Append32(out, kSize);
+    Append32(out, kSize * 2);  // colour rows and mask rows
+    Append16(out, 1);
+    Append16(out, 8);
+    Append32(out, 0);
+    Append32(out, kColourRow * kSize + kMaskRow * kSize);
+    Append32(out, 0);
+    Append32(out, 0);
+    Append32(out, kColours);
+    Append32(out, 0);
     for (const auto& entry : Palette()) out.insert(out.end(), entry.begin(), entry.end());
     for (int y = kSize - 1; y >= 0; --y)
         for (int x = 0; x < kSize; ++x) out.push_back(r.At(x, y));

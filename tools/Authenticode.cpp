@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <array>
 
+#include "system/LittleEndian.h"
+
 namespace Authenticode {
 namespace {
 
 using Der::Element;
 using Der::View;
 
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+using LittleEndian::Load16;
+using LittleEndian::Load32;
 
 constexpr std::uint64_t kMaxTable = 64u << 20;  // far above any signature; keeps a bad entry from costing memory
 
@@ -158,7 +158,7 @@ std::optional<TSignedImage> ReadSignedImage(ByteSource& file) {
     std::size_t last = 0, lastLength = 0;
     bool found = false;
     for (std::size_t at = 0; at + EntryHeaderSize <= bytes.size();) {
-        const std::size_t length = U32(&bytes[at]);
+        const std::size_t length = Load32(&bytes[at]);
         if (length < EntryHeaderSize || length > bytes.size() - at)
             throw ESignatureFormat("a WIN_CERTIFICATE entry at offset " + std::to_string(table.address + at) +
                                    " has a length of " + std::to_string(length) + " that does not fit the table");
@@ -168,7 +168,7 @@ std::optional<TSignedImage> ReadSignedImage(ByteSource& file) {
         at += (length + 7) / 8 * 8;
     }
     if (!found) throw ESignatureFormat("the certificate table holds no WIN_CERTIFICATE entry");
-    if (U16(&bytes[last + 4]) != CertificateRevision || U16(&bytes[last + 6]) != PkcsSignedData)
+    if (Load16(&bytes[last + 4]) != CertificateRevision || Load16(&bytes[last + 6]) != PkcsSignedData)
         throw ESignatureFormat("the last WIN_CERTIFICATE entry is not a PKCS#7 signature (revision 2.0, type 2)");
     image.LastEntryOffset = table.address + last;
     const View der(bytes.data() + last + EntryHeaderSize, lastLength - EntryHeaderSize);

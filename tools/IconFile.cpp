@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "system/LittleEndian.h"
+
 namespace IconFile {
 namespace {
 
@@ -13,20 +15,13 @@ constexpr std::size_t kGroupEntrySize = 14;
 constexpr std::size_t kMaxImages = 256;  // more than any real icon carries
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
+using LittleEndian::Load16;
+using LittleEndian::Load32;
+
 std::uint32_t BigU32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
-}
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, std::uint16_t(v));
-    Put16(out, std::uint16_t(v >> 16));
 }
 
 // A PNG image: the signature, then an IHDR chunk with a sensible size.
@@ -43,11 +38,11 @@ std::string CheckPng(std::span<const std::uint8_t> image) {
 // the one-bit mask, with the height counting both.
 std::string CheckBitmap(std::span<const std::uint8_t> image, TImage& entry) {
     if (image.size() < 40) return "an image is neither a PNG nor a bitmap";
-    const std::uint32_t headerSize = U32(&image[0]);
-    const std::int32_t width = static_cast<std::int32_t>(U32(&image[4]));
-    const std::int32_t height = static_cast<std::int32_t>(U32(&image[8]));
-    const std::uint16_t planes = U16(&image[12]), bits = U16(&image[14]);
-    const std::uint32_t compression = U32(&image[16]), used = U32(&image[32]);
+    const std::uint32_t headerSize = Load32(&image[0]);
+    const std::int32_t width = static_cast<std::int32_t>(Load32(&image[4]));
+    const std::int32_t height = static_cast<std::int32_t>(Load32(&image[8]));
+    const std::uint16_t planes = Load16(&image[12]), bits = Load16(&image[14]);
+    const std::uint32_t compression = Load32(&image[16]), used = Load32(&image[32]);
     if (headerSize != 40 && headerSize != 108 && headerSize != 124) return "an image is neither a PNG nor a bitmap";
     if (width <= 0 || width > 1024 || height <= 0 || height > 2048 || height % 2 != 0)
         return "a bitmap image has an impossible size";
@@ -71,13 +66,13 @@ std::string CheckBitmap(std::span<const std::uint8_t> image, TImage& entry) {
 }  // namespace
 
 std::optional<TIcon> Parse(std::span<const std::uint8_t> bytes, std::string& problem) {
-    if (bytes.size() < kDirectorySize || U16(&bytes[0]) != 0 || U16(&bytes[2]) != 1) {
-        problem = bytes.size() >= 4 && U16(&bytes[0]) == 0 && U16(&bytes[2]) == 2
+    if (bytes.size() < kDirectorySize || Load16(&bytes[0]) != 0 || Load16(&bytes[2]) != 1) {
+        problem = bytes.size() >= 4 && Load16(&bytes[0]) == 0 && Load16(&bytes[2]) == 2
                       ? "it is a cursor, not an icon"
                       : "it does not begin like an icon file";
         return std::nullopt;
     }
-    const std::size_t count = U16(&bytes[4]);
+    const std::size_t count = Load16(&bytes[4]);
     if (count == 0 || count > kMaxImages) {
         problem = "its directory lists " + std::to_string(count) + " images";
         return std::nullopt;
@@ -90,12 +85,12 @@ std::optional<TIcon> Parse(std::span<const std::uint8_t> bytes, std::string& pro
     TIcon icon;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* e = &bytes[kDirectorySize + i * kEntrySize];
-        const std::uint32_t size = U32(e + 8), offset = U32(e + 12);
+        const std::uint32_t size = Load32(e + 8), offset = Load32(e + 12);
         if (size == 0 || offset < dataStart || offset > bytes.size() || size > bytes.size() - offset) {
             problem = "image " + std::to_string(i + 1) + " lies outside the file";
             return std::nullopt;
         }
-        TImage image{e[0], e[1], e[2], U16(e + 4), U16(e + 6), false, {}};
+        TImage image{e[0], e[1], e[2], Load16(e + 4), Load16(e + 6), false, {}};
         const auto data = bytes.subspan(offset, size);
         image.Png = size >= kPngSignature.size() && std::equal(kPngSignature.begin(), kPngSignature.end(), data.begin());
         std::string bad = image.Png ? CheckPng(data) : CheckBitmap(data, image);
@@ -114,16 +109,16 @@ std::optional<TIcon> Parse(std::span<const std::uint8_t> bytes, std::string& pro
 std::vector<std::uint8_t> GroupResource(const TIcon& icon, std::uint16_t firstId) {
     std::vector<std::uint8_t> out;
     out.reserve(kDirectorySize + icon.Images.size() * kGroupEntrySize);
-    Put16(out, 0);
-    Put16(out, 1);
-    Put16(out, static_cast<std::uint16_t>(icon.Images.size()));
+    Append16(out, 0);
+    Append16(out, 1);
+    Append16(out, static_cast<std::uint16_t>(icon.Images.size()));
     std::uint16_t id = firstId;
     for (const TImage& image : icon.Images) {
         out.insert(out.end(), {image.Width, image.Height, image.ColourCount, 0});
-        Put16(out, image.Planes);
-        Put16(out, image.BitCount);
-        Put32(out, static_cast<std::uint32_t>(image.Bytes.size()));
-        Put16(out, id++);
+        Append16(out, image.Planes);
+        Append16(out, image.BitCount);
+        Append32(out, static_cast<std::uint32_t>(image.Bytes.size()));
+        Append16(out, id++);
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "package/PeImage.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
+#include "system/LittleEndian.h"
 #include "tools/Crc32.h"
 #include "tools/Platform.h"
 
@@ -133,9 +134,8 @@ TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuil
     header.Reserved.Set(crc.Value());
     writer.WriteHeader(header);
     if (!plan.StubImage.empty()) {
-        const std::uint32_t checksum = peSink.Value();
-        const std::array<std::uint8_t, 4> field = {std::uint8_t(checksum), std::uint8_t(checksum >> 8),
-                                                   std::uint8_t(checksum >> 16), std::uint8_t(checksum >> 24)};
+        std::array<std::uint8_t, 4> field{};
+        LittleEndian::Store32(field.data(), peSink.Value());
         file.Seek(plan.StubChecksumOffset);
         file.Write(field.data(), field.size());
     }

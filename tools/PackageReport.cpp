@@ -10,6 +10,7 @@
 #include "package/PeImage.h"
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
+#include "system/LittleEndian.h"
 #include "tools/CodePage.h"
 #include "tools/Crc32.h"
 #include "tools/Description.h"
@@ -310,7 +311,7 @@ std::string CheckChecksums(ByteSource& file, std::uint32_t recorded, std::vector
         std::uint8_t bytes[4];
         file.Seek(*field);
         file.ReadExact(bytes, 4);
-        const std::uint32_t stored = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24;
+        const std::uint32_t stored = LittleEndian::Load32(bytes);
         if (stored != image->Value())
             problems.push_back("PE checksum mismatch: the image header records " + Hex(stored) + ", the file's bytes give " +
                                Hex(image->Value()));

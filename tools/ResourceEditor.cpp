@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "system/LittleEndian.h"
+
 namespace ResourceEditor {
 namespace {
 
@@ -14,16 +16,10 @@ constexpr unsigned kRelocationDirectory = 5;
 constexpr std::uint32_t kCoffSymbolTable = 4 + 8;  // from "PE\0\0"
 constexpr std::uint32_t kInitializedDataSize = 8, kImageSize = 56;  // in the optional header
 
-std::uint16_t U16(std::span<const std::uint8_t> b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
-std::uint32_t U32(std::span<const std::uint8_t> b, std::size_t at) { return U16(b, at) | std::uint32_t(U16(b, at + 2)) << 16; }
-void Set16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
-    b[at] = std::uint8_t(v);
-    b[at + 1] = std::uint8_t(v >> 8);
-}
-void Set32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    Set16(b, at, std::uint16_t(v));
-    Set16(b, at + 2, std::uint16_t(v >> 16));
-}
+using LittleEndian::Load16;
+using LittleEndian::Load32;
+using LittleEndian::Store16;
+using LittleEndian::Store32;
 std::uint32_t AlignUp(std::uint32_t value, std::uint32_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
@@ -37,11 +33,11 @@ public:
     void Read(std::uint32_t tableOffset, unsigned level, TResource& path, std::vector<TResource>& out) {
         Need(tree_ + std::uint64_t(tableOffset), kTableSize);
         const std::size_t at = tree_ + tableOffset;
-        const std::size_t count = std::size_t(U16(section_, at + 12)) + U16(section_, at + 14);
+        const std::size_t count = std::size_t(Load16(section_, at + 12)) + Load16(section_, at + 14);
         for (std::size_t i = 0; i < count; ++i) {
             const std::size_t entry = at + kTableSize + i * kEntrySize;
             Need(entry, kEntrySize);
-            const std::uint32_t name = U32(section_, entry), target = U32(section_, entry + 4);
+            const std::uint32_t name = Load32(section_, entry), target = Load32(section_, entry + 4);
             TName key = name & kNamedEntry ? TName::Named(Text(name & ~kNamedEntry)) : TName::Number(std::uint16_t(name));
             if (!(name & kNamedEntry) && name > 0xFFFF) throw ELayoutError("a resource number is out of range");
             const bool sub = (target & kSubdirectory) != 0;
@@ -66,20 +62,20 @@ private:
     std::u16string Text(std::uint32_t offset) const {
         Need(tree_ + std::uint64_t(offset), 2);
         const std::size_t at = tree_ + offset;
-        const std::size_t length = U16(section_, at);
+        const std::size_t length = Load16(section_, at);
         Need(at + 2, length * 2);
         std::u16string text;
-        for (std::size_t i = 0; i < length; ++i) text += static_cast<char16_t>(U16(section_, at + 2 + i * 2));
+        for (std::size_t i = 0; i < length; ++i) text += static_cast<char16_t>(Load16(section_, at + 2 + i * 2));
         if (text.empty()) throw ELayoutError("a resource name is empty");
         return text;
     }
     TResource Data(std::uint32_t offset, const TResource& path) const {
         Need(tree_ + std::uint64_t(offset), kDataEntrySize);
         const std::size_t at = tree_ + offset;
-        const std::uint32_t rva = U32(section_, at), size = U32(section_, at + 4);
+        const std::uint32_t rva = Load32(section_, at), size = Load32(section_, at + 4);
         if (rva < rva_) throw ELayoutError("resource data lies outside the resource section");
         Need(std::uint64_t(rva) - rva_, size);
-        TResource resource{path.Type, path.Name, path.Language, U32(section_, at + 8), {}};
+        TResource resource{path.Type, path.Name, path.Language, Load32(section_, at + 8), {}};
         const auto data = section_.subspan(rva - rva_, size);
         resource.Data.assign(data.begin(), data.end());
         return resource;
@@ -154,9 +150,9 @@ public:
                 for (std::size_t item : name.Items) {
                     Align(8);
                     const TResource& r = items_[item];
-                    Set32(out_, entryOf[item], sectionRva + static_cast<std::uint32_t>(out_.size()));
-                    Set32(out_, entryOf[item] + 4, static_cast<std::uint32_t>(r.Data.size()));
-                    Set32(out_, entryOf[item] + 8, r.CodePage);
+                    Store32(out_, entryOf[item], sectionRva + static_cast<std::uint32_t>(out_.size()));
+                    Store32(out_, entryOf[item] + 4, static_cast<std::uint32_t>(r.Data.size()));
+                    Store32(out_, entryOf[item] + 8, r.CodePage);
                     out_.insert(out_.end(), r.Data.begin(), r.Data.end());
                 }
         Align(4);
@@ -205,11 +201,11 @@ private:
     // A directory table: named entries come first, as sorting put them.
     void PutTable(std::size_t at, const std::vector<std::uint32_t>& keys, const std::vector<std::uint32_t>& targets) {
         const auto named = std::count_if(keys.begin(), keys.end(), [](std::uint32_t k) { return (k & kNamedEntry) != 0; });
-        Set16(out_, at + 12, static_cast<std::uint16_t>(named));
-        Set16(out_, at + 14, static_cast<std::uint16_t>(keys.size() - named));
+        Store16(out_, at + 12, static_cast<std::uint16_t>(named));
+        Store16(out_, at + 14, static_cast<std::uint16_t>(keys.size() - named));
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            Set32(out_, at + kTableSize + i * kEntrySize, keys[i]);
-            Set32(out_, at + kTableSize + i * kEntrySize + 4, targets[i]);
+            Store32(out_, at + kTableSize + i * kEntrySize, keys[i]);
+            Store32(out_, at + kTableSize + i * kEntrySize + 4, targets[i]);
         }
     }
     void Append16(std::uint16_t v) {
@@ -299,7 +295,7 @@ void TResourceImage::CheckLayout() {
         if (entry.address >= found->virtualAddress)
             throw ELayoutError("data directory " + std::to_string(d) + " points into or after its resources");
     }
-    if (U32(image_, layout_.peOffset + kCoffSymbolTable) != 0) throw ELayoutError("it carries a symbol table");
+    if (Load32(image_, layout_.peOffset + kCoffSymbolTable) != 0) throw ELayoutError("it carries a symbol table");
 }
 
 std::vector<std::uint8_t> TResourceImage::Rebuild() const {
@@ -311,29 +307,29 @@ std::vector<std::uint8_t> TResourceImage::Rebuild() const {
 
     std::vector<std::uint8_t> out(image_.begin(), image_.begin() + rsrc.rawOffset);
     out.insert(out.end(), section.begin(), section.end());
-    Set32(out, rsrc.headerOffset + 8, virtualSize);
-    Set32(out, rsrc.headerOffset + 16, rawSize);
-    Set32(out, layout_.DirectoryEntryOffset(PeImage::ResourceDirectory), rsrc.virtualAddress);
-    Set32(out, layout_.DirectoryEntryOffset(PeImage::ResourceDirectory) + 4, virtualSize);
-    const std::uint32_t initialized = U32(out, layout_.optionalOffset + kInitializedDataSize);
-    Set32(out, layout_.optionalOffset + kInitializedDataSize, initialized - rsrc.rawSize + rawSize);
+    Store32(out, rsrc.headerOffset + 8, virtualSize);
+    Store32(out, rsrc.headerOffset + 16, rawSize);
+    Store32(out, layout_.DirectoryEntryOffset(PeImage::ResourceDirectory), rsrc.virtualAddress);
+    Store32(out, layout_.DirectoryEntryOffset(PeImage::ResourceDirectory) + 4, virtualSize);
+    const std::uint32_t initialized = Load32(out, layout_.optionalOffset + kInitializedDataSize);
+    Store32(out, layout_.optionalOffset + kInitializedDataSize, initialized - rsrc.rawSize + rawSize);
 
     std::uint32_t imageEnd = rsrc.virtualAddress + virtualSize;
     if (resourceSection_ + 1 < layout_.sections.size()) {
         const PeImage::Section& reloc = layout_.sections.back();
         const std::uint32_t address = AlignUp(imageEnd, layout_.sectionAlignment);
         const std::uint32_t directory = layout_.DirectoryEntryOffset(kRelocationDirectory);
-        Set32(out, directory, U32(out, directory) - reloc.virtualAddress + address);
-        Set32(out, reloc.headerOffset + 12, address);
-        Set32(out, reloc.headerOffset + 20, static_cast<std::uint32_t>(out.size()));
+        Store32(out, directory, Load32(out, directory) - reloc.virtualAddress + address);
+        Store32(out, reloc.headerOffset + 12, address);
+        Store32(out, reloc.headerOffset + 20, static_cast<std::uint32_t>(out.size()));
         out.insert(out.end(), image_.begin() + reloc.rawOffset, image_.begin() + reloc.rawOffset + reloc.rawSize);
         imageEnd = address + std::max(reloc.virtualSize, 1u);
     }
-    Set32(out, layout_.optionalOffset + kImageSize, AlignUp(imageEnd, layout_.sectionAlignment));
+    Store32(out, layout_.optionalOffset + kImageSize, AlignUp(imageEnd, layout_.sectionAlignment));
     // Whatever followed the sections (a package a stub already carried) stays behind them.
     out.insert(out.end(), image_.begin() + layout_.EndOfSections(), image_.end());
     MemorySource result(out);
-    Set32(out, layout_.checksumOffset, PeImage::Checksum(result, layout_.checksumOffset));
+    Store32(out, layout_.checksumOffset, PeImage::Checksum(result, layout_.checksumOffset));
     return out;
 }
 

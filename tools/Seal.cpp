@@ -9,6 +9,7 @@
 #include "package/SignedPart.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
+#include "system/LittleEndian.h"
 #include "tools/Authenticode.h"
 #include "tools/PackageBuild.h"
 #include "tools/Platform.h"
@@ -47,10 +48,6 @@ Bytes Rewrap(View bytes, const Element& parent, std::size_t childStart, View rep
                   bytes.begin() + static_cast<std::ptrdiff_t>(childStart));
     Append(content, replacement);
     return Der::Wrap(parent.tag, content);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
 }
 
 // A byte source made of pieces: memory and ranges of another source.
@@ -161,13 +158,13 @@ TSealResult WriteSealed(ByteSource& file, const std::string& path) {
     Bytes headers(std::max<std::size_t>(entryAt + 8, layout.checksumOffset + 4));
     file.Seek(0);
     file.ReadExact(headers.data(), headers.size());
-    PutU32(&headers[entryAt + 4], static_cast<std::uint32_t>(table.size()));
+    LittleEndian::Store32(&headers[entryAt + 4], static_cast<std::uint32_t>(table.size()));
 
     TSplicedSource sealed;
     sealed.AddMemory(headers);
     sealed.AddRange(file, headers.size(), image->TableOffset - headers.size());
     sealed.AddMemory(table);
-    PutU32(&headers[layout.checksumOffset], PeImage::Checksum(sealed, layout.checksumOffset));
+    LittleEndian::Store32(&headers[layout.checksumOffset], PeImage::Checksum(sealed, layout.checksumOffset));
 
     result.Size = sealed.Size();
     result.AlreadySealed = SameContent(sealed, file);
@@ -202,10 +199,9 @@ Bytes SealedEntry(View pkcs7, const RecordHead::TPackHeader& trailer) {
         const std::size_t length = Authenticode::EntryHeaderSize + contentInfo.size();
         if (length % SignedPart::TableAlignment != 0) continue;
         Bytes entry(Authenticode::EntryHeaderSize);
-        PutU32(entry.data(), static_cast<std::uint32_t>(length));
-        entry[4] = std::uint8_t(Authenticode::CertificateRevision);
-        entry[5] = std::uint8_t(Authenticode::CertificateRevision >> 8);
-        entry[6] = std::uint8_t(Authenticode::PkcsSignedData);
+        LittleEndian::Store32(entry.data(), static_cast<std::uint32_t>(length));
+        LittleEndian::Store16(entry, 4, Authenticode::CertificateRevision);
+        LittleEndian::Store16(entry, 6, Authenticode::PkcsSignedData);
         Append(entry, contentInfo);
         return entry;
     }

@@ -4,6 +4,7 @@
 
 #include "system/Errors.h"
 #include "system/FileStream.h"
+#include "system/LittleEndian.h"
 #include "package/PeImage.h"
 #include "tools/CodePage.h"
 #include "tools/Platform.h"
@@ -28,9 +29,8 @@ std::vector<std::uint8_t> ReadWhole(const std::string& path) {
 std::vector<std::uint16_t> ImagesOf(const RE::TResource& group) {
     std::vector<std::uint16_t> ids;
     const auto& d = group.Data;
-    const std::size_t count = d.size() >= 6 ? std::size_t(d[4] | d[5] << 8) : 0;
-    for (std::size_t i = 0; i < count && 6 + i * 14 + 14 <= d.size(); ++i)
-        ids.push_back(std::uint16_t(d[6 + i * 14 + 12] | d[6 + i * 14 + 13] << 8));
+    const std::size_t count = d.size() >= 6 ? LittleEndian::Load16(d, 4) : 0;
+    for (std::size_t i = 0; i < count && 6 + i * 14 + 14 <= d.size(); ++i) ids.push_back(LittleEndian::Load16(d, 6 + i * 14 + 12));
     return ids;
 }
 

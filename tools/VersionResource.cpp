@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "system/LittleEndian.h"
+
 namespace VersionResource {
 namespace {
 
@@ -31,17 +33,10 @@ public:
     }
     void Close(std::size_t start) {
         const std::size_t length = out_.size() - start;
-        out_[start] = std::uint8_t(length);
-        out_[start + 1] = std::uint8_t(length >> 8);
+        LittleEndian::Store16(out_, start, static_cast<std::uint16_t>(length));
     }
-    void Put16(std::uint16_t v) {
-        out_.push_back(std::uint8_t(v));
-        out_.push_back(std::uint8_t(v >> 8));
-    }
-    void Put32(std::uint32_t v) {
-        Put16(std::uint16_t(v));
-        Put16(std::uint16_t(v >> 16));
-    }
+    void Put16(std::uint16_t v) { LittleEndian::Append16(out_, v); }
+    void Put32(std::uint32_t v) { LittleEndian::Append32(out_, v); }
     void PutText(std::u16string_view text) {
         for (char16_t c : text) Put16(c);
         Put16(0);

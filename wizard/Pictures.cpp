@@ -4,18 +4,14 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "system/LittleEndian.h"
+
 namespace Pictures {
 
 namespace {
 
-void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
 
 // Ordered dithering between two indices: 0 gives all `a`, 16 all `b`.
 std::uint8_t Dither(int x, int y, int level, std::uint8_t a, std::uint8_t b) {
@@ -96,20 +92,20 @@ Bytes Encode4Bit(const Raster& raster, const Palette16& palette) {
     out.reserve(bitsOffset + imageBytes);
     out.push_back('B');
     out.push_back('M');
-    Put32(out, bitsOffset + imageBytes);
-    Put32(out, 0);
-    Put32(out, bitsOffset);
-    Put32(out, 40);  // BITMAPINFOHEADER
-    Put32(out, std::uint32_t(raster.width));
-    Put32(out, std::uint32_t(raster.height));  // positive: bottom-up
-    Put16(out, 1);
-    Put16(out, 4);
-    Put32(out, 0);  // BI_RGB
-    Put32(out, imageBytes);
-    Put32(out, 3780);  // 96 pixels per inch
-    Put32(out, 3780);
-    Put32(out, 16);
-    Put32(out, 0);
+    Append32(out, bitsOffset + imageBytes);
+    Append32(out, 0);
+    Append32(out, bitsOffset);
+    Append32(out, 40);  // BITMAPINFOHEADER
+    Append32(out, std::uint32_t(raster.width));
+    Append32(out, std::uint32_t(raster.height));  // positive: bottom-up
+    Append16(out, 1);
+    Append16(out, 4);
+    Append32(out, 0);  // BI_RGB
+    Append32(out, imageBytes);
+    Append32(out, 3780);  // 96 pixels per inch
+    Append32(out, 3780);
+    Append32(out, 16);
+    Append32(out, 0);
     for (const Rgb& c : palette) {
         out.push_back(c.b);
         out.push_back(c.g);

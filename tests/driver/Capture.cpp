@@ -7,6 +7,7 @@
 
 #include "WindowFind.h"
 #include "system/Handles.h"
+#include "system/LittleEndian.h"
 
 namespace driver {
 
@@ -91,14 +92,8 @@ private:
     std::optional<Selection> selection_;
 };
 
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
 
 // Mean difference per colour channel of two pictures of the same size.
 double Difference(const Image& a, const Image& b) {
@@ -135,12 +130,12 @@ void SaveBitmap(const Image& image, const std::string& path) {
     out.reserve(54 + dataBytes);
     out.push_back('B');
     out.push_back('M');
-    for (std::uint32_t v : {54 + dataBytes, 0u, 54u, 40u}) Put32(out, v);
-    Put32(out, static_cast<std::uint32_t>(image.width));
-    Put32(out, static_cast<std::uint32_t>(image.height));  // bottom row first
-    Put16(out, 1);
-    Put16(out, 24);
-    for (std::uint32_t v : {0u, dataBytes, 2835u, 2835u, 0u, 0u}) Put32(out, v);
+    for (std::uint32_t v : {54 + dataBytes, 0u, 54u, 40u}) Append32(out, v);
+    Append32(out, static_cast<std::uint32_t>(image.width));
+    Append32(out, static_cast<std::uint32_t>(image.height));  // bottom row first
+    Append16(out, 1);
+    Append16(out, 24);
+    for (std::uint32_t v : {0u, dataBytes, 2835u, 2835u, 0u, 0u}) Append32(out, v);
     for (int y = image.height - 1; y >= 0; --y) {
         for (int x = 0; x < image.width; ++x) {
             const std::uint32_t p = image.pixels[static_cast<std::size_t>(y) * image.width + x];

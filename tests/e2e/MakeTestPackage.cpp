@@ -20,6 +20,7 @@
 #include <string>
 
 #include "package/RecordHead.h"
+#include "system/LittleEndian.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -44,15 +45,8 @@ PackageBuilder Full(const Bytes& stub, const std::string& website = "http://www.
     return b;
 }
 
-// Writes a 32-bit little-endian value into `bytes` at `at`.
-void Patch32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = std::uint8_t(value >> (8 * i));
-}
-std::uint32_t Read32(const Bytes& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | bytes[at + i];
-    return v;
-}
+using LittleEndian::Load32;
+using LittleEndian::Store32;
 
 Bytes Build(const std::string& scenario, const Bytes& stub) {
     if (scenario == "full") return Full(stub).Build();
@@ -72,15 +66,15 @@ Bytes Build(const std::string& scenario, const Bytes& stub) {
     }
     Bytes bytes = Full(stub).Build();
     const std::size_t header = bytes.size() - sizeof(RecordHead::TPackHeader);
-    const std::uint32_t fileTable = Read32(bytes, header + offsetof(RecordHead::TPackHeader, FileOffset));
+    const std::uint32_t fileTable = Load32(bytes, header + offsetof(RecordHead::TPackHeader, FileOffset));
     if (scenario == "badtable") {
-        Patch32(bytes, header + offsetof(RecordHead::TPackHeader, FileOffset), std::uint32_t(bytes.size()) + 4096);
+        Store32(bytes, header + offsetof(RecordHead::TPackHeader, FileOffset), std::uint32_t(bytes.size()) + 4096);
         return bytes;
     }
     if (scenario == "failcopy") {
         // The third file (big.bin) claims more bytes than the file holds.
         const std::size_t item = fileTable + 2 * sizeof(RecordHead::TFileItem);
-        Patch32(bytes, item + offsetof(RecordHead::TFileItem, Size), std::uint32_t(bytes.size()) * 2);
+        Store32(bytes, item + offsetof(RecordHead::TFileItem, Size), std::uint32_t(bytes.size()) * 2);
         return bytes;
     }
     return {};

@@ -5,44 +5,41 @@
 #include <cstring>
 #include <vector>
 
+#include "system/LittleEndian.h"
+
 namespace {
 
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
-    b[at] = std::uint8_t(v);
-    b[at + 1] = std::uint8_t(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, std::uint16_t(v));
-    Put16(b, at + 2, std::uint16_t(v >> 16));
-}
+using LittleEndian::Load16;
+using LittleEndian::Store16;
+using LittleEndian::Store32;
 
 // A PE32 image of headers only: PE at 0x80, 16 directory entries, two sections.
 std::vector<std::uint8_t> SmallImage() {
     std::vector<std::uint8_t> b(0x400, 0);
     b[0] = 'M';
     b[1] = 'Z';
-    Put32(b, 60, 0x80);
+    Store32(b, 60, 0x80);
     std::memcpy(&b[0x80], "PE\0\0", 4);
-    Put16(b, 0x86, 2);             // sections
-    Put16(b, 0x94, 224);           // optional header size
+    Store16(b, 0x86, 2);             // sections
+    Store16(b, 0x94, 224);           // optional header size
     const std::size_t opt = 0x98;
-    Put16(b, opt, 0x10B);
-    Put32(b, opt + 32, 0x1000);    // section alignment
-    Put32(b, opt + 36, 0x200);     // file alignment
-    Put32(b, opt + 56, 0x3000);    // image size
-    Put32(b, opt + 60, 0x200);     // header size
-    Put32(b, opt + 92, 16);
-    Put32(b, opt + 96 + 2 * 8, 0x2000);  // resources
-    Put32(b, opt + 96 + 2 * 8 + 4, 0x123);
+    Store16(b, opt, 0x10B);
+    Store32(b, opt + 32, 0x1000);    // section alignment
+    Store32(b, opt + 36, 0x200);     // file alignment
+    Store32(b, opt + 56, 0x3000);    // image size
+    Store32(b, opt + 60, 0x200);     // header size
+    Store32(b, opt + 92, 16);
+    Store32(b, opt + 96 + 2 * 8, 0x2000);  // resources
+    Store32(b, opt + 96 + 2 * 8 + 4, 0x123);
     const std::size_t sec = opt + 224;
     std::memcpy(&b[sec], ".text", 5);
-    Put32(b, sec + 12, 0x1000);
-    Put32(b, sec + 16, 0x100);
-    Put32(b, sec + 20, 0x200);
+    Store32(b, sec + 12, 0x1000);
+    Store32(b, sec + 16, 0x100);
+    Store32(b, sec + 20, 0x200);
     std::memcpy(&b[sec + 40], ".rsrc", 5);
-    Put32(b, sec + 40 + 12, 0x2000);
-    Put32(b, sec + 40 + 16, 0x100);
-    Put32(b, sec + 40 + 20, 0x300);
+    Store32(b, sec + 40 + 12, 0x2000);
+    Store32(b, sec + 40 + 16, 0x100);
+    Store32(b, sec + 40 + 20, 0x300);
     return b;
 }
 
@@ -64,7 +61,7 @@ TEST(PeImageTest, ReadsHeadersDirectoryAndSections) {
 
 TEST(PeImageTest, RefusesWhatIsNotAPe32Image) {
     auto pe64 = SmallImage();
-    Put16(pe64, 0x98, 0x20B);
+    Store16(pe64, 0x98, 0x20B);
     auto truncated = SmallImage();
     truncated.resize(0x150);
     auto noSignature = SmallImage();
@@ -90,7 +87,7 @@ std::uint32_t StepwiseChecksum(const std::vector<std::uint8_t>& b, std::size_t f
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < b.size(); i += 2) {
         if (i == field || i == field + 2) continue;
-        sum += b[i] | (i + 1 < b.size() ? b[i + 1] << 8 : 0);
+        sum += i + 1 < b.size() ? Load16(b, i) : b[i];
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
     return sum + static_cast<std::uint32_t>(b.size());

@@ -9,6 +9,7 @@
 #include "package/SignedPart.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
+#include "system/LittleEndian.h"
 
 using namespace RecordHead;
 
@@ -16,9 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
-}
+using LittleEndian::Store32;
 
 constexpr std::size_t kOptional = 0x98;                        // PE at 0x80, COFF header after it
 constexpr std::size_t kCertificateEntry = kOptional + 96 + 4 * 8;
@@ -28,13 +27,13 @@ Bytes Stub() {
     Bytes b(0x200, 0);
     b[0] = 'M';
     b[1] = 'Z';
-    Put32(b, 60, 0x80);
+    Store32(b, 60, 0x80);
     std::memcpy(&b[0x80], "PE\0\0", 4);
     b[0x94] = 224;                 // optional header size
     b[kOptional] = 0x0B;           // PE32 magic 0x10B
     b[kOptional + 1] = 0x01;
-    Put32(b, kOptional + 60, 0x200);
-    Put32(b, kOptional + 92, 16);
+    Store32(b, kOptional + 60, 0x200);
+    Store32(b, kOptional + 92, 16);
     return b;
 }
 
@@ -72,8 +71,8 @@ TSigned SignedPackage(const TLayout& layout = {}, std::uint32_t fileOffset = 0) 
     Bytes table(layout.Blob, 0xC3);  // stands for the WIN_CERTIFICATE entries
     if (layout.Sealed) std::memcpy(&table[table.size() - sizeof header], &header, sizeof header);
     result.Image.insert(result.Image.end(), table.begin(), table.end());
-    Put32(result.Image, kCertificateEntry, static_cast<std::uint32_t>(result.SignedEnd));
-    Put32(result.Image, kCertificateEntry + 4, static_cast<std::uint32_t>(table.size()));
+    Store32(result.Image, kCertificateEntry, static_cast<std::uint32_t>(result.SignedEnd));
+    Store32(result.Image, kCertificateEntry + 4, static_cast<std::uint32_t>(table.size()));
     return result;
 }
 
@@ -157,23 +156,23 @@ TEST(SignedPackage, WithoutASignatureNothingChanges) {
     // A signed stub with nothing appended still ends silently.
     Bytes stub = Stub();
     stub.resize(stub.size() + 600, 0x11);
-    Put32(stub, kCertificateEntry, 0x200);
-    Put32(stub, kCertificateEntry + 4, 600);
+    Store32(stub, kCertificateEntry, 0x200);
+    Store32(stub, kCertificateEntry + 4, 600);
     bool loaded = true;
     EXPECT_EQ(LoadError(stub, &loaded), "");
     EXPECT_FALSE(loaded);
 
     // No certificate table: the tables may lie anywhere in the file, as before.
     TSigned s = SignedPackage();
-    Put32(s.Image, kCertificateEntry, 0);
-    Put32(s.Image, kCertificateEntry + 4, 0);
+    Store32(s.Image, kCertificateEntry, 0);
+    Store32(s.Image, kCertificateEntry + 4, 0);
     LastTrailer(s.Image).AppName.TrySet("Changed");
     EXPECT_EQ(LoadError(s.Image, &loaded), "");
     EXPECT_TRUE(loaded);
 
     // A certificate entry that points past the end of the file is no signature.
     TSigned bogus = SignedPackage();
-    Put32(bogus.Image, kCertificateEntry + 4, 0x7FFFFFFF);
+    Store32(bogus.Image, kCertificateEntry + 4, 0x7FFFFFFF);
     LastTrailer(bogus.Image).AppName.TrySet("Changed");
     EXPECT_EQ(LoadError(bogus.Image, &loaded), "");
     EXPECT_TRUE(loaded);

@@ -10,6 +10,7 @@
 #include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
+#include "system/LittleEndian.h"
 #include "tests/support/TestFiles.h"
 
 using namespace RecordHead;
@@ -18,21 +19,16 @@ namespace {
 
 constexpr std::size_t kHeader = 552, kFile = 776, kDir = 512, kShell = 1025, kReg = 1668;
 
-std::uint32_t At32(const Bytes& bytes, std::size_t offset) {
-    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 | std::uint32_t(bytes[offset + 2]) << 16 |
-           std::uint32_t(bytes[offset + 3]) << 24;
-}
-void Put32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+using LittleEndian::Load32;
+using LittleEndian::Store32;
 
 struct Places {
     std::uint32_t regCount, regOffset, fileCount, fileOffset, shellCount, shellOffset, dirCount, dirOffset;
 };
 Places PlacesIn(const Bytes& file) {
     const std::size_t h = file.size() - kHeader;
-    return {At32(file, h + 520), At32(file, h + 524), At32(file, h + 528), At32(file, h + 532),
-            At32(file, h + 536), At32(file, h + 540), At32(file, h + 544), At32(file, h + 548)};
+    return {Load32(file, h + 520), Load32(file, h + 524), Load32(file, h + 528), Load32(file, h + 532),
+            Load32(file, h + 536), Load32(file, h + 540), Load32(file, h + 544), Load32(file, h + 548)};
 }
 
 // A setup executable stand-in with a package of the given table sizes.
@@ -113,14 +109,14 @@ TEST_F(UninstallData, HeaderCarriesOnlyMagicNameAndPlaces) {
     // What must not be carried over: bytes after the name's NUL and Reserved.
     const std::size_t trailer = package.size() - kHeader;
     std::memcpy(&package[trailer + 4 + 5], "leftover", 8);
-    Put32(package, trailer + 516, 0xDEADBEEF);
+    Store32(package, trailer + 516, 0xDEADBEEF);
     const Bytes file = Save(package);
 
     Bytes expected(kHeader, 0);
     std::memcpy(expected.data(), "qzx", 3);
     std::memcpy(expected.data() + 4, "Demo", 4);
     const std::uint32_t places[] = {1, kFile + kDir + kShell, 1, 0, 1, kFile + kDir, 1, kFile};
-    for (std::size_t i = 0; i < 8; ++i) Put32(expected, 520 + 4 * i, places[i]);
+    for (std::size_t i = 0; i < 8; ++i) Store32(expected, 520 + 4 * i, places[i]);
     EXPECT_EQ(Bytes(file.end() - kHeader, file.end()), expected);
 }
 
@@ -128,7 +124,7 @@ TEST_F(UninstallData, NameFillingItsFieldHasNoNul) {
     const std::string name(256, 'N');
     const Bytes file = Save(Package(0, 1, 0, 0).App(name).Build());
     EXPECT_EQ(std::string(file.end() - kHeader + 4, file.end() - kHeader + 260), name);
-    EXPECT_EQ(At32(file, file.size() - kHeader + 516), 0u);
+    EXPECT_EQ(Load32(file, file.size() - kHeader + 516), 0u);
 }
 
 TEST_F(UninstallData, ExistingFileIsReplaced) {

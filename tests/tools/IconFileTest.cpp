@@ -12,9 +12,9 @@ Bytes Bitmap32(std::uint32_t size) {
     const std::uint32_t maskRow = (size + 31) / 32 * 4;
     Bytes b(40 + size * size * 4 + size * maskRow, 0x5A);
     std::fill(b.begin(), b.begin() + 40, 0);
-    Put32(b, 0, 40);
-    Put32(b, 4, size);
-    Put32(b, 8, size * 2);
+    Store32(b, 0, 40);
+    Store32(b, 4, size);
+    Store32(b, 8, size * 2);
     b[12] = 1;
     b[14] = 32;
     return b;
@@ -40,8 +40,8 @@ Bytes Ico(const std::vector<std::pair<std::uint8_t, Bytes>>& images) {
         const Bytes entry = {size, size, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
         const std::size_t at = b.size();
         b.insert(b.end(), entry.begin(), entry.end());
-        Put32(b, at + 8, static_cast<std::uint32_t>(bytes.size()));
-        Put32(b, at + 12, offset);
+        Store32(b, at + 8, static_cast<std::uint32_t>(bytes.size()));
+        Store32(b, at + 12, offset);
         offset += static_cast<std::uint32_t>(bytes.size());
     }
     for (const auto& image : images) b.insert(b.end(), image.second.begin(), image.second.end());
@@ -64,15 +64,15 @@ TEST(IconFile, KeepsEveryImageByteForByteAndNamesThemInTheGroup) {
 
     const Bytes group = IconFile::GroupResource(*icon, 7);
     ASSERT_EQ(group.size(), 6u + 2 * 14);
-    EXPECT_EQ(Get16(group, 2), 1);
-    EXPECT_EQ(Get16(group, 4), 2);
+    EXPECT_EQ(Load16(group, 2), 1);
+    EXPECT_EQ(Load16(group, 4), 2);
     EXPECT_EQ(group[6], 16);
-    EXPECT_EQ(Get16(group, 6 + 4), 1);
-    EXPECT_EQ(Get16(group, 6 + 6), 32);
-    EXPECT_EQ(Get32(group, 6 + 8), small.size());
-    EXPECT_EQ(Get16(group, 6 + 12), 7);
-    EXPECT_EQ(Get32(group, 20 + 8), large.size());
-    EXPECT_EQ(Get16(group, 20 + 12), 8);
+    EXPECT_EQ(Load16(group, 6 + 4), 1);
+    EXPECT_EQ(Load16(group, 6 + 6), 32);
+    EXPECT_EQ(Load32(group, 6 + 8), small.size());
+    EXPECT_EQ(Load16(group, 6 + 12), 7);
+    EXPECT_EQ(Load32(group, 20 + 8), large.size());
+    EXPECT_EQ(Load16(group, 20 + 12), 8);
 }
 
 TEST(IconFile, RefusesWhatIsNoIcon) {
@@ -82,14 +82,14 @@ TEST(IconFile, RefusesWhatIsNoIcon) {
     Bytes empty = good;
     empty[4] = 0;
     Bytes outside = good;
-    Put32(outside, 6 + 8, 100000);
+    Store32(outside, 6 + 8, 100000);
     Bytes overlapsDirectory = good;
-    Put32(overlapsDirectory, 6 + 12, 4);
+    Store32(overlapsDirectory, 6 + 12, 4);
     Bytes shortBitmap = Ico({{16, Bitmap32(16)}});
     shortBitmap.resize(shortBitmap.size() - 1);
-    Put32(shortBitmap, 6 + 8, Get32(shortBitmap, 6 + 8) - 1);
+    Store32(shortBitmap, 6 + 8, Load32(shortBitmap, 6 + 8) - 1);
     Bytes oddHeight = Ico({{16, Bitmap32(16)}});
-    Put32(oddHeight, 22 + 8, 31);
+    Store32(oddHeight, 22 + 8, 31);
     Bytes fiveBits = Ico({{16, Bitmap32(16)}});
     fiveBits[22 + 14] = 5;
     Bytes noIhdr = Ico({{32, Png(32)}});

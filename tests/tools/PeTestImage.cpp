@@ -6,31 +6,20 @@
 
 namespace {
 
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b[at] = std::uint8_t(v);
-    b[at + 1] = std::uint8_t(v >> 8);
-}
 std::uint32_t Align(std::uint32_t v, std::uint32_t a) { return (v + a - 1) / a * a; }
 
 void PutSection(Bytes& b, unsigned index, const char* name, std::uint32_t va, std::uint32_t virtualSize,
                 std::uint32_t rawOffset, std::uint32_t rawSize) {
     const std::size_t at = TPeTestImage::SectionTable + index * 40;
     std::memcpy(&b[at], name, std::strlen(name));
-    Put32(b, at + 8, virtualSize);
-    Put32(b, at + 12, va);
-    Put32(b, at + 16, rawSize);
-    Put32(b, at + 20, rawOffset);
-    Put32(b, at + 36, 0x40000040);  // initialised data, readable
+    Store32(b, at + 8, virtualSize);
+    Store32(b, at + 12, va);
+    Store32(b, at + 16, rawSize);
+    Store32(b, at + 20, rawOffset);
+    Store32(b, at + 36, 0x40000040);  // initialised data, readable
 }
 
 }  // namespace
-
-std::uint16_t Get16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
-std::uint32_t Get32(const Bytes& b, std::size_t at) { return Get16(b, at) | std::uint32_t(Get16(b, at + 2)) << 16; }
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, std::uint16_t(v));
-    Put16(b, at + 2, std::uint16_t(v >> 16));
-}
 
 Bytes SmallPeImage(const std::vector<ResourceEditor::TResource>& resources, const Bytes& overlay) {
     using T = TPeTestImage;
@@ -43,23 +32,23 @@ Bytes SmallPeImage(const std::vector<ResourceEditor::TResource>& resources, cons
     Bytes b(0x600, 0);
     b[0] = 'M';
     b[1] = 'Z';
-    Put32(b, 60, T::PeOffset);
+    Store32(b, 60, T::PeOffset);
     std::memcpy(&b[T::PeOffset], "PE\0\0", 4);
-    Put16(b, T::PeOffset + 4, 0x14C);
-    Put16(b, T::PeOffset + 6, 3);
-    Put16(b, T::PeOffset + 20, 224);
+    Store16(b, T::PeOffset + 4, 0x14C);
+    Store16(b, T::PeOffset + 6, 3);
+    Store16(b, T::PeOffset + 20, 224);
     const std::size_t opt = T::OptionalOffset;
-    Put16(b, opt, 0x10B);
-    Put32(b, opt + 8, rsrcRaw + 0x200);  // initialised data: .rsrc and .reloc
-    Put32(b, opt + 32, 0x1000);
-    Put32(b, opt + 36, 0x200);
-    Put32(b, opt + 56, relocVa + 0x1000);
-    Put32(b, opt + 60, 0x400);
-    Put32(b, opt + 92, 16);
-    Put32(b, opt + 96 + 2 * 8, T::ResourceRva);
-    Put32(b, opt + 96 + 2 * 8 + 4, rsrcSize);
-    Put32(b, opt + 96 + 5 * 8, relocVa);
-    Put32(b, opt + 96 + 5 * 8 + 4, static_cast<std::uint32_t>(reloc.size()));
+    Store16(b, opt, 0x10B);
+    Store32(b, opt + 8, rsrcRaw + 0x200);  // initialised data: .rsrc and .reloc
+    Store32(b, opt + 32, 0x1000);
+    Store32(b, opt + 36, 0x200);
+    Store32(b, opt + 56, relocVa + 0x1000);
+    Store32(b, opt + 60, 0x400);
+    Store32(b, opt + 92, 16);
+    Store32(b, opt + 96 + 2 * 8, T::ResourceRva);
+    Store32(b, opt + 96 + 2 * 8 + 4, rsrcSize);
+    Store32(b, opt + 96 + 5 * 8, relocVa);
+    Store32(b, opt + 96 + 5 * 8 + 4, static_cast<std::uint32_t>(reloc.size()));
     PutSection(b, 0, ".text", 0x1000, 0x10, 0x400, 0x200);
     PutSection(b, 1, ".rsrc", T::ResourceRva, rsrcSize, 0x600, rsrcRaw);
     PutSection(b, 2, ".reloc", relocVa, static_cast<std::uint32_t>(reloc.size()), 0x600 + rsrcRaw, 0x200);
@@ -70,7 +59,7 @@ Bytes SmallPeImage(const std::vector<ResourceEditor::TResource>& resources, cons
     relocRaw.resize(0x200, 0);
     b.insert(b.end(), relocRaw.begin(), relocRaw.end());
     MemorySource source(b);
-    Put32(b, opt + 64, PeImage::Checksum(source, opt + 64));
+    Store32(b, opt + 64, PeImage::Checksum(source, opt + 64));
     b.insert(b.end(), overlay.begin(), overlay.end());
     return b;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "system/LittleEndian.h"
 #include "tests/support/TestFiles.h"
 #include "tools/ResourceEditor.h"
 
@@ -21,6 +22,8 @@ struct TPeTestImage {
 // The image with `resources`, followed by `overlay`; its checksum is right.
 Bytes SmallPeImage(const std::vector<ResourceEditor::TResource>& resources, const Bytes& overlay = {});
 
-std::uint16_t Get16(const Bytes& b, std::size_t at);
-std::uint32_t Get32(const Bytes& b, std::size_t at);
-void Put32(Bytes& b, std::size_t at, std::uint32_t v);
+// The tests of images read and patch header fields with these.
+using LittleEndian::Load16;
+using LittleEndian::Load32;
+using LittleEndian::Store16;
+using LittleEndian::Store32;

@@ -37,15 +37,15 @@ TEST(ResourceSection, ReadsAHandWrittenTree) {
     auto table = [&](std::size_t at, std::uint16_t named, std::uint16_t ids, std::uint32_t key, std::uint32_t target) {
         s[at + 12] = std::uint8_t(named);
         s[at + 14] = std::uint8_t(ids);
-        Put32(s, at + 16, key);
-        Put32(s, at + 20, target);
+        Store32(s, at + 16, key);
+        Store32(s, at + 20, target);
     };
     table(0x00, 1, 0, 0x80000060, 0x80000018);
     table(0x18, 0, 1, 7, 0x80000030);
     table(0x30, 0, 1, 0x407, 0x48);
-    Put32(s, 0x48, rva + 0x70);
-    Put32(s, 0x4C, 4);
-    Put32(s, 0x50, 1252);
+    Store32(s, 0x48, rva + 0x70);
+    Store32(s, 0x4C, 4);
+    Store32(s, 0x50, 1252);
     s[0x60] = 3;
     s[0x62] = 'T', s[0x64] = 'X', s[0x66] = 'T';
     s[0x70] = 'a', s[0x71] = 'b', s[0x72] = 'c', s[0x73] = 'd';
@@ -58,13 +58,13 @@ TEST(ResourceSection, ReadsAHandWrittenTree) {
     EXPECT_EQ(list[0].Data, TextBytes("abcd"));
 
     Bytes outside = s;
-    Put32(outside, 0x4C, 0x40);  // data past the section's end
+    Store32(outside, 0x4C, 0x40);  // data past the section's end
     EXPECT_THROW(ReadResourceSection(outside, 0, rva), ELayoutError);
     Bytes shallow = s;
-    Put32(shallow, 0x2C, 0x48);  // a name that holds data instead of languages
+    Store32(shallow, 0x2C, 0x48);  // a name that holds data instead of languages
     EXPECT_THROW(ReadResourceSection(shallow, 0, rva), ELayoutError);
     Bytes looping = s;
-    Put32(looping, 0x44, 0x80000000);  // a language that points back at the root
+    Store32(looping, 0x44, 0x80000000);  // a language that points back at the root
     EXPECT_THROW(ReadResourceSection(looping, 0, rva), ELayoutError);
 }
 
@@ -94,7 +94,7 @@ protected:
         EXPECT_TRUE(layout);
         return layout.value_or(PeImage::Layout{});
     }
-    static std::uint32_t StoredChecksum(const Bytes& image) { return Get32(image, TPeTestImage::OptionalOffset + 64); }
+    static std::uint32_t StoredChecksum(const Bytes& image) { return Load32(image, TPeTestImage::OptionalOffset + 64); }
     static std::uint32_t ComputedChecksum(const Bytes& image) {
         MemorySource source(image);
         return PeImage::Checksum(source, TPeTestImage::OptionalOffset + 64);
@@ -126,7 +126,7 @@ TEST_F(ResourceImageTest, GrowingTheResourcesMovesTheRelocationsAndKeepsTheHeade
     const auto rsrcDir = PeImage::ReadDirectory(source, layout, PeImage::ResourceDirectory);
     EXPECT_EQ(rsrcDir.address, rsrc.virtualAddress);
     EXPECT_EQ(rsrcDir.size, rsrc.virtualSize);
-    EXPECT_EQ(Get32(out, TPeTestImage::OptionalOffset + 8), rsrc.rawSize + reloc.rawSize);
+    EXPECT_EQ(Load32(out, TPeTestImage::OptionalOffset + 8), rsrc.rawSize + reloc.rawSize);
     EXPECT_TRUE(std::equal(overlay.begin(), overlay.end(), out.end() - overlay.size()));
     EXPECT_EQ(out.size(), reloc.rawOffset + reloc.rawSize + overlay.size());
     EXPECT_EQ(StoredChecksum(out), ComputedChecksum(out));
@@ -143,15 +143,15 @@ TEST_F(ResourceImageTest, RefusesLayoutsItWouldBreak) {
     const Bytes good = SmallPeImage(StubResources());
     const std::size_t relocHeader = TPeTestImage::SectionTable + 2 * 40;
     Bytes notReloc = good;  // a section after the resources that is not the relocations
-    Put32(notReloc, TPeTestImage::OptionalOffset + 96 + 5 * 8, 0);
+    Store32(notReloc, TPeTestImage::OptionalOffset + 96 + 5 * 8, 0);
     Bytes signedImage = good;
-    Put32(signedImage, TPeTestImage::OptionalOffset + 96 + 4 * 8, static_cast<std::uint32_t>(good.size()));
-    Put32(signedImage, TPeTestImage::OptionalOffset + 96 + 4 * 8 + 4, 8);
+    Store32(signedImage, TPeTestImage::OptionalOffset + 96 + 4 * 8, static_cast<std::uint32_t>(good.size()));
+    Store32(signedImage, TPeTestImage::OptionalOffset + 96 + 4 * 8 + 4, 8);
     Bytes pointsIn = good;  // the import directory inside the resource section
-    Put32(pointsIn, TPeTestImage::OptionalOffset + 96 + 8, TPeTestImage::ResourceRva + 4);
-    Put32(pointsIn, TPeTestImage::OptionalOffset + 96 + 8 + 4, 20);
+    Store32(pointsIn, TPeTestImage::OptionalOffset + 96 + 8, TPeTestImage::ResourceRva + 4);
+    Store32(pointsIn, TPeTestImage::OptionalOffset + 96 + 8 + 4, 20);
     Bytes cut = good;
-    cut.resize(Get32(good, relocHeader + 20) + 4);
+    cut.resize(Load32(good, relocHeader + 20) + 4);
     Bytes pe64 = good;
     pe64[TPeTestImage::OptionalOffset + 1] = 0x02;
     for (const Bytes* bad : {&notReloc, &signedImage, &pointsIn, &cut, &pe64})

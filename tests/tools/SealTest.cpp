@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "package/PackageWriter.h"
+#include "system/LittleEndian.h"
 #include "tools/Authenticode.h"
 #include "tools/Der.h"
 #include "tools/Seal.h"
@@ -83,11 +84,9 @@ TEST(SealedEntry, EndsInTheTrailerAlignedWithConsistentLengths) {
             const Bytes pkcs7 = Pkcs7(base + size);
             const Bytes entry = Seal::SealedEntry(pkcs7, trailer);
             ASSERT_EQ(entry.size() % 8, 0u) << base + size;
-            std::uint32_t length = 0;
-            std::memcpy(&length, entry.data(), 4);
-            EXPECT_EQ(length, entry.size());
-            EXPECT_EQ(entry[4] | entry[5] << 8, 0x200);
-            EXPECT_EQ(entry[6] | entry[7] << 8, 2);
+            EXPECT_EQ(LittleEndian::Load32(entry, 0), entry.size());
+            EXPECT_EQ(LittleEndian::Load16(entry, 4), 0x200);
+            EXPECT_EQ(LittleEndian::Load16(entry, 6), 2);
             EXPECT_EQ(std::memcmp(&entry[entry.size() - sizeof trailer], &trailer, sizeof trailer), 0);
             const Der::View der = EntryDer(entry);
             const Authenticode::TSignerPath path = Authenticode::FindLastSigner(der);

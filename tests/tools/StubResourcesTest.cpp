@@ -30,9 +30,9 @@ std::vector<TResource> StubResourceList() {
 Bytes TwoImageIcon(Bytes& small, Bytes& large) {
     small = Bytes(40 + 16 * 16 * 4 + 16 * 4, 0x11);
     std::fill(small.begin(), small.begin() + 40, 0);
-    Put32(small, 0, 40);
-    Put32(small, 4, 16);
-    Put32(small, 8, 32);
+    Store32(small, 0, 40);
+    Store32(small, 4, 16);
+    Store32(small, 8, 32);
     small[12] = 1;
     small[14] = 32;
     large = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0, 0, 0, 1, 0, 8, 6, 0, 0, 0};
@@ -47,8 +47,8 @@ Bytes TwoImageIcon(Bytes& small, Bytes& large) {
         ico[at] = ico[at + 1] = std::uint8_t(size);
         ico[at + 4] = 1;
         ico[at + 6] = 32;
-        Put32(ico, at + 8, static_cast<std::uint32_t>(image->size()));
-        Put32(ico, at + 12, offset);
+        Store32(ico, at + 8, static_cast<std::uint32_t>(image->size()));
+        Store32(ico, at + 12, offset);
     }
     ico.insert(ico.end(), small.begin(), small.end());
     ico.insert(ico.end(), large.begin(), large.end());
@@ -71,7 +71,7 @@ std::map<std::string, std::string> VersionStrings(const Bytes& resource) {
         if (at == resource.end()) continue;
         std::size_t p = (static_cast<std::size_t>(at - resource.begin()) + key.size() + 3) / 4 * 4;
         std::string text;
-        for (; Get16(resource, p) != 0; p += 2) text += static_cast<char>(Get16(resource, p));
+        for (; Load16(resource, p) != 0; p += 2) text += static_cast<char>(Load16(resource, p));
         found[name] = text;
     }
     return found;
@@ -116,8 +116,8 @@ TEST_F(StubResourcesTest, TheCopyCarriesTheIconAndVersionAndStaysAWholePackage) 
     EXPECT_EQ(image.Resources.size(), 6u);  // manifest, two images, group, picture, version
     const Bytes& group = Find(image, kGroupIconType, TName::Named(u"MAINICON"));
     ASSERT_EQ(group.size(), 6u + 2 * 14);
-    EXPECT_EQ(Find(image, kIconType, TName::Number(Get16(group, 6 + 12))), small);
-    EXPECT_EQ(Find(image, kIconType, TName::Number(Get16(group, 20 + 12))), large);
+    EXPECT_EQ(Find(image, kIconType, TName::Number(Load16(group, 6 + 12))), small);
+    EXPECT_EQ(Find(image, kIconType, TName::Number(Load16(group, 20 + 12))), large);
     EXPECT_EQ(Find(image, 24, TName::Number(1)), TextBytes("<assembly>manifest</assembly>"));
     EXPECT_EQ(VersionStrings(Find(image, kVersionType, TName::Number(1))),
               (std::map<std::string, std::string>{{"CompanyName", "Ann Author"}, {"FileDescription", "Demo Setup"},
@@ -127,7 +127,7 @@ TEST_F(StubResourcesTest, TheCopyCarriesTheIconAndVersionAndStaysAWholePackage) 
     // The image checksum covers the whole file, payload included; the package is whole.
     MemorySource source(out);
     const std::uint32_t field = TPeTestImage::OptionalOffset + 64;
-    EXPECT_EQ(Get32(out, field), PeImage::Checksum(source, field));
+    EXPECT_EQ(Load32(out, field), PeImage::Checksum(source, field));
     TFileStream file = TFileStream::OpenRead(Out());
     const TVerifyReport report = VerifyPackage(file);
     EXPECT_TRUE(report.Ok()) << report.Problems.front();
@@ -146,7 +146,7 @@ TEST_F(StubResourcesTest, VerifyNamesAChangedImageChecksumAndAcceptsOlderPackage
     WritePackage(ReadWith("", diagnostics), Out());
     Bytes out = ReadFileBytes(Out());
     const std::uint32_t field = TPeTestImage::OptionalOffset + 64;
-    Put32(out, field, Get32(out, field) + 1);
+    Store32(out, field, Load32(out, field) + 1);
     MemorySource changed(out);
     const TVerifyReport report = VerifyPackage(changed);
     ASSERT_EQ(report.Problems.size(), 1u);
@@ -157,7 +157,7 @@ TEST_F(StubResourcesTest, VerifyNamesAChangedImageChecksumAndAcceptsOlderPackage
     Bytes withCrc = old;
     TCrc32 crc;
     crc.Update(withCrc.data(), withCrc.size());
-    Put32(withCrc, withCrc.size() - 552 + 516, crc.Value());
+    Store32(withCrc, withCrc.size() - 552 + 516, crc.Value());
     MemorySource older(withCrc);
     const TVerifyReport olderReport = VerifyPackage(older);
     EXPECT_TRUE(olderReport.Ok()) << olderReport.Problems.front();
@@ -218,7 +218,7 @@ TEST_F(StubResourcesTest, TextsAreCheckedInThePackagesCodePageAndWrittenAsUtf16)
 
 TEST_F(StubResourcesTest, AStubThatCannotTakeResourcesIsAnErrorOnlyWhenTheyAreAskedFor) {
     Bytes image = SmallPeImage(StubResourceList());
-    Put32(image, TPeTestImage::OptionalOffset + 96 + 5 * 8, 0);  // .reloc no longer the relocations
+    Store32(image, TPeTestImage::OptionalOffset + 96 + 5 * 8, 0);  // .reloc no longer the relocations
     pkg.Put("stub.exe", image);
     TDiagnostics asked;
     ReadWith("version = \"1.0\"", asked);

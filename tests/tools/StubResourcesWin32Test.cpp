@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "system/LittleEndian.h"
+
 namespace {
 
 std::string gExe, gIcon, gFixed;
@@ -90,16 +92,15 @@ protected:
 TEST_F(Module, EveryIconImageIsTheFilesByteForByte) {
     const auto ico = ReadAll(gIcon);
     ASSERT_GE(ico.size(), 6u);
-    const unsigned count = ico[4] | ico[5] << 8;
+    const unsigned count = LittleEndian::Load16(ico, 4);
     const std::string group = Bytes("MAINICON", RT_GROUP_ICON);
     ASSERT_EQ(group.size(), 6u + 14 * count);
     for (unsigned i = 0; i < count; ++i) {
         const std::uint8_t* e = &ico[6 + 16 * i];
-        const DWORD size = e[8] | e[9] << 8 | e[10] << 16 | DWORD(e[11]) << 24;
-        const DWORD offset = e[12] | e[13] << 8 | e[14] << 16 | DWORD(e[15]) << 24;
+        const DWORD size = LittleEndian::Load32(e + 8), offset = LittleEndian::Load32(e + 12);
         const auto* g = reinterpret_cast<const std::uint8_t*>(group.data()) + 6 + 14 * i;
         EXPECT_EQ(g[0], e[0]) << "width of image " << i;
-        const WORD id = g[12] | g[13] << 8;
+        const WORD id = LittleEndian::Load16(g + 12);
         const std::string image = Bytes(MAKEINTRESOURCEA(id), RT_ICON);
         ASSERT_EQ(image.size(), size) << "image " << i;
         EXPECT_TRUE(std::equal(image.begin(), image.end(), ico.begin() + offset,

@@ -37,10 +37,10 @@ struct TBlock {
 
 TBlock ReadBlock(const Bytes& b, std::size_t at) {
     TBlock block;
-    block.End = at + Get16(b, at);
-    const std::uint16_t valueLength = Get16(b, at + 2), type = Get16(b, at + 4);
+    block.End = at + Load16(b, at);
+    const std::uint16_t valueLength = Load16(b, at + 2), type = Load16(b, at + 4);
     std::size_t p = at + 6;
-    for (; Get16(b, p) != 0; p += 2) block.Key += static_cast<char16_t>(Get16(b, p));
+    for (; Load16(b, p) != 0; p += 2) block.Key += static_cast<char16_t>(Load16(b, p));
     p = (p + 2 + 3) / 4 * 4;
     block.ValueAt = p;
     block.ValueLength = type == 1 ? valueLength * 2u : valueLength;
@@ -54,8 +54,8 @@ TBlock ReadBlock(const Bytes& b, std::size_t at) {
 
 std::u16string TextAt(const Bytes& b, const TBlock& s) {
     std::u16string text;
-    for (std::size_t p = s.ValueAt; p + 2 < s.ValueAt + s.ValueLength; p += 2) text += static_cast<char16_t>(Get16(b, p));
-    EXPECT_EQ(Get16(b, s.ValueAt + s.ValueLength - 2), 0) << "not NUL-terminated";
+    for (std::size_t p = s.ValueAt; p + 2 < s.ValueAt + s.ValueLength; p += 2) text += static_cast<char16_t>(Load16(b, p));
+    EXPECT_EQ(Load16(b, s.ValueAt + s.ValueLength - 2), 0) << "not NUL-terminated";
     return text;
 }
 
@@ -70,12 +70,12 @@ TEST(VersionResource, BuildsTheFixedVersionsTheStringTableAndTheTranslation) {
     EXPECT_EQ(root.End, b.size());
     EXPECT_EQ(root.Key, u"VS_VERSION_INFO");
     ASSERT_EQ(root.ValueLength, 52u);
-    EXPECT_EQ(Get32(b, root.ValueAt), 0xFEEF04BDu);
-    EXPECT_EQ(Get32(b, root.ValueAt + 8), 0x00040002u);   // file version, high
-    EXPECT_EQ(Get32(b, root.ValueAt + 12), 0x00110003u);  // file version, low
-    EXPECT_EQ(Get32(b, root.ValueAt + 16), 0x00040002u);  // product version
-    EXPECT_EQ(Get32(b, root.ValueAt + 20), 0x00110003u);
-    EXPECT_EQ(Get32(b, root.ValueAt + 36), 1u);           // an application
+    EXPECT_EQ(Load32(b, root.ValueAt), 0xFEEF04BDu);
+    EXPECT_EQ(Load32(b, root.ValueAt + 8), 0x00040002u);   // file version, high
+    EXPECT_EQ(Load32(b, root.ValueAt + 12), 0x00110003u);  // file version, low
+    EXPECT_EQ(Load32(b, root.ValueAt + 16), 0x00040002u);  // product version
+    EXPECT_EQ(Load32(b, root.ValueAt + 20), 0x00110003u);
+    EXPECT_EQ(Load32(b, root.ValueAt + 36), 1u);           // an application
 
     ASSERT_EQ(root.Children.size(), 2u);
     const TBlock& strings = root.Children[0];
@@ -90,13 +90,13 @@ TEST(VersionResource, BuildsTheFixedVersionsTheStringTableAndTheTranslation) {
     EXPECT_EQ(vars.Key, u"VarFileInfo");
     ASSERT_EQ(vars.Children.size(), 1u);
     EXPECT_EQ(vars.Children[0].Key, u"Translation");
-    EXPECT_EQ(Get32(b, vars.Children[0].ValueAt), 0x04B00409u);
+    EXPECT_EQ(Load32(b, vars.Children[0].ValueAt), 0x04B00409u);
 
     VersionResource::TVersionInfo none;
     const Bytes unversioned = VersionResource::Build(none);
     const TBlock bare = ReadBlock(unversioned, 0);
-    EXPECT_EQ(Get32(unversioned, bare.ValueAt + 8), 0u);
-    EXPECT_EQ(Get32(unversioned, bare.ValueAt + 12), 0u);
+    EXPECT_EQ(Load32(unversioned, bare.ValueAt + 8), 0u);
+    EXPECT_EQ(Load32(unversioned, bare.ValueAt + 12), 0u);
 }
 
 }  // namespace

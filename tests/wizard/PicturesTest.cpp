@@ -6,32 +6,31 @@
 #include <set>
 
 #include "resources/ApplicationIcon.h"
+#include "system/LittleEndian.h"
 #include "wizard/Pictures.h"
 
 namespace {
 
 using Pictures::Bytes;
 
-std::uint32_t U32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-std::uint16_t U16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
+using LittleEndian::Load16;
+using LittleEndian::Load32;
 
 // Reads a 4-bit BMP as the resource compiler and LoadImage would.
 void CheckBitmap(const Bytes& bmp, int width, int height, const Pictures::Palette16& palette) {
     ASSERT_GE(bmp.size(), 118u);
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(U32(bmp, 2), bmp.size());
-    EXPECT_EQ(U32(bmp, 10), 118u);  // bits right after header and 16 colours
-    EXPECT_EQ(U32(bmp, 14), 40u);
-    EXPECT_EQ(int(U32(bmp, 18)), width);
-    EXPECT_EQ(int(U32(bmp, 22)), height);  // positive: stored bottom-up
-    EXPECT_EQ(U16(bmp, 26), 1);
-    EXPECT_EQ(U16(bmp, 28), 4);
-    EXPECT_EQ(U32(bmp, 30), 0u);  // BI_RGB, uncompressed
+    EXPECT_EQ(Load32(bmp, 2), bmp.size());
+    EXPECT_EQ(Load32(bmp, 10), 118u);  // bits right after header and 16 colours
+    EXPECT_EQ(Load32(bmp, 14), 40u);
+    EXPECT_EQ(int(Load32(bmp, 18)), width);
+    EXPECT_EQ(int(Load32(bmp, 22)), height);  // positive: stored bottom-up
+    EXPECT_EQ(Load16(bmp, 26), 1);
+    EXPECT_EQ(Load16(bmp, 28), 4);
+    EXPECT_EQ(Load32(bmp, 30), 0u);  // BI_RGB, uncompressed
     const std::uint32_t row = (std::uint32_t(width) * 4 + 31) / 32 * 4;
-    EXPECT_EQ(U32(bmp, 34), row * height);
+    EXPECT_EQ(Load32(bmp, 34), row * height);
     EXPECT_EQ(bmp.size(), 118 + row * height);
     for (int i = 0; i < 16; ++i) {
         const Pictures::Rgb entry{bmp[54 + 4 * i + 2], bmp[54 + 4 * i + 1], bmp[54 + 4 * i]};
@@ -73,19 +72,19 @@ TEST(Pictures, RowsAreStoredBottomUpInPaddedNibbles) {
 TEST(ApplicationIcon, OneImageOf32x32With256Colours) {
     const Bytes ico = ApplicationIcon::Encode();
     ASSERT_GE(ico.size(), 22u + 40u);
-    EXPECT_EQ(U16(ico, 0), 0);
-    EXPECT_EQ(U16(ico, 2), 1);  // icon
-    EXPECT_EQ(U16(ico, 4), 1);  // one image
+    EXPECT_EQ(Load16(ico, 0), 0);
+    EXPECT_EQ(Load16(ico, 2), 1);  // icon
+    EXPECT_EQ(Load16(ico, 4), 1);  // one image
     EXPECT_EQ(ico[6], 32);
     EXPECT_EQ(ico[7], 32);
     EXPECT_EQ(ico[8], 0);  // 256 colours
-    EXPECT_EQ(U16(ico, 12), 8);
-    EXPECT_EQ(U32(ico, 18), 22u);
-    EXPECT_EQ(U32(ico, 14), ico.size() - 22);
-    EXPECT_EQ(U32(ico, 22 + 4), 32u);
-    EXPECT_EQ(U32(ico, 22 + 8), 64u);  // colour and mask rows
-    EXPECT_EQ(U16(ico, 22 + 14), 8);
-    EXPECT_EQ(U32(ico, 22 + 32), 256u);
+    EXPECT_EQ(Load16(ico, 12), 8);
+    EXPECT_EQ(Load32(ico, 18), 22u);
+    EXPECT_EQ(Load32(ico, 14), ico.size() - 22);
+    EXPECT_EQ(Load32(ico, 22 + 4), 32u);
+    EXPECT_EQ(Load32(ico, 22 + 8), 64u);  // colour and mask rows
+    EXPECT_EQ(Load16(ico, 22 + 14), 8);
+    EXPECT_EQ(Load32(ico, 22 + 32), 256u);
     EXPECT_EQ(ico.size(), 22u + 40 + 256 * 4 + 32 * 32 + 32 * 4);
 }
 
