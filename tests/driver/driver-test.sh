@@ -8,10 +8,6 @@ driver=$1
 target=$2
 wine_session_start || exit 125
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-# Windows form of a Unix path (drive Z: is the Unix root).
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 work=$WINE_SESSION_DIR/work
 mkdir -p "$work"
 

@@ -5,9 +5,6 @@
 # `e2e_name` name the screenshot of a failed driver script, and
 # `driver_failed` what follows it (default: end the session, exit 1).
 
-# Windows paths of files in the session folder (drive Z: is the root).
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
 # Wine draws the window frames itself (no window manager runs on Xvfb);
 # control ids by component name come from the layout checker.
 declare -A ID

@@ -13,8 +13,6 @@ src=$1 native=$2 win32=$3 driver=$4 checker=$5
 . "$(dirname "$0")/../wine/wine-session.sh"
 . "$(dirname "$0")/../support/uninstall-contract.sh"
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 note() { echo "[release] $*"; }
 contains() { grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; sed 's/^/    /' "$1" >&2; }; }
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/release-e2e.XXXXXX")

@@ -9,8 +9,6 @@ set -u
 probe=$1
 wine_session_start || exit 125
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 title=$(wine_timeout 60 "$probe" title </dev/null 2>/dev/null | tr -d '\r')
 [ "$title" = Sysprobe ] || fail "application title of SysProbe.exe is \"$title\", wanted Sysprobe"

@@ -23,8 +23,6 @@ fi
 wine_make_template || exit 125
 export LOCPATH=$locale_dir LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"

@@ -6,8 +6,6 @@ set -u
 . "$(dirname "$0")/../wine/wine-session.sh"
 tool=$1
 wine_session_start || exit 125
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 contains() { grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; cat "$1" >&2; }; }
 
 pkg=$(wine_c pkg)

@@ -13,8 +13,6 @@ tool=$1 setup_exe=$2 resource_checker=$3 driver=$4 checker=$5 artifacts=$6
 wine_session_start || exit 125
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 contains() { grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; cat "$1" >&2; }; }
 . "$(dirname "$0")/../e2e/driver-session.sh"
 e2e_name=stub-resources

@@ -13,8 +13,6 @@ setup_exe=$1 uninstall_exe=$2 makesetup=$3 driver=$4 checker=$5 artifacts=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
 . "$(dirname "$0")/../support/uninstall-contract.sh"
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 note() { echo "[uninstall] $*"; }
 
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }

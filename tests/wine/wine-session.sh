@@ -5,6 +5,9 @@
 #                           template) and DISPLAY (a private Xvfb), start wineserver
 #   wine_session_end        stop every process of the session and delete the prefix
 #   wine_timeout SECS CMD   run CMD under Wine, killed after SECS seconds (300 at least)
+#   winpath PATH            the Windows form of a Unix path
+#   fail WHY                report a failed check and count it in `failures`
+#                           (a script with scenarios defines its own, naming them)
 #
 # Background processes never write to the caller's stdout or stderr, so a
 # test runner reading them is never kept waiting by a leftover process.
@@ -113,3 +116,9 @@ wine_timeout() {
 
 # Windows path of a Unix path inside the prefix's drive C.
 wine_c() { echo "$WINEPREFIX/drive_c/$1"; }
+
+# Windows form of a Unix path (drive Z: is the Unix root).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
