@@ -17,13 +17,11 @@
 #include "system/Handles.h"
 #include "system/uCustomModule.h"
 #include "tests/package/EngineTestSupport.h"
+#include "tests/package/RecordedShellFixture.h"
 
 using namespace RecordHead;
 
 namespace {
-
-constexpr char kDesktopKey[] = "Control Panel\\desktop";
-constexpr char kDisplayCommandLine[] = "CommandLine [rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1]";
 
 std::vector<DWORD> ProcessIds(const char* exeName) {
     std::vector<DWORD> ids;
@@ -62,19 +60,9 @@ std::optional<std::string> IniScreenSaver() {
     return text == "<absent>" ? std::nullopt : std::optional<std::string>(text);
 }
 
-class PreparedPrefix : public ::testing::Test {
+class PreparedPrefix : public RecordedShell {
 protected:
-    void SetUp() override {
-        RegisterWallpaperRecorder(wallpaperLog);
-        InstallDeskCplRecorder(deskLog);
-    }
-    void Open(const PackageBuilder& builder) {
-        builder.WriteTo(packagePath);
-        ASSERT_TRUE(pack.OpenPackage(packagePath));
-        pack.SetInstallDir(installDir);
-        pack.SetOnProgress(log.Event());
-    }
-    std::string At(const std::string& name) const { return installDir + "\\" + name; }
+    PreparedPrefix() : RecordedShell("Prepared Demo Folder") {}
     PackageBuilder SaverPackage(const std::string& saverFile) const {
         PackageBuilder builder;
         builder.App("Saver Demo").Dir("InstallDir", "");
@@ -82,14 +70,6 @@ protected:
         builder.Shell(skScreenSaver, "InstallDir", "", saverFile, "").Shell(skNone, "", "", "", "");
         return builder;
     }
-
-    TempDir dir;
-    std::string packagePath = dir.File("setup.exe");
-    std::string installDir = dir.File("Prepared Demo Folder");
-    std::string wallpaperLog = dir.File("wallpaper.log");
-    std::string deskLog = dir.File("desk.log");
-    TVazuravAzoz pack;
-    ProgressLog log;
 };
 
 using NoProgMan = PreparedPrefix;

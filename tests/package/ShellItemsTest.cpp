@@ -11,44 +11,23 @@
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
 #include "tests/package/EngineTestSupport.h"
+#include "tests/package/RecordedShellFixture.h"
 
 using namespace RecordHead;
 
 namespace {
 
-constexpr char kDesktopKey[] = "Control Panel\\desktop";
-constexpr char kDisplayCommandLine[] = "CommandLine [rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1]";
-
-class ShellItems : public ::testing::Test {
+class ShellItems : public RecordedShell {
 protected:
-    void SetUp() override {
-        wallpaperLog = dir.File("wallpaper.log");
-        deskLog = dir.File("desk.log");
-        RegisterWallpaperRecorder(wallpaperLog);
-        InstallDeskCplRecorder(deskLog);
-    }
+    ShellItems() : RecordedShell("Shell Demo Folder") {}
     // Wine's shell opens a folder window for each group it makes.
     void TearDown() override { EXPECT_TRUE(CloseFolderWindows()); }
-    void Open(const PackageBuilder& builder) {
-        builder.WriteTo(packagePath);
-        ASSERT_TRUE(pack.OpenPackage(packagePath));
-        pack.SetInstallDir(installDir);
-        pack.SetOnProgress(log.Event());
-    }
-    std::string At(const std::string& name) const { return installDir + "\\" + name; }
     std::string Link(const std::string& group, const std::string& caption) const {
         return ProgramsFolder() + "\\" + group + "\\" + caption + ".lnk";
     }
     std::vector<std::string> WallpaperCalls() const {
         return FileExists(wallpaperLog) ? WaitForLogLines(wallpaperLog, 0, 0) : std::vector<std::string>{};
     }
-
-    TempDir dir;
-    std::string packagePath = dir.File("setup.exe");
-    std::string installDir = dir.File("Shell Demo Folder");
-    std::string wallpaperLog, deskLog;
-    TVazuravAzoz pack;
-    ProgressLog log;
 };
 
 TEST_F(ShellItems, GroupsAndItemsAppearInTheStartMenu) {

@@ -9,9 +9,6 @@ driver=$1
 probe=$2
 wine_session_start || exit 125
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 work=$WINE_SESSION_DIR/work
 mkdir -p "$work"
 PROBE=$(winpath "$probe")
@@ -80,29 +77,25 @@ app=$(sed -n 's/^hwnd=\(0x[0-9A-F]*\) .*title="Probe Application".*/\1/p' "$work
 grep -q "class=\"#32770\" .* owner=${app:-none}\$" "$work/browse-cancel.out" ||
     fail "the picker is not owned by the application window ${app:-(not found)}"
 
+# browse_ok NAME ROOT ITEM WANTED TOP: the picker opened at ROOT, ITEM chosen
+# in its tree and OK pressed must give WANTED, with TOP the tree's one top item.
+browse_ok() {
+    local name=$1 root=$2 item=$3 wanted=$4 top=$5
+    run_case "$name" <<EOF
+start "$PROBE" browse "Pick one" "$root" "$OUT"
+picker-tree
+picker-select '$item'
+picker-ok
+expect-exit-code 0
+EOF
+    [ "$(head -n1 "$work/answer.txt" 2>/dev/null)" = "result=$wanted" ] || fail "$name: OK gave \"$(answer)\""
+    [ "$(grep -c '^"' "$work/$name.out")" = 1 ] && grep -q "^\"$top\"" "$work/$name.out" ||
+        fail "$name: the tree's one top item is not \"$top\": $(head -n3 "$work/$name.out")"
+}
 # A root that does not exist shows the whole tree; OK gives the chosen folder.
-run_case browse-missing-root <<EOF
-start "$PROBE" browse "Pick one" "C:\\no\\such\\folder" "$OUT"
-picker-tree
-picker-select 'C:\\windows'
-picker-ok
-expect-exit-code 0
-EOF
-[ "$(head -n1 "$work/answer.txt" 2>/dev/null)" = 'result=C:\windows' ] || fail "OK under a missing root gave \"$(answer)\""
-[ "$(grep -c '^"' "$work/browse-missing-root.out")" = 1 ] && grep -q '^"Desktop"' "$work/browse-missing-root.out" ||
-    fail "a missing root did not show the whole tree: $(head -n3 "$work/browse-missing-root.out")"
-
+browse_ok browse-missing-root 'C:\no\such\folder' 'C:\windows' 'C:\windows' Desktop
 # An existing root limits the tree to that folder and what lies below it.
-run_case browse-root <<EOF
-start "$PROBE" browse "Pick one" "C:\\windows" "$OUT"
-picker-tree
-picker-select 'windows\\system32'
-picker-ok
-expect-exit-code 0
-EOF
-[ "$(head -n1 "$work/answer.txt" 2>/dev/null)" = 'result=C:\windows\system32' ] || fail "OK below the root gave \"$(answer)\""
-[ "$(grep -c '^"' "$work/browse-root.out")" = 1 ] && grep -q '^"windows"' "$work/browse-root.out" ||
-    fail "the tree is not rooted at C:\\windows: $(head -n3 "$work/browse-root.out")"
+browse_ok browse-root 'C:\windows' 'windows\system32' 'C:\windows\system32' windows
 
 wine_session_end
 [ $failures = 0 ] && echo "dialog tests passed"

@@ -325,8 +325,14 @@ BoxSeen DismissNextBox(DWORD thread) {
     return seen;
 }
 
-TEST_F(FormTest, AnErrorEscapingAHandlerShowsTheEventBoxAndTheLoopGoesOn) {
-    form.raise = "Stream read error";
+// Clicks "other" with its handler raising `message`, then closes the form:
+// ShowModal's result and the event box that showed (dismissed with OK).
+struct RaisedRun {
+    int result;
+    BoxSeen box;
+};
+RaisedRun RaiseInAHandler(TestForm& form, const std::string& message) {
+    form.raise = message;
     BoxSeen seen;
     std::thread watcher([&, thread = ::GetCurrentThreadId()] { seen = DismissNextBox(thread); });
     Soon([&] {
@@ -334,8 +340,14 @@ TEST_F(FormTest, AnErrorEscapingAHandlerShowsTheEventBoxAndTheLoopGoesOn) {
         ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
     });
     form.OnCloseQuery = {};
-    EXPECT_EQ(form.ShowModal(), mrCancel);
+    const int result = form.ShowModal();
     watcher.join();
+    return {result, seen};
+}
+
+TEST_F(FormTest, AnErrorEscapingAHandlerShowsTheEventBoxAndTheLoopGoesOn) {
+    const auto [result, seen] = RaiseInAHandler(form, "Stream read error");
+    EXPECT_EQ(result, mrCancel);
     EXPECT_EQ(form.otherClicks, 1);
     EXPECT_FALSE(form.afterRaise);  // the rest of the handler is skipped
     EXPECT_EQ(seen.text, "Stream read error.");
@@ -345,17 +357,7 @@ TEST_F(FormTest, AnErrorEscapingAHandlerShowsTheEventBoxAndTheLoopGoesOn) {
 }
 
 TEST_F(FormTest, EventBoxAddsNoPeriodAfterAQuote) {
-    form.raise = "Failed to set data for 'Path'";
-    BoxSeen seen;
-    std::thread watcher([&, thread = ::GetCurrentThreadId()] { seen = DismissNextBox(thread); });
-    Soon([&] {
-        ::SendMessageA(form.Find("other").Handle(), BM_CLICK, 0, 0);
-        ::PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
-    });
-    form.OnCloseQuery = {};
-    form.ShowModal();
-    watcher.join();
-    EXPECT_EQ(seen.text, "Failed to set data for 'Path'");
+    EXPECT_EQ(RaiseInAHandler(form, "Failed to set data for 'Path'").box.text, "Failed to set data for 'Path'");
 }
 
 }  // namespace
