@@ -14,6 +14,7 @@ bench_exe=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 rounds=${ROUNDS:-3}
 . "$here/../tests/wine/wine-session.sh"
 . "$here/../tests/support/uninstall-contract.sh"
+. "$here/bench-helpers.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 cleanup() { wine_session_end; rm -rf "$work"; }
@@ -23,14 +24,6 @@ echo "install-bench: writing the data sets and packages in $work"
 wine_session_start
 trap cleanup EXIT
 
-winpath() { echo "Z:${1//\//\\}"; }
-seconds() { # command... : wall-clock seconds of one run
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
-}
 best() { if [ -z "$1" ] || awk -v a="$1" -v b="$2" 'BEGIN { exit !(b < a) }'; then echo "$2"; else echo "$1"; fi; }
 fresh() { rm -rf "$work/out"; sync; }
 

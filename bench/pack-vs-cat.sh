@@ -8,6 +8,7 @@
 # to the same file system; the ratio is what makesetup's copying, tables and
 # CRC-32 cost over a plain copy.
 set -euo pipefail
+. "$(dirname "$0")/bench-helpers.sh"
 tool=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 mib=${2:-1024}
 rounds=${ROUNDS:-3}
@@ -27,13 +28,6 @@ source = "Uninstall.exe"
 source = "data.bin"
 TOML
 
-seconds() { # command... : wall-clock seconds of one run
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
-}
 run_cat() { cat stub.exe Uninstall.exe data.bin >cat.out; }
 run_pack() { "$tool" build bench.toml --stub stub.exe -o pack.out -q; }
 best() { # current candidate

@@ -16,12 +16,9 @@ rounds=${ROUNDS:-2}
 big_mib=${BIG_MIB:-1024}
 . "$here/../tests/wine/wine-session.sh"
 . "$here/../tests/support/uninstall-contract.sh"
+. "$here/bench-helpers.sh"
 
-if ! command -v makensis >/dev/null; then
-    echo "peer-compare: installing makensis (nsis)"
-    apt_get=(apt-get); [ "$(id -u)" = 0 ] || apt_get=(sudo apt-get)
-    DEBIAN_FRONTEND=noninteractive "${apt_get[@]}" install -y nsis >/dev/null
-fi
+need_makensis peer-compare
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/peer-compare.XXXXXX")
 cleanup() { wine_session_end; rm -rf "$work"; }
@@ -70,13 +67,7 @@ SectionEnd
 NSI
 done
 
-seconds() { # command... : wall-clock seconds of one run; its stdout goes to $work/last.out
-    local start end
-    start=$(date +%s.%N)
-    "$@" >"$work/last.out"
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
-}
+bench_stdout=$work/last.out  # the engine's own report, read after an install
 declare -A best
 keep_best() { # key seconds
     if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
@@ -104,7 +95,6 @@ done
 wine_session_start
 trap cleanup EXIT
 target=$(wine_c bench)
-winpath() { echo "Z:${1//\//\\}"; }
 install_cp() { mkdir "$target" && cp -r "$work/$1/." "$target/"; }
 install_ours() {
     wine_timeout 3600 "$bench_exe" "$(winpath "$work/pack/$1-ours.exe")" 'C:\bench' | tr -d '\r'

@@ -34,12 +34,9 @@ for f in "$makesetup" "$data_tool" "$setup_exe" "$uninstall_exe" "$driver" "$ins
     [ -x "$f" ] || [ -f "$f" ] || { echo "wizard-compare: $f is missing; build both presets" >&2; exit 1; }
 done
 . "$here/../tests/wine/wine-session.sh"
+. "$here/bench-helpers.sh"
 
-if [ $peer = 1 ] && ! command -v makensis >/dev/null; then
-    echo "wizard-compare: installing makensis (nsis)"
-    apt_get=(apt-get); [ "$(id -u)" = 0 ] || apt_get=(sudo apt-get)
-    DEBIAN_FRONTEND=noninteractive "${apt_get[@]}" install -y nsis >/dev/null
-fi
+if [ $peer = 1 ]; then need_makensis wizard-compare; fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-compare.XXXXXX")
 cleanup() { wine_session_end; rm -rf "$work"; }
@@ -99,7 +96,6 @@ wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev
 declare -A ID
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)
-winpath() { echo "Z:${1//\//\\}"; }
 
 # Runs a driver script (stdin); prints the time between its two `clock` lines.
 clocked() {
@@ -108,13 +104,6 @@ clocked() {
     wine_timeout 7200 "$driver" script "$(winpath "$script")" </dev/null >"$work/driver.out" 2>&1 ||
         { echo "wizard-compare: driver script failed:" >&2; sed 's/^/    /' "$work/driver.out" >&2; exit 1; }
     tr -d '\r' <"$work/driver.out" | sed -n 's/^clock=//p' | awk 'NR == 1 { a = $1 } NR == 2 { printf "%.4f", $1 - a }'
-}
-seconds() { # command...: wall-clock seconds of one run
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
 }
 fresh() { rm -rf "$target"; sync; }
 declare -A best
