@@ -31,7 +31,7 @@ void ShowApplicationError(const char* typeName, std::string_view message, const 
 int Run() {
     TDdeInstance dde;          // before any code of ours needs it
     TApplication application;  // COM, common controls, the hidden window
-    SetProcessMessages([] { TApplication::Current()->ProcessMessages(); });
+    SetProcessMessages([] { TApplication::Current()->ProcessMessagesAfterItem(); });
     TVazuravAzoz pack;
     // Without a valid trailer the program ends silently.
     if (pack.OpenPackage(ExecutablePath())) ShowWizard(pack);

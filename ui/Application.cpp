@@ -62,8 +62,17 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::ProcessMessages() {
+    queueLook_.Looked(::GetTickCount());
     MSG message;
     while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) Dispatch(message);
+}
+
+void TApplication::ProcessMessagesAfterItem() {
+    // Under Wine an empty PeekMessage is several server round trips and a
+    // look at the X connection; asking whether anything is queued is one.
+    // The high word holds what is in the queue now, sent messages included.
+    const bool queued = HIWORD(::GetQueueStatus(QS_ALLINPUT)) != 0;
+    if (queueLook_.Due(queued, ::GetTickCount())) ProcessMessages();
 }
 
 void TApplication::ShowException(const std::exception& error) const {
