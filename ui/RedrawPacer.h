@@ -10,10 +10,11 @@ namespace ui {
 // Fast enough to look live, slow enough that drawing costs next to nothing
 // beside the work it shows.
 inline constexpr std::uint32_t kRedrawIntervalMs = 40;
-// Where drawing itself is slow (a busy machine, an emulated one), the pause
+// Where drawing itself is slow (a busy machine, an emulated one: under Wine
+// on qemu one drawing of the label and the bar takes 10 to 20 ms), the pause
 // after a drawing is this many times its own time, so drawing never takes
-// more than a quarter of the run.
-inline constexpr std::uint32_t kRedrawCostFactor = 3;
+// more than a tenth of the run.
+inline constexpr std::uint32_t kRedrawCostFactor = 9;
 
 class TRedrawPacer {
 public:

@@ -56,14 +56,17 @@ TEST(RedrawPacer, ManyChangesInOneIntervalDrawOnce) {
     EXPECT_EQ(drawn, 5);
 }
 
-TEST(RedrawPacer, SlowDrawingTakesAtMostAQuarterOfTheRun) {
-    // Cheap drawings keep the interval; slow ones wait three times their cost.
+TEST(RedrawPacer, SlowDrawingTakesAtMostATenthOfTheRun) {
+    // Cheap drawings keep the interval; slow ones wait nine times their cost.
     TRedrawPacer cheap(40);
-    EXPECT_EQ(Drawings(cheap, 0, 1000, 1, 10), 20);  // every 10 + 40 ms
+    EXPECT_EQ(Drawings(cheap, 0, 1000, 1, 4), 23);  // every 4 + 40 ms
     TRedrawPacer slow(40);
-    const int drawn = Drawings(slow, 0, 10000, 1, 100);  // every 100 + 300 ms
-    EXPECT_EQ(drawn, 25);
-    EXPECT_LE(drawn * 100, 10000 / 4);
+    const int drawn = Drawings(slow, 0, 10000, 1, 20);  // every 20 + 180 ms
+    EXPECT_EQ(drawn, 50);
+    EXPECT_LE(drawn * 20, 10000 / 10);
+    // Just above the interval's share, the pause grows with the cost.
+    TRedrawPacer edge(40);
+    EXPECT_EQ(Drawings(edge, 0, 10000, 1, 5), 200);  // every 5 + 45 ms
     // Once drawing is quick again, the interval is back.
     slow.Drawn(20000, 20001);
     EXPECT_FALSE(slow.Due(20040));
@@ -73,9 +76,9 @@ TEST(RedrawPacer, SlowDrawingTakesAtMostAQuarterOfTheRun) {
 TEST(RedrawPacer, KeepsTimeAcrossTheTickCountsWrapAround) {
     TRedrawPacer pacer(40);
     ASSERT_TRUE(pacer.Due(0xFFFFFFF0u));
-    pacer.Drawn(0xFFFFFFF0u, 0xFFFFFFF8u);
-    EXPECT_FALSE(pacer.Due(0x00000010u));  // 24 ms after the end
-    EXPECT_TRUE(pacer.Due(0x00000020u));   // 40 ms after
+    pacer.Drawn(0xFFFFFFF0u, 0xFFFFFFF4u);
+    EXPECT_FALSE(pacer.Due(0x00000010u));  // 28 ms after the end
+    EXPECT_TRUE(pacer.Due(0x0000001Cu));   // 40 ms after
 }
 
 TEST(RedrawPacer, TheDefaultIntervalIsWithinTheLiveRange) {
