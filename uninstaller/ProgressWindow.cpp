@@ -42,5 +42,21 @@ TProgressWindow::TProgressWindow(const std::string& title, int steps)
 
 void TProgressWindow::Step(const std::string& what) {
     painter_.Report(what, ++position_);
+    TApplication::Current()->ProcessMessagesAfterItem();
+}
+
+void TProgressWindow::PaintNow() {
+    painter_.PaintNow();
+    // Under Wine the drawn pixels reach the screen when the queue is looked into.
     TApplication::Current()->ProcessMessages();
+}
+
+TRemovalReport RemoveShowingProgress(TRemoval& removal, const TUninstallPlan& left, const std::string& title,
+                                     bool uninstallerRuns) {
+    TProgressWindow progress(title, TRemoval::StepCount(left) + 1);
+    TRemovalReport report = removal.Run(left, [&](const std::string& what) { progress.Step(what); });
+    progress.Step("Remove the uninstaller");
+    progress.PaintNow();  // removing it may wait for its process to end
+    removal.RemoveOwnFiles(report, uninstallerRuns);
+    return report;
 }

@@ -92,14 +92,7 @@ int Run() {
     }
     if (!Ask(title, UninstallText::Question(appName, installDir, left))) return 0;
 
-    TRemovalReport report;
-    {
-        TProgressWindow progress(title, TRemoval::StepCount(left) + 1);
-        report = removal.Run(left, [&](const std::string& what) { progress.Step(what); });
-        progress.Step("Remove the uninstaller");
-        progress.PaintNow();  // removing it may wait for its process to end
-        removal.RemoveOwnFiles(report, inPlace);
-    }
+    const TRemovalReport report = RemoveShowingProgress(removal, left, title, inPlace);
     Tell(title, UninstallText::Summary(appName, installDir, report), MB_ICONINFORMATION);
     return 0;
 }
