@@ -169,8 +169,10 @@ for set in "${sets[@]}"; do
 done
 
 # ---- removing ----------------------------------------------------------------
+# The removal timed inside the process: without a window, or (--window)
+# through the uninstaller's own progress window with no driver watching.
 uninstall_windowless() {
-    wine_timeout 3600 "$uninstall_bench" 'C:\bench' </dev/null | tr -d '\r' >"$work/uninstall.out"
+    wine_timeout 3600 "$uninstall_bench" 'C:\bench' "$@" </dev/null | tr -d '\r' >"$work/uninstall.out"
     sed -n 's/.*remove_seconds=\([0-9.]*\).*/\1/p' "$work/uninstall.out"
 }
 # From the Yes in the uninstaller's question to its report.
@@ -191,7 +193,7 @@ expect_removed() { # who
 }
 
 small_sets=("${sets[@]:1}")
-echo "wizard-compare: removing (rm -rf, windowless, the uninstaller; $rounds rounds)"
+echo "wizard-compare: removing (rm -rf, windowless, its window in process, the uninstaller; $rounds rounds)"
 for set in "${small_sets[@]}"; do
     for ((i = 1; i <= rounds; i++)); do
         fresh; install_cp "$set"; sync
@@ -199,9 +201,12 @@ for set in "${small_sets[@]}"; do
         fresh; install_engine "$set" >/dev/null; sync
         keep_best "windowless.$set" "$(uninstall_windowless)"; expect_removed windowless
         fresh; install_engine "$set" >/dev/null; sync
+        keep_best "inwindow.$set" "$(uninstall_windowless --window)"; expect_removed "the window in process"
+        fresh; install_engine "$set" >/dev/null; sync
         keep_best "window.$set" "$(uninstall_window)"; expect_removed "the uninstaller"
     done
-    echo "  ${label[$set]}: rm -rf ${best[rm.$set]} s, windowless ${best[windowless.$set]} s, uninstaller ${best[window.$set]} s"
+    echo "  ${label[$set]}: rm -rf ${best[rm.$set]} s, windowless ${best[windowless.$set]} s," \
+        "its window in process ${best[inwindow.$set]} s, uninstaller ${best[window.$set]} s"
 done
 
 # ---- the table ----------------------------------------------------------------
@@ -210,6 +215,6 @@ done
         echo "install|${label[$set]}|${best[cp.$set]}|${best[engine.$set]}|${best[wizard.$set]}|${best[peer.$set]:--}"
     done
     for set in "${small_sets[@]}"; do
-        echo "remove|${label[$set]}|${best[rm.$set]}|${best[windowless.$set]}|${best[window.$set]}"
+        echo "remove|${label[$set]}|${best[rm.$set]}|${best[windowless.$set]}|${best[inwindow.$set]}|${best[window.$set]}"
     done
 } | awk -F'|' -v rounds="$rounds" -f "$here/wizard-compare-table.awk"
