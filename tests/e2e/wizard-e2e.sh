@@ -337,10 +337,12 @@ EOF
     expect_installed
     note "Cancel's access key while installing: the same"
     start_setup
+    # Posted: the shell's folder windows for the first run's groups open
+    # late and take the front, so typed keys could reach one of them.
     drive <<EOF
 $to_installing
 expect-focus --class TfrmWelcome --id @ProgressBar1@
-keys --class TfrmWelcome Alt+C
+keys --class TfrmWelcome --post Alt+C
 expect-no-window --class TfrmWelcome --timeout 120
 expect-no-window --class #32770
 EOF
