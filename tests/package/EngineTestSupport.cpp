@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "package/RecordHead.h"
@@ -112,8 +113,17 @@ std::vector<HWND> FolderWindows() {
 }  // namespace
 
 bool CloseFolderWindows() {
-    for (HWND window : FolderWindows()) ::PostMessageA(window, WM_CLOSE, 0, 0);
-    return PumpUntil([] { return FolderWindows().empty(); }, 10000);
+    // On a busy machine the shell can open a group's folder window late,
+    // after the others were asked to close: each look closes what is new.
+    std::set<HWND> asked;
+    return PumpUntil(
+        [&asked] {
+            const auto windows = FolderWindows();
+            for (HWND window : windows)
+                if (asked.insert(window).second) ::PostMessageA(window, WM_CLOSE, 0, 0);
+            return windows.empty();
+        },
+        30000);
 }
 
 std::string LinkTarget(const std::string& linkPath) {
