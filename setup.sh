@@ -13,7 +13,7 @@ cd "$(dirname "$0")"
 root=$PWD
 
 packages=(
-    build-essential cmake ninja-build git googletest
+    build-essential cmake ninja-build git googletest libgtest-dev
     libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
     zlib1g-dev libz-mingw-w64-dev  # makesetup's checksum, native and in makesetup.exe
     g++-mingw-w64-i686-posix mingw-w64-i686-dev

@@ -11,13 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#define TOML_HEADER_ONLY 1
-#define TOML_EXCEPTIONS 1
-#include <toml++/toml.h>
-
 #include "package/RecordHead.h"
 #include "tools/CodePage.h"
 #include "tools/Diagnostics.h"
+#include "tools/Toml.h"
 
 class TDescriptionReader;
 

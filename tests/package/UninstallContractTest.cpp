@@ -48,7 +48,7 @@ TEST(UninstallContract, MatchesWhatTheScriptsExpect) {
 }
 
 TEST(UninstallContract, NamesTheApplicationsKeyAndDataFile) {
-    EXPECT_EQ(UninstallContract::RegistrationKeyOf("Demo App"),
-              std::string(UninstallContract::kRegistrationParent) + "\\Demo App");
+    const std::string parent(UninstallContract::kRegistrationParent);
+    EXPECT_EQ(UninstallContract::RegistrationKeyOf("Demo App"), parent + "\\Demo App");
     EXPECT_EQ(UninstallContract::DataFileIn("C:\\Demo"), "C:\\Demo\\" + std::string(UninstallContract::kDataFileName));
 }
