@@ -5,7 +5,7 @@
 #   ./setup.sh demo    build everything and run the example package's Setup.exe under Wine
 #   ./setup.sh test    build everything and run every test (native, under Wine,
 #                      the native suites again under ASan and UBSan, and a
-#                      short fuzzing run)
+#                      short fuzzing run of the harnesses built with them)
 #   ./setup.sh build   only install and build
 #   ./setup.sh package build everything and write the release archives into dist/
 set -euo pipefail
@@ -116,7 +116,7 @@ case "${1:-build}" in
         phase win32 run_ctest win32
         phase asan-build build_asan
         phase asan run_ctest asan
-        phase fuzz "$root/fuzz/run.sh" short
+        phase fuzz "$root/fuzz/run.sh" short asan  # the harnesses built with the sanitizer tree
         echo "setup: test phases: ${phase_times[*]}"
         ;;
     *) echo "usage: $0 [build|demo|test|package]" >&2; exit 2 ;;

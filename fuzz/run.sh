@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer harnesses on a seed corpus of real packages.
-#   fuzz/run.sh short   20 s, the harnesses side by side (CI)
-#   fuzz/run.sh long    10 million executions of the package reader, 30 min of the others
+#   fuzz/run.sh short [PRESET]   20 s, the harnesses side by side (CI)
+#   fuzz/run.sh long [PRESET]    10 million executions of the package reader, 30 min of the others
+# PRESET is the tree that holds the harnesses: fuzz (optimised, the default) or
+# asan (the sanitizer tree, which carries them too; the test command uses it).
 # Prints executions, speed and the corpus size per harness; fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-short}
-build=build/fuzz
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 >/dev/null
+preset=${2:-fuzz}
+case "$preset" in fuzz | asan) ;; *) echo "usage: fuzz/run.sh [short|long] [fuzz|asan]" >&2; exit 2 ;; esac
+build=build/$preset
+cmake --preset "$preset" >/dev/null
+cmake --build "$build" --target fuzzers -j2 >/dev/null
 
 work=$build/fuzz-work
 mkdir -p "$work/seeds" "$work/findings"
@@ -49,7 +53,7 @@ for entry in "${harnesses[@]}"; do
     case "$mode" in
         short) run_harness "$harness" "$seeds" -max_total_time=20 >"$work/$harness.line" 2>&1 & pids+=($!) ;;
         long) run_harness "$harness" "$seeds" "$longlimit" || status=1 ;;
-        *) echo "usage: fuzz/run.sh [short|long]" >&2; exit 2 ;;
+        *) echo "usage: fuzz/run.sh [short|long] [fuzz|asan]" >&2; exit 2 ;;
     esac
 done
 for i in "${!pids[@]}"; do

@@ -33,6 +33,13 @@ TEST_F(DescriptionReaderTest, FilesThatCannotBeReadOrAreNotTomlAreRefusedWithThe
     EXPECT_FALSE(Parse("a = 1\n\nb = \"open\n"));
     EXPECT_TRUE(Reports(out, true, 3, "")) << ErrorsOf(out);
 
+    // A table header whose name starts with a character no key can start
+    // with breaks one of toml++'s internal assertions; it is still an error
+    // at its line, in every build.
+    out = {};
+    EXPECT_FALSE(Parse("[package]\nname = \"x\"\n\n[[)ile]]\n"));
+    EXPECT_TRUE(Reports(out, true, 4, "saw ')'")) << ErrorsOf(out);
+
     out = {};
     EXPECT_FALSE(Parse("# caf\xC3\xA9\nname = \"caf\xC3\xA9\"\nn\xC3\xA4me = 1\n"));
     EXPECT_TRUE(Reports(out, true, 3, "non-ASCII text at column 2 outside a quoted string or a comment")) << ErrorsOf(out);
