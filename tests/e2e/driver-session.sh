@@ -51,6 +51,15 @@ expand_ids() {
 }
 
 default_driver_failed() {
+    # What was on screen and running when the script gave up, seen by a new
+    # driver process: a window that is there now but was not found in time
+    # tells a slow start from a window the driver could not see.
+    {
+        echo "    windows now:"
+        wine_timeout 60 "$driver" list-windows </dev/null 2>&1 | tr -d '\r' | sed 's/^/      /'
+        echo "    Windows processes now:"
+        ps -eo etimes=,args= | grep -E '[.](exe|EXE)' | grep -v grep | sed 's/^ */      /' | cut -c1-160
+    } >&2
     if [ -n "${artifacts:-}" ]; then
         wine_timeout 60 "$driver" screenshot --screen --out "$(winpath "$WINE_SESSION_DIR/failed.bmp")" \
             </dev/null >/dev/null 2>&1 &&

@@ -148,7 +148,7 @@ install() {
     cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
     drive <<DRIVER
 start C:\\DemoSetup.exe
-wait-window --class TfrmWelcome --timeout 60
+wait-window --class TfrmWelcome --timeout 180
 $(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 DRIVER
@@ -170,7 +170,7 @@ expect_refused() { # FILE WHAT
     # One driver script: the exit code is known only to the script that started the program.
     drive <<'DRIVER'
 start C:\Forged.exe
-wait-window --class #32770 --title "Application Error" --timeout 60
+wait-window --class #32770 --title "Application Error" --timeout 180
 expect-no-window --class TfrmWelcome
 msgbox
 msgbox-press OK

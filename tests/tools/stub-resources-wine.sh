@@ -126,7 +126,7 @@ wine_timeout 120 "$resource_checker" "$(winpath "$pkg/IconSetup.exe")" "$(winpat
 w="--class TfrmWelcome"
 drive <<EOF
 start C:\\pkg\\IconSetup.exe
-wait-window $w --timeout 60
+wait-window $w --timeout 180
 sleep 1
 screenshot $w --out $(winpath "$work/welcome.bmp")
 $(wizard_install_lines)
