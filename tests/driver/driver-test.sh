@@ -20,7 +20,7 @@ drive() {
 cat >"$work/main.txt" <<EOF
 # Every command family against the target window.
 start "$(winpath "$target")"
-wait-window --title "Driver Target" --timeout 180
+wait-window --title "Driver Target" --timeout $first_window_timeout
 expect-focus --id 101
 expect-text --id 103 --equals ready
 set-text --id 101 --value Ann
@@ -97,7 +97,7 @@ check_bitmap "$work/screen.bmp" 1024x768
 # Failing expectations stop the script with exit code 1 and name the line.
 # The target lives until the close below (the session's end stops it at the latest).
 wine_timeout 600 "$target" >/dev/null 2>&1 </dev/null &
-printf '%s\n' 'wait-window --title "Driver Target" --timeout 180' 'expect-text --id 103 --equals "not ready" --timeout 0.5' \
+printf '%s\n' "wait-window --title \"Driver Target\" --timeout $first_window_timeout" 'expect-text --id 103 --equals "not ready" --timeout 0.5' \
     'echo unreachable' >"$work/fails.txt"
 drive script "$(winpath "$work/fails.txt")"
 [ $? = 1 ] || fail "a failed expectation did not give exit code 1"
@@ -108,7 +108,7 @@ grep -q unreachable "$work/out" && fail "the script went on after a failure"
 drive expect-no-window --title "Driver Target" --timeout 0.5
 [ $? = 1 ] || fail "expect-no-window passed while the window is there"
 # A box that comes only after the check has begun is still seen.
-printf '%s\n' "start \"$(winpath "$target")\"" 'wait-window --title "Driver Target" --timeout 180' 'click --id 104' \
+printf '%s\n' "start \"$(winpath "$target")\"" "wait-window --title \"Driver Target\" --timeout $first_window_timeout" 'click --id 104' \
     'expect-no-window --class #32770 --timeout 0.5 --settle 20' >"$work/late.txt"
 drive script "$(winpath "$work/late.txt")"
 [ $? = 1 ] && grep -Eq 'late.txt:4: expect-no-window: window class="#32770" pid=[0-9]* (appeared|is still there)' "$work/err" ||

@@ -87,7 +87,7 @@ to_ready() {
     local window="--class TfrmWelcome${2:+ --pid $2}" folder=
     [ -n "${1:-}" ] && folder="set-text $window --id @edtPath@ --value \"$1\""
     drive <<EOF
-wait-window $window --timeout 180
+wait-window $window --timeout $first_window_timeout
 click $window --id @btn1Defaul@
 expect-visible $window --id @edtPath@
 $folder
@@ -232,7 +232,7 @@ truncated() {
     local stub_size
     stub_size=$(stat -c %s "$setup_exe")
     start_setup 1
-    drive <<<"wait-window --class TfrmWelcome --timeout 180"
+    drive <<<"wait-window --class TfrmWelcome --timeout $first_window_timeout"
     # The package is open and its tables read: cut it inside the fifth data file.
     truncate -s $((stub_size + 5 * 49152)) "$setup_c" || fail "cannot cut the package"
     to_ready
@@ -256,7 +256,7 @@ EOF
 
 second_instance() {
     start_setup 1
-    drive <<<"wait-window --class TfrmWelcome --timeout 180"
+    drive <<<"wait-window --class TfrmWelcome --timeout $first_window_timeout"
     local first second=
     first=$(listed_pid)
     start_setup 2

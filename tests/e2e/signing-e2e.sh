@@ -148,7 +148,7 @@ install() {
     cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
     drive <<DRIVER
 start C:\\DemoSetup.exe
-wait-window --class TfrmWelcome --timeout 180
+wait-window --class TfrmWelcome --timeout $first_window_timeout
 $(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 DRIVER
@@ -168,9 +168,9 @@ DRIVER
 expect_refused() { # FILE WHAT
     cp "$1" "$(wine_c Forged.exe)"
     # One driver script: the exit code is known only to the script that started the program.
-    drive <<'DRIVER'
+    drive <<DRIVER
 start C:\Forged.exe
-wait-window --class #32770 --title "Application Error" --timeout 180
+wait-window --class #32770 --title "Application Error" --timeout $first_window_timeout
 expect-no-window --class TfrmWelcome
 msgbox
 msgbox-press OK

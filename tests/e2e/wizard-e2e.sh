@@ -64,7 +64,7 @@ start_setup() {
         wine_timeout 600 "${1:-C:\\Setup.exe}" </dev/null >/dev/null 2>&1
         echo $? >"$work/rc"
     ) &
-    drive <<<"wait-window --class TfrmWelcome --timeout 180"
+    drive <<<"wait-window --class TfrmWelcome --timeout $first_window_timeout"
 }
 # Waits for Setup.exe to end and checks its exit code.
 expect_exit() {
@@ -486,7 +486,7 @@ startup() {
         wine_timeout 120 'C:\Setup.exe' </dev/null >/dev/null 2>&1
         echo $? >"$work/rc"
     ) &
-    drive <<<'wait-window --class #32770 --title "Application Error" --timeout 180'
+    drive <<<"wait-window --class #32770 --title \"Application Error\" --timeout $first_window_timeout"
     shot application-error --class '#32770'
     drive <<<"msgbox"
     grep -Eq '^text="Exception EReadError in module Setup.exe at [0-9A-F]{8}\.\\r\\nStream read error\.\\r\\n"' "$work/out.txt" ||

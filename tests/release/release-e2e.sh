@@ -123,7 +123,7 @@ driver_session_prepare
 cp "$setup" "$(wine_c HelloSetup.exe)"
 drive <<EOF
 start C:\\HelloSetup.exe
-wait-window --class TfrmWelcome --timeout 180
+wait-window --class TfrmWelcome --timeout $first_window_timeout
 $(wizard_install_lines 'expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Hello App"')
 expect-exit-code 0 --timeout 60
 EOF
@@ -145,7 +145,7 @@ ls "$(wine_c users)"/*/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/He
 greeting=$(tr -d '\r\n' <"$src/examples/cmake-app/data/greeting.txt")
 drive <<EOF
 start "C:\\Program Files\\Hello App\\bin\\HelloApp.exe"
-wait-window --class #32770 --title "Hello App" --timeout 180
+wait-window --class #32770 --title "Hello App" --timeout $first_window_timeout
 EOF
 expect_box "Hello App" "$greeting\\r\\n" information OK --any-process
 drive <<<$'msgbox-press OK --any-process\nwait-gone --class #32770 --any-process --timeout 30'

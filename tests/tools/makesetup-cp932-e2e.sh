@@ -58,7 +58,7 @@ field() { tail -c 552 "$package" | head -c $(($1 + $2)) | tail -c "$2" | od -An 
 
 (wine_timeout 300 'C:\JaSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
 drive <<EOF
-wait-window --class TfrmWelcome --timeout 180
+wait-window --class TfrmWelcome --timeout $first_window_timeout
 $(wizard_install_lines)
 expect-no-window --class TfrmWelcome --timeout 30
 EOF
@@ -81,7 +81,7 @@ esac
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 180
+wait-window --class #32770 --any-process --timeout $first_window_timeout
 msgbox-press 6 --any-process
 wait-gone --class #32770 --any-process --timeout 30
 wait-window --class #32770 --any-process --timeout 120

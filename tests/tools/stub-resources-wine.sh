@@ -126,7 +126,7 @@ wine_timeout 120 "$resource_checker" "$(winpath "$pkg/IconSetup.exe")" "$(winpat
 w="--class TfrmWelcome"
 drive <<EOF
 start C:\\pkg\\IconSetup.exe
-wait-window $w --timeout 180
+wait-window $w --timeout $first_window_timeout
 sleep 1
 screenshot $w --out $(winpath "$work/welcome.bmp")
 $(wizard_install_lines)

@@ -102,7 +102,7 @@ wine_timeout 60 reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </de
 note "install through the wizard"
 (wine_timeout 600 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
 drive <<EOF
-wait-window --class TfrmWelcome --timeout 180
+wait-window --class TfrmWelcome --timeout $first_window_timeout
 $(wizard_install_lines)
 expect-no-window --class TfrmWelcome --timeout 30
 EOF
@@ -152,7 +152,7 @@ question="Remove Demo App from C:\\\\Program Files\\\\Demo App?\\r\\n\\r\\nThis 
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 180
+wait-window --class #32770 --any-process --timeout $first_window_timeout
 EOF
 expect_box "Demo App" "$question" question Yes,No --any-process
 shot uninstall-question
@@ -168,7 +168,7 @@ note "the question, answered Yes"
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 180
+wait-window --class #32770 --any-process --timeout $first_window_timeout
 attach --class #32770 --any-process
 msgbox-press Yes
 expect-msgbox --title "Demo App" --buttons OK --timeout 120
@@ -200,10 +200,10 @@ grep -qi 'Uninstall-[0-9]*\.exe' <<<"$pending" || fail "the working copy is not 
 # Runs the uninstaller in the install folder; it ends with one message box,
 # expected with TITLE, TEXT and ICON, and pressed, and then with EXIT_CODE.
 run_to_message() {
-    drive <<'EOF'
+    drive <<EOF
 start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout 180
+wait-window --class #32770 --any-process --timeout $first_window_timeout
 EOF
     expect_box "$1" "$2" "$3" OK --any-process
     drive <<<"attach --class #32770 --any-process

@@ -114,6 +114,10 @@ wine_timeout() {
     timeout --kill-after=10 "$seconds" wine "$@"
 }
 
+# How long a program just started may take to show its first window: on a
+# busy machine a Wine process can take a minute just to start.
+first_window_timeout=180
+
 # Windows path of a Unix path inside the prefix's drive C.
 wine_c() { echo "$WINEPREFIX/drive_c/$1"; }
 
