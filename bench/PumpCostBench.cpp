@@ -49,13 +49,9 @@ public:
         painter_.emplace(form_.Find("lblAction"), form_.Find("pbProgress"));
         ::ShowWindow(form_.Handle(), SW_SHOWNORMAL);
         ::UpdateWindow(form_.Handle());
-        Drain();
+        TApplication::Current()->ProcessMessages();
     }
     TProgressPainter& Painter() { return *painter_; }
-    static void Drain() {
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
-    }
 
 private:
     TForm form_;
@@ -127,7 +123,7 @@ int main(int argc, char** argv) {
         };
         for (int round = 0; round < kRounds; ++round)
             for (Candidate& candidate : candidates) {
-                TBenchWindow::Drain();
+                application.ProcessMessages();
                 candidate.best = std::min(candidate.best, TimePerCall(candidate, calls));
             }
         ::RemoveDirectoryA(folder.c_str());
