@@ -92,7 +92,6 @@ done
 
 wine_session_start
 trap cleanup EXIT
-wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 declare -A ID
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)

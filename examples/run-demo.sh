@@ -41,8 +41,6 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 walk_pages() {
     local shots=$root/artifacts/demo script=$WINE_SESSION_DIR/walk.txt
     mkdir -p "$shots"
-    # No window manager on Xvfb: Wine draws the window frames itself.
-    wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     declare -A id
     while read -r name n; do id[$name]=$n; done < <("$layout" ids)
     local w="--class TfrmWelcome" out=$WINE_SESSION_DIR
@@ -81,7 +79,7 @@ EOF
 }
 
 uninstall_string() {
-    wine_timeout 60 reg query "$uninstall_registrations\\Demo" /v UninstallString \
+    wine_reg query "$uninstall_registrations\\Demo" /v UninstallString \
         </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^    UninstallString    REG_SZ    //p'
 }
 
@@ -131,7 +129,7 @@ uninstall() {
 
 query_key() {
     local out
-    if out=$(wine_timeout 60 reg query "$1" </dev/null 2>/dev/null); then
+    if out=$(wine_reg query "$1" </dev/null 2>/dev/null); then
         tr -d '\r' <<<"$out" | sed '/^$/d; s/^/  /'
     else
         echo "  $1: none"

@@ -5,11 +5,9 @@
 # `e2e_name` name the screenshot of a failed driver script, and
 # `driver_failed` what follows it (default: end the session, exit 1).
 
-# Wine draws the window frames itself (no window manager runs on Xvfb);
-# control ids by component name come from the layout checker.
+# Control ids by component name come from the layout checker.
 declare -A ID
 driver_session_prepare() {
-    wine_timeout 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     [ -x "$checker" ] || { echo "no layout checker at $checker" >&2; exit 1; }
     local name id
     while read -r name id; do ID[$name]=$id; done < <("$checker" ids)

@@ -107,12 +107,12 @@ read_position() {
     at=$(sed -n 's/^result=//p' "$work/out.txt" | tr -d '\r')
 }
 
-# The registry keys the install writes, as `reg query` lists them (one Wine
-# process for both).
+# The registry keys the install writes, as `reg query` lists them.
 registry_keys() {
-    printf '@reg query "%s"\r\n@reg query "%s"\r\n' "$uninstall_registrations\\Fault Demo" \
-        'HKCU\Software\FaultDemo' >"$work/reg.bat"
-    wine_timeout 60 cmd /c "$(winpath "$work/reg.bat")" </dev/null 2>/dev/null | tr -d '\r' >"$work/reg.txt"
+    {
+        wine_reg query "$uninstall_registrations\\Fault Demo"
+        wine_reg query 'HKCU\Software\FaultDemo'
+    } </dev/null 2>/dev/null | tr -d '\r' >"$work/reg.txt"
 }
 expect_all_installed() {
     diff -r "$expected" "$app_dir" -x $uninstall_data_file >"$work/diff.txt" 2>&1 ||

@@ -107,10 +107,10 @@ expect_installed() {
     done
     [ "$(stat -c %s "$app_dir/data/big.bin" 2>/dev/null)" = 200000 ] || fail "big.bin has the wrong size"
     local reg
-    reg=$(wine_timeout 60 reg query 'HKCU\Software\DemoApp' </dev/null 2>/dev/null | tr -d '\r')
+    reg=$(wine_reg query 'HKCU\Software\DemoApp' </dev/null 2>/dev/null | tr -d '\r')
     grep -q '^    Path    REG_SZ    C:\\Program Files\\Demo App$' <<<"$reg" || fail "HKCU Path value: $reg"
     grep -q '^    Exe    REG_SZ    C:\\Program Files\\Demo App\\demo.exe /s {InstallDir}$' <<<"$reg" || fail "HKCU Exe value: $reg"
-    reg=$(wine_timeout 60 reg query "$uninstall_registrations\\Demo App" </dev/null 2>/dev/null | tr -d '\r')
+    reg=$(wine_reg query "$uninstall_registrations\\Demo App" </dev/null 2>/dev/null | tr -d '\r')
     grep -q '^    DisplayName    REG_SZ    Demo App$' <<<"$reg" || fail "uninstall DisplayName: $reg"
     grep -qi '^    UninstallString    REG_SZ    C:\\.*\.EXE$' <<<"$reg" || fail "uninstall UninstallString: $reg"
     [ -f "$(wine_c 'users')"/*/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Demo\ App/Read\ me.lnk ] ||
@@ -509,7 +509,7 @@ links() {
     make_package links
     mkdir -p "$(wine_c probe)"
     printf '@echo clicked> C:\\probe\\web.txt\r\n' >"$(wine_c probe/website.bat)"
-    wine_timeout 60 reg add 'HKCR\mailto\shell\open\command' /ve /d 'cmd /c echo %1> C:\probe\mail.txt' /f </dev/null >/dev/null 2>&1
+    wine_reg add 'HKCR\mailto\shell\open\command' /ve /d 'cmd /c echo %1> C:\probe\mail.txt' /f </dev/null >/dev/null 2>&1
     start_setup
     drive <<'EOF'
 click --class TfrmWelcome --id @lblWebsite@ --mouse

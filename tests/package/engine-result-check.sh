@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs a demo package (the Inspection test) and checks the result from
-# outside the program: the registry with `wine reg query`, every extracted file
+# outside the program: the registry with Wine's `reg query`, every extracted file
 # against its source with cmp, the Start Menu link and the uninstall data file
 # on disk.
 set -u
@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; rc=1; }
 
 # reg query prints "    NAME    REG_SZ    DATA"; this gives DATA.
 reg_value() {
-    wine_timeout 60 reg query "$1" /v "$2" /reg:32 2>/dev/null | tr -d '\r' |
+    wine_reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
         sed -n "s/^    $2    REG_SZ    //p"
 }
 expect_value() {

@@ -10,7 +10,7 @@ wine_session_start || exit 125
 rc=0
 run_as() {
     local version=$1 filter=$2
-    wine_timeout 60 reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null || { rc=1; return; }
+    wine_reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null || { rc=1; return; }
     echo "== Windows version $version: $filter"
     wine_timeout 300 "$exe" --gtest_filter="$filter" || rc=1
 }

@@ -135,7 +135,7 @@ diff "$tmp/wanted.txt" "$tmp/installed.txt" >&2 || fail "the installed files are
 while read -r f; do
     cmp -s "$tmp/expected/$f" "$installed/$f" || fail "$f differs from the example's install"
 done <"$tmp/expected.txt"
-reg=$(wine_timeout 60 reg query 'HKCU\Software\Hello App' </dev/null 2>/dev/null | tr -d '\r')
+reg=$(wine_reg query 'HKCU\Software\Hello App' </dev/null 2>/dev/null | tr -d '\r')
 grep -q '^    InstallDir    REG_SZ    C:\\Program Files\\Hello App$' <<<"$reg" || fail "InstallDir value: $reg"
 grep -q '^    Greeting    REG_SZ    C:\\Program Files\\Hello App\\data\\greeting.txt$' <<<"$reg" ||
     fail "Greeting value: $reg"

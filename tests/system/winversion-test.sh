@@ -25,7 +25,7 @@ cases=(
 )
 for entry in "${cases[@]}"; do
     read -r version figures platform class <<<"$entry"
-    wine_timeout 60 reg add 'HKCU\Software\Wine' /v Version /d "$version" /f </dev/null >/dev/null 2>&1 ||
+    wine_reg add 'HKCU\Software\Wine' /v Version /d "$version" /f </dev/null >/dev/null 2>&1 ||
         { fail "cannot set the Windows version $version"; continue; }
     line=$(wine_timeout 60 "$probe" version </dev/null 2>/dev/null | tr -d '\r')
     got_figures=$(sed -n 's/.* major=\([0-9]*\) minor=\([0-9]*\) .*/\1.\2/p' <<<"$line")

@@ -66,14 +66,14 @@ app_dir=$(wine_c "Program Files/表ソフト")
 cmp -s "$app_dir/表/ソ/表.txt" "$src/a.txt" || fail "not installed into 表\\ソ: $(find "$(wine_c 'Program Files')" -newer "$src/a.txt" 2>/dev/null | head)"
 [ -f "$app_dir/$uninstall_data_file" ] || fail "no $uninstall_data_file in the install folder"
 key="$uninstall_registrations\\表ソフト"
-reg_has() { wine_timeout 60 reg query "$key" /v "$1" </dev/null >/dev/null 2>&1; }
+reg_has() { wine_reg query "$key" /v "$1" </dev/null >/dev/null 2>&1; }
 reg_has UninstallString || fail "no uninstall registration under 表ソフト"
 reg_has Publisher || fail "no Publisher under 表ソフト"
 
 # The uninstaller, answered Yes, removes the files and the registration. Its
 # short path keeps the driver's input ASCII; the buttons are pressed by id
 # (IDYES, IDOK), their texts being Japanese.
-uninstall_string=$(wine_timeout 60 reg query "$key" /v UninstallString </dev/null 2>/dev/null | tr -d '\r' |
+uninstall_string=$(wine_reg query "$key" /v UninstallString </dev/null 2>/dev/null | tr -d '\r' |
     sed -n 's/^    UninstallString    REG_SZ    //p')
 case $uninstall_string in
 *[!\ -~]*) fail "UninstallString is not a short ASCII path: $uninstall_string" ;;

@@ -29,10 +29,10 @@ EOF
     convert "$work/$1.bmp" "$artifacts/$1.png" 2>/dev/null || fail "screenshot $1 not converted"
 }
 reg_value() {  # KEY NAME: the value's data, empty when missing
-    wine_timeout 60 reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    wine_reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
         sed -n "s/^    $2    REG_SZ    //p"
 }
-reg_key_exists() { wine_timeout 60 reg query "$1" </dev/null >/dev/null 2>&1; }
+reg_key_exists() { wine_reg query "$1" </dev/null >/dev/null 2>&1; }
 
 app_dir=$(wine_c "Program Files/Demo App")
 app_win='C:\Program Files\Demo App'
@@ -96,7 +96,7 @@ grep -q 'Uninstall.exe' "$work/build.txt" && fail "makesetup still warns about U
 # What must survive: another program's file and folder, a value beside ours.
 mkdir -p "$(wine_c 'Program Files/Other App')"
 printf 'keep' >"$(wine_c 'Program Files/Other App/keep.txt')"
-wine_timeout 60 reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </dev/null >/dev/null 2>&1
+wine_reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </dev/null >/dev/null 2>&1
 
 # ---- install through the wizard ------------------------------------------
 note "install through the wizard"
@@ -193,7 +193,7 @@ reg_key_exists 'HKCU\Software\DemoApp' && fail "HKCU\\Software\\DemoApp is still
 reg_key_exists "$uninstall_registrations\\Demo App" && fail "the uninstall registration is still there"
 outside >"$work/outside-after.txt"
 diff "$work/outside-before.txt" "$work/outside-after.txt" >"$work/outside.diff" || fail "files outside the install folder changed: $(cat "$work/outside.diff")"
-pending=$(wine_timeout 60 reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations </dev/null 2>/dev/null | tr -d '\r')
+pending=$(wine_reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations </dev/null 2>/dev/null | tr -d '\r')
 grep -qi 'Uninstall-[0-9]*\.exe' <<<"$pending" || fail "the working copy is not marked for deletion at restart: $pending"
 
 # ---- early ends: nothing to do, no data file, a broken one ------------------
