@@ -59,7 +59,7 @@ error_box() {
 setup_c=$(wine_c Setup.exe)
 expected=$work/expected
 app_dir=$(wine_c "Program Files/Fault Demo")
-wine_timeout 300 "$maker" "$(winpath "$setup_exe")" 'C:\Setup.exe' "$(winpath "$expected")" </dev/null >/dev/null 2>&1 ||
+"$maker" "$setup_exe" "$setup_c" "$expected" </dev/null >/dev/null 2>&1 ||
     { fail "package not made"; finish; }
 data_files=$(ls "$expected/data" | wc -l)
 items=$((2 + 2 + data_files))  # folders and files: the copy step's last position

@@ -57,7 +57,7 @@ EOF
 # limit is the test's own: one run spans many driver steps, each a Wine
 # start that can take half a minute on a busy machine, and a run stopped by
 # its limit would take its open boxes with it.
-make_package() { wine_timeout 60 "$maker" "$1" "$(winpath "$setup_exe")" 'C:\Setup.exe' </dev/null >/dev/null 2>&1 || fail "package $1 not made"; }
+make_package() { "$maker" "$1" "$setup_exe" "$(wine_c Setup.exe)" </dev/null >/dev/null 2>&1 || fail "package $1 not made"; }
 start_setup() {
     rm -f "$work/rc"
     (
