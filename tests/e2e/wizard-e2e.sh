@@ -53,11 +53,12 @@ EOF
 # A click by message is posted, so the driver never waits for the install a
 # click starts, and posted clicks and keys are taken in the order sent.
 
+# The package of scenario KIND, written natively as C:\Setup.exe.
+make_package() { "$maker" "$1" "$setup_exe" "$(wine_c Setup.exe)" </dev/null >/dev/null 2>&1 || fail "package $1 not made"; }
 # Setup.exe runs in the background; its exit code lands in $work/rc. Its
 # limit is the test's own: one run spans many driver steps, each a Wine
 # start that can take half a minute on a busy machine, and a run stopped by
 # its limit would take its open boxes with it.
-make_package() { "$maker" "$1" "$setup_exe" "$(wine_c Setup.exe)" </dev/null >/dev/null 2>&1 || fail "package $1 not made"; }
 start_setup() {
     rm -f "$work/rc"
     (

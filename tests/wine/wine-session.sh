@@ -49,9 +49,9 @@ wine_make_template() {
             # No window manager runs on Xvfb, so Wine draws the window frames
             # itself, as Windows does. Left managed, every window hidden
             # waits two seconds for a window manager to take it away.
-            wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+            wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || exit 1
             timeout 60 wineserver -w </dev/null >/dev/null 2>&1
-        ) || { rm -rf "$staging"; flock -u "$lockfd"; echo "wine-session: wineboot failed" >&2; return 1; }
+        ) || { rm -rf "$staging"; flock -u "$lockfd"; echo "wine-session: the template prefix could not be prepared" >&2; return 1; }
         rm -rf "$template"
         mv "$staging" "$template"
         touch "$template/.ready"
