@@ -9,6 +9,8 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/LittleEndian.h"
+#include "tools/build/StubResources.h"
+#include "tools/description/PackageRules.h"
 #include "tools/platform/Crc32.h"
 #include "tools/platform/Platform.h"
 
@@ -144,12 +146,13 @@ TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuil
 
 }  // namespace
 
-std::string TemporaryPathFor(const std::string& outPath) {
-    const std::string stem = outPath + ".part-" + std::to_string(Platform::ProcessId());
-    std::string candidate = stem;
-    for (int n = 1; Platform::Examine(candidate).Kind != Platform::EntryKind::Missing; ++n)
-        candidate = stem + "-" + std::to_string(n);
-    return candidate;
+TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& options, TDiagnostics& diagnostics) {
+    TPackagePlan plan = ReadDescription(path, options, diagnostics);
+    if (diagnostics.HasErrors()) return plan;
+    PrepareStub(plan, diagnostics);
+    // The stub's copy may have grown by its icon.
+    if (!diagnostics.HasErrors()) PackageRules::CheckLayout({.PackageAt = {plan.Description, 0}}, plan, diagnostics);
+    return plan;
 }
 
 TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
@@ -158,7 +161,7 @@ TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const 
     for (const TPlannedFile& f : plan.Files)
         if (Platform::SameFile(outPath, f.Source))
             throw EBuildError(outPath + ": the output would replace one of the package's own files");
-    TTemporaryFile temporary(TemporaryPathFor(outPath));
+    TTemporaryFile temporary(Platform::TemporaryPathFor(outPath));
     const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
     temporary.Commit(outPath);
     return summary;

@@ -26,10 +26,11 @@ struct TBuildSummary {
 // Hears the bytes copied so far out of the total of stub and file data.
 using TBuildProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// Reads the description at `path` and readies the stub's copy it asks for:
+// the plan WritePackage takes. It may be written only when `diagnostics`
+// holds no error.
+TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& options, TDiagnostics& diagnostics);
+
 // Raises EBuildError, or the kind of the file operation or the length that
 // failed; nothing is left at `outPath` or beside it on failure.
 TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress = {});
-
-// The temporary file WritePackage writes first: beside `outPath`, unique to
-// this process.
-std::string TemporaryPathFor(const std::string& outPath);

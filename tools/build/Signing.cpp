@@ -56,6 +56,11 @@ std::uint64_t PlannedSize(const TPackagePlan& plan) {
     return size;
 }
 
+std::string CommandFor(const TSignRequest& request) {
+    if (!request.Command.empty() || (request.Certificate.empty() && request.Pkcs12.empty())) return request.Command;
+    return OsslsigncodeCommand(request.Certificate, request.Key, request.Pkcs12, request.PasswordEnv);
+}
+
 std::string CommandLine(const std::string& command, const std::string& in, const std::string& out) {
     // Placeholders first, so a path that holds "{out}" is not replaced again.
     std::string line = command;
@@ -113,7 +118,7 @@ TBuildSummary WriteSignedPackage(TPackagePlan plan, const std::string& outPath, 
     for (const TPlannedFile& f : plan.Files)
         if (Platform::SameFile(outPath, f.Source))
             throw EBuildError(outPath + ": the output would replace one of the package's own files");
-    TScratchFiles scratch(TemporaryPathFor(outPath));
+    TScratchFiles scratch(Platform::TemporaryPathFor(outPath));
     if (plan.UninstallerFile) {
         TPlannedFile& uninstaller = plan.Files.at(*plan.UninstallerFile);
         const std::string signedCopy = scratch.Add(".uninstaller");

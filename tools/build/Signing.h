@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/description/Description.h"
 #include "tools/build/PackageBuild.h"
+#include "tools/description/PackagePlan.h"
 
 namespace Signing {
 
@@ -27,6 +27,9 @@ std::string CommandLine(const std::string& command, const std::string& in, const
 // SOURCE_DATE_EPOCH, when set, fixes the signing time it records.
 std::string OsslsigncodeCommand(const std::string& certificate, const std::string& key, const std::string& pkcs12,
                                 const std::string& passwordEnv);
+
+// The signer command [sign] asks for; empty when it asks for none.
+std::string CommandFor(const TSignRequest& request);
 
 // Runs the signer on `in`; without {out} in the command it signs `in` in
 // place and `out` receives a copy first. Raises EBuildError.

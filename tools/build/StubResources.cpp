@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "package/PeImage.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/LittleEndian.h"
-#include "package/PeImage.h"
+#include "tools/pe/ResourceEditor.h"
 #include "tools/platform/CodePage.h"
 #include "tools/platform/Platform.h"
-#include "tools/pe/ResourceEditor.h"
 
 namespace RE = ResourceEditor;
 
@@ -88,7 +88,8 @@ TEditedStub EditStub(std::vector<std::uint8_t> stub, const std::optional<IconFil
     return {image.Rebuild(), image.ChecksumOffset()};
 }
 
-void PrepareStub(TPackagePlan& plan, const TStubRequest& request, TDiagnostics& diagnostics) {
+void PrepareStub(TPackagePlan& plan, TDiagnostics& diagnostics) {
+    const TStubRequest& request = plan.Stub;
     std::optional<IconFile::TIcon> icon;
     if (!request.IconPath.empty()) {
         const Platform::TEntryInfo info = Platform::Examine(request.IconPath);

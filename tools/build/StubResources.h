@@ -12,15 +12,6 @@
 #include "tools/pe/IconFile.h"
 #include "tools/pe/VersionResource.h"
 
-// What a description asks of the stub's resources, its texts in UTF-8.
-struct TStubRequest {
-    std::string IconPath;  // empty: the stub keeps its icon
-    TLocation IconWhere;
-    std::optional<VersionResource::TVersion> Version;
-    TLocation VersionWhere;
-    std::string Name, Author, Copyright;
-};
-
 // The version resource's strings for `request`: ProductName, CompanyName,
 // FileDescription, the two versions and LegalCopyright when given.
 VersionResource::TVersionInfo VersionInfoFor(const TStubRequest& request);
@@ -36,8 +27,8 @@ struct TEditedStub {
 TEditedStub EditStub(std::vector<std::uint8_t> stub, const std::optional<IconFile::TIcon>& icon,
                      const VersionResource::TVersionInfo& version);
 
-// Reads the icon and the stub, and puts the edited copy into
+// Reads the icon and the stub plan.Stub asks for, and puts the edited copy into
 // plan.StubImage (its size into plan.StubSize). A bad icon, or a stub that
 // cannot take an icon or version that was asked for, is an error; a stub
 // that cannot take the version resource alone is copied as it is.
-void PrepareStub(TPackagePlan& plan, const TStubRequest& request, TDiagnostics& diagnostics);
+void PrepareStub(TPackagePlan& plan, TDiagnostics& diagnostics);

@@ -13,16 +13,16 @@
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
-#include "tools/platform/CodePage.h"
+#include "tools/build/PackageBuild.h"
+#include "tools/build/Signing.h"
 #include "tools/description/Description.h"
 #include "tools/inspect/Extract.h"
-#include "tools/build/PackageBuild.h"
 #include "tools/inspect/PackageReport.h"
-#include "tools/platform/Platform.h"
 #include "tools/inspect/SafeFolder.h"
+#include "tools/platform/CodePage.h"
+#include "tools/platform/Platform.h"
 #include "tools/signature/Seal.h"
 #include "tools/signature/SignatureReport.h"
-#include "tools/build/Signing.h"
 
 #ifndef MAKESETUP_VERSION
 #define MAKESETUP_VERSION "0"
@@ -97,7 +97,7 @@ int RunBuild(const TBuildArguments& args) {
     }
     const std::string description = Platform::FromNative(args.Description);
     TDiagnostics diagnostics;
-    TPackagePlan plan = ReadDescription(description, options, diagnostics);
+    TPackagePlan plan = PlanPackage(description, options, diagnostics);
     std::vector<TDiagnostic> messages = diagnostics.Items();
     std::stable_sort(messages.begin(), messages.end(),
                      [](const TDiagnostic& a, const TDiagnostic& b) { return a.Where.Line < b.Where.Line; });
@@ -109,7 +109,7 @@ int RunBuild(const TBuildArguments& args) {
     const std::string output = args.Output.empty() ? DefaultOutput(description) : Platform::FromNative(args.Output);
     TProgressBar bar;
     const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
-    const std::string signer = args.SignCommand.empty() ? plan.SignCommand : args.SignCommand;
+    const std::string signer = args.SignCommand.empty() ? Signing::CommandFor(plan.Sign) : args.SignCommand;
     try {
         const TBuildProgress progress = showBar ? TBuildProgress(std::ref(bar)) : TBuildProgress();
         const TBuildSummary summary = signer.empty() ? WritePackage(plan, output, progress)

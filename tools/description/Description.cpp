@@ -7,16 +7,14 @@
 
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
-#include "tools/platform/CodePage.h"
 #include "tools/description/DescriptionReader.h"
 #include "tools/description/Glob.h"
 #include "tools/description/PackagePaths.h"
 #include "tools/description/PackageRules.h"
-#include "tools/platform/Platform.h"
 #include "tools/description/Registration.h"
-#include "tools/build/Signing.h"
 #include "tools/description/SourceFiles.h"
-#include "tools/build/StubResources.h"
+#include "tools/platform/CodePage.h"
+#include "tools/platform/Platform.h"
 
 using namespace RecordHead;
 namespace PP = PackagePaths;
@@ -90,7 +88,6 @@ private:
         TLocation Where;
     };
     std::optional<TUninstallerSource> uninstaller_;
-    TStubRequest stubRequest_;
     struct TRegistration {
         bool On = true;
         TRegistrationInfo Info;
@@ -112,7 +109,6 @@ TPackagePlan TDescription::Read() {
     ReadSign(*root);
     AddUninstaller();
     AddRegistration();
-    PrepareStub(plan_, stubRequest_, out_);
     PackageRules::Apply(facts_, plan_, out_);
     return plan_;
 }
@@ -133,12 +129,12 @@ void TDescription::ReadPackage(const toml::table& root) {
     if (const auto name = package.Required("name")) {
         if (name->empty()) Error(package.At("name"), "the application name is empty");
         Put(plan_.Header.AppName, *name, package.At("name"), "name");
-        stubRequest_.Name = *name;
+        plan_.Stub.Name = *name;
         nameHasDdeSyntax_ = PP::DdeSyntaxChar(*name).has_value();
     }
     if (const auto author = package.Text("author")) {
         Put(plan_.Header.Author, *author, package.At("author"), "author");
-        stubRequest_.Author = *author;
+        plan_.Stub.Author = *author;
         registration_.Info.Author = *author;
     }
     if (const auto email = package.Text("email")) Put(plan_.Header.Email, *email, package.At("email"), "email");
@@ -172,7 +168,7 @@ void TDescription::ReadRegistration(TEntry& package) {
     if (const auto flag = package.Flag("registration")) registration_.On = *flag;
     registration_.Where = package.At();
     TRegistrationInfo& info = registration_.Info;
-    if (stubRequest_.Version) info.Version = stubRequest_.Version->Text;
+    if (plan_.Stub.Version) info.Version = plan_.Stub.Version->Text;
     info.HelpLink = package.Text("help_link").value_or("");
     if (const auto icon = package.Text("display_icon")) {
         registration_.IconWhere = package.At("display_icon");
@@ -221,7 +217,7 @@ void TDescription::AddRegistration() {
 // The icon and version resource of the stub's copy; their texts must have a
 // form in the package's code page, as the header's do.
 void TDescription::ReadStubRequest(TEntry& package) {
-    TStubRequest& r = stubRequest_;
+    TStubRequest& r = plan_.Stub;
     if (!options_.Icon.empty()) {
         r.IconPath = options_.Icon;
         r.IconWhere = reader_.Whole();
@@ -518,8 +514,6 @@ bool TDescription::ReadShellTarget(TEntry& entry, const std::string& key, const 
     return true;
 }
 
-// Added after the description's own files: one of those named Uninstall.exe
-// in the install folder would be replaced by it (and is warned about).
 // [sign]: a signer command, or a certificate and key for osslsigncode.
 void TDescription::ReadSign(const toml::table& root) {
     const toml::table* table = root["sign"].as_table();
@@ -534,18 +528,18 @@ void TDescription::ReadSign(const toml::table& root) {
         if (pem || sign.Has("pkcs12"))
             Error(sign.At("command"), "[sign] takes either a command or a certificate for osslsigncode, not both");
         else if (const auto command = sign.Text("command"))
-            plan_.SignCommand = *command;
+            plan_.Sign.Command = *command;
         return;
     }
     if (pem == sign.Has("pkcs12") || (pem && !(sign.Has("certificate") && sign.Has("key")))) {
         Error(sign.At(), "[sign] needs command = \"...\", or certificate and key, or pkcs12");
         return;
     }
-    const auto password = sign.Text("password_env");
-    plan_.SignCommand = Signing::OsslsigncodeCommand(path("certificate"), path("key"), path("pkcs12"),
-                                                      password.value_or(""));
+    plan_.Sign = {"", path("certificate"), path("key"), path("pkcs12"), sign.Text("password_env").value_or("")};
 }
 
+// Added after the description's own files: one of those named Uninstall.exe
+// in the install folder would be replaced by it (and is warned about).
 void TDescription::AddUninstaller() {
     if (!uninstaller_) return;
     const std::size_t at = plan_.Files.size();

@@ -6,8 +6,8 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "tools/description/PackagePaths.h"
-#include "tools/platform/Platform.h"
 #include "tools/description/TomlPrecheck.h"
+#include "tools/platform/Platform.h"
 
 namespace {
 

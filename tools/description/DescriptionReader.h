@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "package/RecordHead.h"
-#include "tools/platform/CodePage.h"
 #include "tools/description/Diagnostics.h"
 #include "tools/description/Toml.h"
+#include "tools/platform/CodePage.h"
 
 class TDescriptionReader;
 

@@ -10,6 +10,7 @@
 
 #include "package/RecordHead.h"
 #include "tools/description/Diagnostics.h"
+#include "tools/pe/VersionResource.h"
 
 // Offsets and sizes in a package are 32-bit: no byte of it may lie beyond this.
 inline constexpr std::uint64_t kMaxPackageOffset = 0xFFFFFFFFu;
@@ -20,6 +21,24 @@ struct TPlannedFile {
     RecordHead::TFileItem Record{};  // Offset is set when the data is written
     TLocation Where;        // the entry's source or name
     TLocation FolderWhere;  // where its target folder was given
+};
+
+// What the description asks of the stub's copy, its texts in UTF-8: the
+// build gives it this icon and a version resource naming the product.
+struct TStubRequest {
+    std::string IconPath;  // empty: the stub keeps its icon
+    TLocation IconWhere;
+    std::optional<VersionResource::TVersion> Version;
+    TLocation VersionWhere;
+    std::string Name, Author, Copyright;
+};
+
+// [sign]: the author's signer command with {in} and {out}, or a certificate
+// and key (or a PKCS#12 file) for osslsigncode; the build makes the command.
+struct TSignRequest {
+    std::string Command;
+    std::string Certificate, Key, Pkcs12;  // absolute paths
+    std::string PasswordEnv;               // the variable that holds the password
 };
 
 struct TPackagePlan {
@@ -36,5 +55,6 @@ struct TPackagePlan {
     std::vector<RecordHead::TShellItem> ShellItems;
     std::vector<RecordHead::TRegItem> RegItems;
     std::optional<std::size_t> UninstallerFile;  // the companion uninstaller's place in Files
-    std::string SignCommand;                     // [sign]: the signer, with {in} and {out}; empty: none
+    TStubRequest Stub;
+    TSignRequest Sign;
 };

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/platform/CodePage.h"
 #include "tools/description/Diagnostics.h"
 #include "tools/description/PackagePlan.h"
+#include "tools/platform/CodePage.h"
 
 // A [[folder]] entry: a folder to create with every missing parent.
 struct TFolderEntry {

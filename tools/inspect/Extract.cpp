@@ -4,9 +4,9 @@
 #include <array>
 #include <map>
 
-#include "tools/platform/CodePage.h"
 #include "tools/description/PackagePaths.h"
 #include "tools/inspect/SafeFolder.h"
+#include "tools/platform/CodePage.h"
 
 using namespace RecordHead;
 

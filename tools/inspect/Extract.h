@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "system/ByteStream.h"
 #include "package/RecordHead.h"
+#include "system/ByteStream.h"
 
 class TSafeFolder;
 

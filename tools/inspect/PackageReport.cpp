@@ -13,7 +13,6 @@
 #include "system/LittleEndian.h"
 #include "tools/platform/CodePage.h"
 #include "tools/platform/Crc32.h"
-#include "tools/description/Description.h"
 #include "tools/signature/SignatureReport.h"
 
 using namespace RecordHead;

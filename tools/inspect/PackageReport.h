@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "system/ByteStream.h"
 #include "package/ZodiDuradad.h"
+#include "system/ByteStream.h"
 #include "tools/platform/CodePage.h"
 
 // The CRC-32 the packaging tool stores in Reserved: every byte of the file,

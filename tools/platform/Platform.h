@@ -44,6 +44,10 @@ std::string ToNative(const std::string& utf8);
 // A command-line argument as UTF-8.
 std::string FromNative(const std::string& native);
 
+// A file name beside `outPath` that nothing holds yet, unique to this
+// process: where an output is written before it is renamed into place.
+std::string TemporaryPathFor(const std::string& outPath);
+
 // Runs `command` through the system's shell (/bin/sh, or cmd.exe on
 // Windows) and returns its exit code; -1 when it could not run or was killed.
 int RunShellCommand(const std::string& command);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "system/ByteStream.h"
 #include "package/PeImage.h"
+#include "system/ByteStream.h"
 #include "tools/signature/Der.h"
 #include "tools/signature/Digest.h"
 

@@ -10,9 +10,8 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/LittleEndian.h"
-#include "tools/signature/Authenticode.h"
-#include "tools/build/PackageBuild.h"
 #include "tools/platform/Platform.h"
+#include "tools/signature/Authenticode.h"
 
 namespace Seal {
 namespace {
@@ -209,7 +208,7 @@ Bytes SealedEntry(View pkcs7, const RecordHead::TPackHeader& trailer) {
 }
 
 TSealResult SealFile(const std::string& inPath, const std::string& outPath) {
-    const std::string temporary = TemporaryPathFor(outPath);
+    const std::string temporary = Platform::TemporaryPathFor(outPath);
     try {
         TSealResult result;
         {

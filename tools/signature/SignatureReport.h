@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "system/ByteStream.h"
 #include "package/RecordHead.h"
+#include "system/ByteStream.h"
 
 struct TSignatureCheck {
     std::string Subject;                      // the signer's subject

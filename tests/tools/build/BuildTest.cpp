@@ -140,10 +140,10 @@ TEST_F(BuildTest, ReportsProgressUpToTheTotal) {
 TEST(TemporaryPath, IsBesideTheOutputAndFresh) {
     TempDir dir;
     const std::string out = dir.File("a.exe");
-    const std::string first = TemporaryPathFor(out);
+    const std::string first = Platform::TemporaryPathFor(out);
     EXPECT_EQ(first.rfind(out + ".part-", 0), 0u);
     WriteFileBytes(first, {});
-    EXPECT_NE(TemporaryPathFor(out), first);
+    EXPECT_NE(Platform::TemporaryPathFor(out), first);
 }
 
 }  // namespace

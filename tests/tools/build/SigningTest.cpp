@@ -28,7 +28,7 @@ TEST(DescriptionSign, CertificateAndKeyMakeAnOsslsigncodeCommand) {
     const TPackagePlan plan = ReadSign(pkg, "[sign]\ncertificate = \"keys/c.pem\"\nkey = \"keys/k.pem\"\n", d);
     EXPECT_FALSE(d.HasErrors()) << ErrorsOf(d);
     const std::string folder = Platform::Absolute(pkg.Dir().File("keys"));
-    EXPECT_EQ(plan.SignCommand, "osslsigncode sign -certs '" + folder + "/c.pem' -key '" + folder +
+    EXPECT_EQ(Signing::CommandFor(plan.Sign), "osslsigncode sign -certs '" + folder + "/c.pem' -key '" + folder +
                                     "/k.pem' -in {in} -out {out}");
     // The companion uninstaller is known, to be signed before it is packed.
     ASSERT_TRUE(plan.UninstallerFile);
@@ -39,8 +39,8 @@ TEST(DescriptionSign, CertificateAndKeyMakeAnOsslsigncodeCommand) {
     const TPackagePlan withPassword =
         ReadSign(p12, "[sign]\npkcs12 = \"c.pfx\"\npassword_env = \"SIGN_PASS\"\n", d2);
     EXPECT_FALSE(d2.HasErrors()) << ErrorsOf(d2);
-    EXPECT_NE(withPassword.SignCommand.find("-pkcs12 '"), std::string::npos) << withPassword.SignCommand;
-    EXPECT_NE(withPassword.SignCommand.find("-pass \"$SIGN_PASS\""), std::string::npos) << withPassword.SignCommand;
+    EXPECT_NE(Signing::CommandFor(withPassword.Sign).find("-pkcs12 '"), std::string::npos) << Signing::CommandFor(withPassword.Sign);
+    EXPECT_NE(Signing::CommandFor(withPassword.Sign).find("-pass \"$SIGN_PASS\""), std::string::npos) << Signing::CommandFor(withPassword.Sign);
 
     // A fixed signing time for repeatable builds; anything but digits is ignored.
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
@@ -56,7 +56,7 @@ TEST(DescriptionSign, CommandIsTakenWithDefines) {
     TDiagnostics d;
     const TPackagePlan plan = ReadSign(pkg, "[sign]\ncommand = \"${SIGNER} sign /a {in}\"\n", d);
     EXPECT_FALSE(d.HasErrors()) << ErrorsOf(d);
-    EXPECT_EQ(plan.SignCommand, "signtool sign /a {in}");
+    EXPECT_EQ(Signing::CommandFor(plan.Sign), "signtool sign /a {in}");
 }
 
 TEST(DescriptionSign, Refusals) {

@@ -7,11 +7,11 @@
 #include "package/PeImage.h"
 #include "package/ZodiDuradad.h"
 #include "system/FileStream.h"
-#include "tests/tools/pe/PeTestImage.h"
 #include "tests/tools/ToolTestFiles.h"
+#include "tests/tools/pe/PeTestImage.h"
 #include "tools/build/PackageBuild.h"
-#include "tools/platform/Crc32.h"
 #include "tools/inspect/PackageReport.h"
+#include "tools/platform/Crc32.h"
 
 using namespace ResourceEditor;
 

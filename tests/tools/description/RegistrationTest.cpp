@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "package/UninstallContract.h"
-#include "tests/tools/pe/PeTestImage.h"
 #include "tests/tools/ToolTestFiles.h"
+#include "tests/tools/pe/PeTestImage.h"
 
 using namespace RecordHead;
 
