@@ -151,7 +151,9 @@ TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& opt
     if (diagnostics.HasErrors()) return plan;
     PrepareStub(plan, diagnostics);
     // The stub's copy may have grown by its icon.
-    if (!diagnostics.HasErrors()) PackageRules::CheckLayout({.PackageAt = {plan.Description, 0}}, plan, diagnostics);
+    TPackageFacts facts;
+    facts.PackageAt = {plan.Description, 0};
+    if (!diagnostics.HasErrors()) PackageRules::CheckLayout(facts, plan, diagnostics);
     return plan;
 }
 

@@ -7,6 +7,7 @@
 #include "package/ZodiDuradad.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
+#include "tools/platform/Platform.h"
 #include "tools/inspect/PackageReport.h"
 
 using namespace RecordHead;
