@@ -148,8 +148,7 @@ TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuil
 
 TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& options, TDiagnostics& diagnostics) {
     TPackagePlan plan = ReadDescription(path, options, diagnostics);
-    if (diagnostics.HasErrors()) return plan;
-    PrepareStub(plan, diagnostics);
+    PrepareStub(plan, diagnostics);  // a bad icon is reported with the description's other errors
     // The stub's copy may have grown by its icon.
     TPackageFacts facts;
     facts.PackageAt = {plan.Description, 0};
