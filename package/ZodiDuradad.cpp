@@ -7,6 +7,7 @@
 #include "package/PathRules.h"
 #include "package/SignedPart.h"
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 
@@ -122,7 +123,35 @@ void TVazuravAzoz::ReportProgress(const std::string& Text) {
     if (gProcessMessages) gProcessMessages();
 }
 
+void TVazuravAzoz::ReportStep(const std::string& Text) {
+    if (OnStep.Assigned()) OnStep(this, Position, Text);
+}
+
 void TVazuravAzoz::SaveUninstallData() {
-    TFileStream file = TFileStream::Create(UninstallContract::DataFileIn(InstallDir));
-    WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
+    KeepEarlierRecords();
+    const std::string path = UninstallContract::DataFileIn(InstallDir);
+    {
+        TFileStream file = TFileStream::Create(path);
+        WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
+    }
+    ReportStep("Write uninstall data " + path);
+}
+
+// An install over an earlier one of the same application replaces its data
+// file; what the earlier one put down would then outlive the uninstall.
+// Nothing is written into a folder without an earlier install.
+void TVazuravAzoz::KeepEarlierRecords() {
+    using namespace UninstallContract;
+    TVazuravAzoz last, before;
+    const bool hasLast = LoadRecordsOf(last, DataFileIn(InstallDir), GetAppName());
+    const bool hasBefore = LoadRecordsOf(before, EarlierDataFileIn(InstallDir), GetAppName());
+    if (!hasLast && !hasBefore) return;
+    const PackageTables kept =
+        MergeRecords(hasBefore ? before.GetTables() : PackageTablesView{}, hasLast ? last.GetTables() : PackageTablesView{});
+    const std::string path = EarlierDataFileIn(InstallDir);
+    {
+        TFileStream file = TFileStream::Create(path);
+        WriteUninstallData(file, GetAppName(), kept.View());
+    }
+    ReportStep("Keep earlier installs' records " + path);
 }
