@@ -220,9 +220,14 @@ expect-text --class TfrmWelcome --id @lblMsg41@ --equals "Please wait while Setu
 screenshot --class TfrmWelcome --out $(winpath "$work/4-installing.bmp")
 EOF
     convert "$work/4-installing.bmp" "$artifacts/4-installing.png"
-    drive <<'EOF'
+    # The shell opens a window for each of the six new program groups, each
+    # in a process of its own and in its own time, and the latest takes the
+    # front: once all are there, back to the wizard.
+    drive <<EOF
 expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120
-# The shell opens a window for each new program group; back to the wizard.
+$(for group in 'Demo App' 'Demo App '{0..4}; do
+        echo "wait-window --class ExplorerWClass --title \"$group\" --any-process --timeout 120"
+    done)
 activate --class TfrmWelcome
 expect-focus --class TfrmWelcome --id @btn5Defaul@
 keys --class TfrmWelcome Escape
