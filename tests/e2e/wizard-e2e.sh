@@ -300,7 +300,7 @@ click --class TfrmWelcome --id @btn3Defaul@
 keys --class TfrmWelcome --post Alt+I Alt+B
 expect-visible --class TfrmWelcome --id @Button11@
 screenshot --class TfrmWelcome --out $(winpath "$work/4-installing-cancelled.bmp")
-expect-no-window --class #32770 --until-exit --timeout 120
+expect-no-window --class #32770 --until-exit --timeout 300
 expect-exit-code 0
 EOF
     convert "$work/4-installing-cancelled.bmp" "$artifacts/4-installing-cancelled.png" 2>/dev/null ||
@@ -314,7 +314,7 @@ EOF
 $to_installing
 expect-focus --class TfrmWelcome --id @ProgressBar1@
 keys --class TfrmWelcome --post Alt+C
-expect-no-window --class #32770 --until-exit --timeout 120
+expect-no-window --class #32770 --until-exit --timeout 300
 expect-exit-code 0
 EOF
     note "close box while installing: the same"
@@ -323,7 +323,7 @@ EOF
 $to_ready
 click --class TfrmWelcome --id @btn3Defaul@
 close --class TfrmWelcome
-expect-no-window --class #32770 --until-exit --timeout 120
+expect-no-window --class #32770 --until-exit --timeout 300
 expect-exit-code 0
 EOF
 }
