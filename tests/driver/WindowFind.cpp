@@ -52,12 +52,28 @@ std::set<DWORD> ProcessTree(DWORD root) {
     return tree;
 }
 
-bool Matches(HWND window, const WindowSelector& s, const std::set<DWORD>& program) {
+// The program's processes, listed only when a window outside its first
+// process would otherwise match (a listing costs the server a round).
+class ProgramProcesses {
+public:
+    explicit ProgramProcesses(std::optional<DWORD> root) : root_(root) {}
+    bool Holds(DWORD process) {
+        if (!root_ || process == *root_) return true;
+        if (!tree_) tree_ = ProcessTree(*root_);
+        return tree_->count(process) != 0;
+    }
+
+private:
+    std::optional<DWORD> root_;
+    std::optional<std::set<DWORD>> tree_;
+};
+
+bool Matches(HWND window, const WindowSelector& s, ProgramProcesses& program) {
     if (s.handle && window != *s.handle) return false;
     if (!s.includeHidden && !::IsWindowVisible(window)) return false;
     if (s.processId && ProcessOf(window) != *s.processId) return false;
-    if (s.programId && program.count(ProcessOf(window)) == 0) return false;
     if (s.className && ClassOf(window) != *s.className) return false;
+    if (!program.Holds(ProcessOf(window))) return false;
     if (s.title || s.titleContains) {
         const std::string title = WindowText(window);
         if (s.title && title != *s.title) return false;
@@ -100,7 +116,7 @@ std::string ControlSelector::Describe() const {
 std::vector<HWND> FindTopWindows(const WindowSelector& selector) {
     std::vector<HWND> all;
     ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
-    const std::set<DWORD> program = selector.programId ? ProcessTree(*selector.programId) : std::set<DWORD>{};
+    ProgramProcesses program(selector.programId);
     std::vector<HWND> found;
     for (HWND window : all)
         if (Matches(window, selector, program)) found.push_back(window);

@@ -166,7 +166,8 @@ EOF
     # Recorded, Cancel closes the window once the install is done; the
     # question would keep it open, an unrecorded Cancel leave the finished page.
     drive <<'EOF'
-expect-no-window --class #32770 --until-exit --timeout 300
+wait-gone --class TfrmWelcome --timeout 300
+expect-no-window --class #32770 --until-exit
 expect-exit-code 0
 EOF
     expect_all_installed
