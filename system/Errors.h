@@ -85,6 +85,8 @@ template <typename E>
 namespace ErrorText {
 std::string FileOpen(std::string_view path, std::string_view systemText);
 std::string FileCreate(std::string_view path, std::string_view systemText);
+// The reason OpenRead gives for a FIFO, a device or a socket.
+inline constexpr std::string_view NotRegularFile = "Not a regular file (a pipe, a device or a socket)";
 inline constexpr std::string_view StreamRead = "Stream read error";
 inline constexpr std::string_view StreamWrite = "Stream write error";
 inline constexpr std::string_view RangeCheck = "Range check error";

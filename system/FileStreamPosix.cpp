@@ -7,14 +7,17 @@
 #include "system/FileStream.h"
 
 TFileStream TFileStream::OpenRead(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
         errno = EISDIR;
-        Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
+        Raise(EFOpenError(ErrorText::FileOpen(path, folder ? LastSystemErrorText() : ErrorText::NotRegularFile)));
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return TFileStream(fd);
 }
 

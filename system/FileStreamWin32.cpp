@@ -14,6 +14,11 @@ TFileStream TFileStream::OpenRead(const std::string& path) {
     const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
+    // A pipe, a console or a port: reads from it could wait forever.
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        Raise(EFOpenError(ErrorText::FileOpen(path, ErrorText::NotRegularFile)));
+    }
     return TFileStream(FromHandle(h));
 }
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -88,6 +91,17 @@ TEST(FileStream, OpenAndCreateFailuresNameThePathAndTheSystemsReason) {
     }
     // A folder is no file to read.
     EXPECT_THROW(TFileStream::OpenRead(dir.Path().string()), EFOpenError);
+#ifndef _WIN32
+    // Nor is a FIFO: refused at once instead of waiting for a writer.
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        TFileStream::OpenRead(fifo);
+        FAIL() << "opened a FIFO";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + fifo + "\". " + std::string(ErrorText::NotRegularFile));
+    }
+#endif
     try {
         TFileStream::Create(dir.File("no folder/new.bin"));
         FAIL() << "created below a missing folder";

@@ -80,6 +80,14 @@ contains out.txt "no package trailer" "verify truncated"
 "$tool" verify missing.exe >out.txt 2>&1; expect_rc 1 $? "verify missing"
 contains out.txt 'Cannot open file "missing.exe"' "verify missing"
 
+# A FIFO (or any file that is not a regular one) is refused at once by every
+# command that reads a package or a description, never waited on.
+mkfifo fifo
+for cmd in build list verify seal "extract -o fifo-out"; do
+    timeout 20 "$tool" $cmd fifo >out.txt 2>&1; expect_rc 1 $? "$cmd of a FIFO"
+    contains out.txt "Not a regular file" "$cmd of a FIFO"
+done
+
 # A refused description: the line is named, nothing is written, an old output stays.
 printf 'old' >bad-setup.exe
 cat >bad.toml <<'TOML'
