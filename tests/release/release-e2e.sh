@@ -153,8 +153,14 @@ drive <<<$'msgbox-press OK --any-process\nwait-gone --class #32770 --any-process
 note "Wine: makesetup.exe from the win32 archive"
 tools=$(wine_c makesetup)
 mkdir -p "$tools" "$(wine_c pkg/data)"
-unzip -q -j "$zipfile" -d "$tools" || fail "unzip of $zipfile"
-for f in makesetup.exe Setup.exe Uninstall.exe README.md LICENSE; do [ -f "$tools/$f" ] || fail "the zip has no $f"; done
+unzip -q "$zipfile" -d "$tmp/zip" && mv "$tmp"/zip/makesetup-*-win32/* "$tools/" || fail "unzip of $zipfile"
+for f in makesetup.exe Setup.exe Uninstall.exe README.md LICENSE windriver/windriver.exe windriver/windriver-hook.dll \
+    windriver/README.md; do
+    [ -f "$tools/$f" ] || fail "the zip has no $f"
+done
+# The zip's window driver runs on its own (its hook beside it).
+wine_timeout 120 "$tools/windriver/windriver.exe" list-windows </dev/null >"$tmp/out.txt" 2>&1 ||
+    fail "the zip's windriver.exe: $(cat "$tmp/out.txt")"
 cp "$tmp/expected/bin/HelloApp.exe" "$(wine_c pkg/HelloApp.exe)"
 cp "$src/examples/cmake-app/data/greeting.txt" "$(wine_c pkg/data/greeting.txt)"
 printf '[package]\nname = "Zip Demo"\nuninstaller = true\n[[file]]\nsource = "HelloApp.exe"\n[[file]]\nsource = "data/*"\nfolder = "data"\n' \
