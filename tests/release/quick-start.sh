@@ -59,10 +59,11 @@ driver_session_prepare
 script_pid=$!
 
 # The wizard, as a person clicks through it; then the uninstaller's question
-# and its summary, both shown by the working copy.
+# and its summary, both shown by the working copy. The commands start them,
+# not the driver: each is found by its title and then attached.
 drive <<EOF
-wait-window --class TfrmWelcome --any-process --timeout 600
-attach --class TfrmWelcome
+wait-window --class TfrmWelcome --title "Setup  - Notes" --any-process --timeout 600
+attach
 $(wizard_install_lines 'expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Notes"')
 expect-exit-code 0 --timeout 60
 EOF
@@ -73,7 +74,7 @@ done
 cmp -s "$installed/Notes.exe" "$work/Notes.exe" || fail "the installed Notes.exe differs from the author's"
 drive <<EOF
 wait-window --class #32770 --title Notes --any-process --timeout 600
-attach --class #32770 --title Notes
+attach
 msgbox-press Yes
 expect-msgbox --title Notes --buttons OK --timeout 120
 msgbox-press OK

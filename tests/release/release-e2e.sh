@@ -121,12 +121,8 @@ trap finish EXIT
 driver_failed=finish
 driver_session_prepare
 cp "$setup" "$(wine_c HelloSetup.exe)"
-drive <<EOF
-start C:\\HelloSetup.exe
-wait-window --class TfrmWelcome --timeout $first_window_timeout
-$(wizard_install_lines 'expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Hello App"')
-expect-exit-code 0 --timeout 60
-EOF
+drive <<<"$(wizard_install_script 'C:\HelloSetup.exe' \
+    'expect-text --class TfrmWelcome --id @edtPath@ --equals "C:\Program Files\Hello App"')"
 installed=$(wine_c "Program Files/Hello App")
 (cd "$tmp/expected" && find . -type f) >"$tmp/expected.txt"
 { cat "$tmp/expected.txt"; printf './Uninstall.exe\n./%s\n' "$uninstall_data_file"; } | LC_ALL=C sort >"$tmp/wanted.txt"
@@ -147,8 +143,8 @@ drive <<EOF
 start "C:\\Program Files\\Hello App\\bin\\HelloApp.exe"
 wait-window --class #32770 --title "Hello App" --timeout $first_window_timeout
 EOF
-expect_box "Hello App" "$greeting\\r\\n" information OK --any-process
-drive <<<$'msgbox-press OK --any-process\nwait-gone --class #32770 --any-process --timeout 30'
+press=OK expect_box "Hello App" "$greeting\\r\\n" information OK
+drive <<<"expect-exit-code 0 --timeout 60"
 
 note "Wine: makesetup.exe from the win32 archive"
 tools=$(wine_c makesetup)
