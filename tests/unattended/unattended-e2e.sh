@@ -201,7 +201,8 @@ wizard() {
     rm -f "$work/rc"
     (wine_timeout 600 'C:\wizard\Setup.exe' /S /quiet </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
     drive <<EOF
-wait-window --class TfrmWelcome --title "Setup  - Wizard App" --timeout $first_window_timeout
+wait-window --any-process --class TfrmWelcome --title "Setup  - Wizard App" --timeout $first_window_timeout
+attach
 click --class TfrmWelcome --id @Button2@
 EOF
     press=Yes expect_box Setup 'Setup is not complete. If you quit now, the program will not be install. \r\nYou may run the setup program again at the another time to complete installation.\r\nExit Setup?' question Yes,No
@@ -256,9 +257,10 @@ EOF
     rm -f "$work/rc"
     (wine_timeout 600 'C:\up1.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
     drive <<EOF
-wait-window --class TfrmWelcome --timeout $first_window_timeout
+wait-window --any-process --class TfrmWelcome --title "Setup  - Up App" --timeout $first_window_timeout
+attach
 $(wizard_install_lines)
-expect-no-window --class TfrmWelcome --timeout 30
+wait-exit --timeout 60
 EOF
     wait_rc
     expect_rc 0
