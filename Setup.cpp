@@ -1,5 +1,6 @@
 // Setup: the program entry. Loads the package appended to the running
-// executable and, when there is one, runs the wizard until it closes.
+// executable and, when there is one, runs the wizard until it closes; with
+// the switch /S, installs it without a window instead.
 #include <windows.h>
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
 #include "ui/Application.h"
+#include "unattended/SilentInstall.h"
+#include "unattended/Switches.h"
 #include "wizard/Welcome.h"
 
 namespace {
@@ -42,6 +45,9 @@ int Run() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // With /S (and only switches) the install runs without a window;
+    // any other command line is ignored, as it always was.
+    if (const auto switches = ParseSwitches(ArgumentsOf(::GetCommandLineA()), true)) return RunSilentInstall(*switches);
     try {
         return Run();
     } catch (const Exception& error) {

@@ -16,6 +16,7 @@ packages=(
     build-essential cmake ninja-build git googletest libgtest-dev
     libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
     zlib1g-dev libz-mingw-w64-dev  # makesetup's checksum, native and in makesetup.exe
+    libzstd-dev  # the compressed package form natively; its source is built for mingw (fetch_sources)
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
     python3-pefile  # an independent reader of the resources makesetup writes
@@ -54,6 +55,53 @@ install_packages() {
 
 apt_install() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+# Debian's zstd source, unpacked outside the tree for CMake to build its
+# decoder for mingw (cmake/Zstd.cmake): the version libzstd-dev has, or, where
+# the archive cannot hand out that one's source, the newest it can. Kept in a
+# cache that every checkout on this machine shares, and fetched again only when
+# libzstd-dev's version changes.
+source_cache=${SETUP_SOURCE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/selfextracting-setup}
+fetch_sources() {
+    local wanted stamp=$source_cache/libzstd.for
+    wanted=$(dpkg-query -W -f='${Version}' libzstd-dev)
+    [ -d "$source_cache/libzstd" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$wanted" ] && return
+    enable_source_indexes
+    local work=$source_cache/libzstd.new version
+    for version in $( (echo "$wanted"; apt-cache showsrc libzstd | sed -n 's/^Version: //p' | sort -rV) | awk '!seen[$0]++'); do
+        rm -rf "$work"
+        mkdir -p "$work"
+        echo "setup: fetching Debian's zstd source $version into $source_cache"
+        (cd "$work" && apt-get source -qq --only-source "libzstd=$version" >/dev/null 2>&1) || continue
+        rm -rf "$source_cache/libzstd"
+        mv "$work"/libzstd-*/ "$source_cache/libzstd"
+        rm -rf "$work"
+        echo "$wanted" >"$stamp"
+        return
+    done
+    echo "setup: Debian's zstd source cannot be fetched" >&2
+    exit 1
+}
+
+# Adds a source index (deb-src) beside each package index the machine's apt
+# configuration names, with the same options, unless it reads source indexes
+# already.
+enable_source_indexes() {
+    apt-get indextargets --format '$(IDENTIFIER)' | grep -qx Sources && return
+    echo "setup: adding source indexes beside this machine's package indexes"
+    local list=/etc/apt/sources.list.d/selfextracting-setup-sources
+    as_root rm -f "$list.list" "$list.sources"
+    local file
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ ! -e "$file" ] || sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$file"
+    done | as_root tee "$list.list" >/dev/null
+    # Files of one paragraph per entry: each paragraph whose types name deb, as deb-src.
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ ! -e "$file" ] || awk -v RS= -v ORS='\n\n' '/(^|\n)Types:[^\n]*[[:space:]]deb([[:space:]\n]|$)/ {
+                sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' "$file"
+    done | as_root tee "$list.sources" >/dev/null
+    as_root apt-get update -qq || echo "setup: apt-get update reported errors; trying with the lists it has" >&2
 }
 
 # Wine runs 32-bit Windows programs in a 32-bit Linux process. Some kernels
@@ -103,6 +151,7 @@ phase() {
 
 start=$SECONDS
 install_packages
+fetch_sources
 enable_i386_processes
 build
 phase_times+=("build $((SECONDS - start)) s")

@@ -174,17 +174,20 @@ uninstall_windowless() {
     wine_timeout 3600 "$uninstall_bench" 'C:\bench' "$@" </dev/null | tr -d '\r' >"$work/uninstall.out"
     sed -n 's/.*remove_seconds=\([0-9.]*\).*/\1/p' "$work/uninstall.out"
 }
-# From the Yes in the uninstaller's question to its report.
+# From the Yes in the uninstaller's question to its report. The boxes are
+# its working copy's, a program the started one starts.
 uninstall_window() {
     clocked <<EOF
 start "C:\bench\Uninstall.exe"
-expect-msgbox --any-process --icon question --timeout 120
+expect-exit-code 0 --timeout 120
+expect-msgbox --icon question --timeout 120
+attach
 clock
-msgbox-press Yes --any-process
-expect-msgbox --any-process --icon information --timeout 7200
+msgbox-press Yes
+expect-msgbox --icon information --timeout 7200
 clock
-msgbox-press OK --any-process
-expect-no-window --any-process --class #32770 --timeout 60
+msgbox-press OK
+expect-exit-code 0 --timeout 60
 EOF
 }
 expect_removed() { # who

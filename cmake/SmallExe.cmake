@@ -25,7 +25,10 @@ function(setup_small_exe target)
     setup_small_library(${target})
     set(map $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:setup_small_runtime>)
-    target_link_options(${target} PRIVATE -flto -s -Wl,--gc-sections -Wl,-Map=${map})
+    # One partition: split in two, the cross compiler's optimiser fails on
+    # the error kinds' constructors (an internal compiler error in its modref
+    # pass), and one is also what a program of this size wants.
+    target_link_options(${target} PRIVATE -flto -flto-partition=one -s -Wl,--gc-sections -Wl,-Map=${map})
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -DMAP=${map} -P ${SETUP_SMALL_CHECK}
         VERBATIM)

@@ -47,23 +47,18 @@ walk_pages() {
     cat >"$script" <<EOF
 start C:\\DemoSetup.exe
 wait-window $w --timeout 60
-sleep 1
 screenshot $w --out $(winpath "$out/1-welcome.bmp")
 click $w --id ${id[btn1Defaul]}
 expect-visible $w --id ${id[edtPath]}
-sleep 1
 screenshot $w --out $(winpath "$out/2-destination.bmp")
 click $w --id ${id[btn2Defaul]}
 expect-visible $w --id ${id[btn3Defaul]}
-sleep 1
 screenshot $w --out $(winpath "$out/3-ready.bmp")
 click $w --id ${id[btn3Defaul]} --mouse
 expect-visible $w --id ${id[Button11]}
-sleep 0.3
 screenshot $w --out $(winpath "$out/4-installing.bmp")
 expect-visible $w --id ${id[btn5Defaul]} --timeout 120
 activate $w
-sleep 1
 screenshot $w --out $(winpath "$out/5-finished.bmp")
 click $w --id ${id[btn5Defaul]}
 expect-exit-code 0 --timeout 60
@@ -83,20 +78,19 @@ uninstall_string() {
         </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^    UninstallString    REG_SZ    //p'
 }
 
-# Runs the uninstaller; the driver answers Yes and OK, with a screenshot of each box.
+# Runs the uninstaller; the driver answers Yes and OK, with a screenshot of
+# each box. The boxes are its working copy's, a program the started one starts.
 uninstall_driven() {
     local command=$1 shots=$root/artifacts/demo script=$WINE_SESSION_DIR/uninstall.txt out=$WINE_SESSION_DIR
     cat >"$script" <<EOF
 start "$command"
 expect-exit-code 0 --timeout 60
-wait-window --class #32770 --any-process --timeout 60
-attach --class #32770 --any-process
-sleep 1
-screenshot --screen --out $(winpath "$out/6-uninstall-question.bmp")
+wait-window --class #32770 --timeout 60
+attach
+screenshot --class #32770 --screen --out $(winpath "$out/6-uninstall-question.bmp")
 msgbox-press Yes
 expect-msgbox --title Demo --buttons OK --timeout 120
-sleep 0.5
-screenshot --screen --out $(winpath "$out/7-uninstalled.bmp")
+screenshot --class #32770 --screen --out $(winpath "$out/7-uninstalled.bmp")
 msgbox
 msgbox-press OK
 expect-exit-code 0 --timeout 60

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -191,21 +192,33 @@ void TVazuravAzoz::CopyFiles() {
     }
 }
 
+std::string TVazuravAzoz::UninstallCommand() const {
+    const std::string uninstaller =
+        ResolvePath(std::string(RecordHead::kInstallDir), "", std::string(UninstallContract::kUninstallerName));
+    const std::string shortPath = GetShortPath(uninstaller);
+    return shortPath.empty() ? uninstaller : shortPath;
+}
+
 void TVazuravAzoz::WriteRegistry() {
     {
         using namespace UninstallContract;
         TRegistryWriter uninstall(RootKeyOf(kRegistrationRoot));
-        uninstall.OpenKey(RegistrationKeyOf(GetAppName()));
+        const std::string key = RegistrationKeyOf(GetAppName());
+        uninstall.OpenKey(key);
         uninstall.WriteString(std::string(kDisplayNameValue), GetAppName());
-        const std::string uninstaller = ResolvePath(std::string(kInstallDir), "", std::string(kUninstallerName));
-        const std::string shortPath = GetShortPath(uninstaller);
-        uninstall.WriteString(std::string(kUninstallStringValue), shortPath.empty() ? uninstaller : shortPath);
+        ReportStep(RegistryStepText(kRegistrationRoot, key, kDisplayNameValue, '"' + GetAppName() + '"'));
+        const std::string command = UninstallCommand();
+        uninstall.WriteString(std::string(kUninstallStringValue), command);
+        ReportStep(RegistryStepText(kRegistrationRoot, key, kUninstallStringValue, '"' + command + '"'));
     }
     TRegistryWriter values;
     for (const TRegItem& item : RegItems) {
         values.CloseKey();
         values.SetRoot(RootKeyOf(item.RootKey.Get()));
         values.OpenKey(item.Key.Text());
-        values.WriteString(item.ValueName.Text(), ExpandMacros(item.ValueData.Text()));
+        const std::string text = ExpandMacros(item.ValueData.Text());
+        values.WriteString(item.ValueName.Text(), text);
+        ReportStep(RegistryStepText(item.RootKey.Get(), item.Key.Text(), item.ValueName.Text(), '"' + text + '"'));
     }
+    WriteQuietUninstallValues();
 }

@@ -22,6 +22,7 @@ bool ReadAt(ByteSource& source, std::uint64_t position, void* buffer, std::size_
 }
 
 constexpr std::uint16_t Pe32Magic = 0x10B;
+constexpr std::uint16_t Pe32PlusMagic = 0x20B;
 constexpr std::uint32_t CoffHeaderSize = 20;
 constexpr std::uint32_t SectionHeaderSize = 40;
 constexpr std::uint32_t DirectoryOffsetInOptional = 96;  // PE32
@@ -100,11 +101,32 @@ std::optional<Layout> ReadLayout(ByteSource& source) {
     return layout;
 }
 
-DataDirectory ReadCertificateDirectory(ByteSource& source) {
-    unsigned sectionCount = 0;
-    std::uint32_t sectionTable = 0;
-    const std::optional<Layout> layout = ReadHeaders(source, sectionCount, sectionTable);
-    return layout ? ReadDirectory(source, *layout, CertificateDirectory) : DataDirectory{};
+std::optional<SignatureFields> ReadSignatureFields(ByteSource& source) {
+    std::array<std::uint8_t, 64> dos{};
+    if (!ReadAt(source, 0, dos.data(), dos.size()) || dos[0] != 'M' || dos[1] != 'Z') return std::nullopt;
+    const std::uint64_t pe = Load32(&dos[60]);
+    std::array<std::uint8_t, 4 + CoffHeaderSize> coff{};
+    if (!ReadAt(source, pe, coff.data(), coff.size()) || Load32(coff.data()) != 0x00004550) return std::nullopt;
+    const std::uint64_t optional = pe + coff.size();
+    std::array<std::uint8_t, 2> magic{};
+    if (!ReadAt(source, optional, magic.data(), magic.size())) return std::nullopt;
+    // PE32+ has 16 more bytes of fields before its data directory.
+    std::uint32_t directory = 0;
+    if (Load16(magic.data()) == Pe32Magic) directory = DirectoryOffsetInOptional;
+    else if (Load16(magic.data()) == Pe32PlusMagic) directory = DirectoryOffsetInOptional + 16;
+    else return std::nullopt;
+    std::array<std::uint8_t, 8> entry{}, count{};
+    const std::uint64_t entryAt = optional + directory + CertificateDirectory * 8;
+    if (!ReadAt(source, entryAt, entry.data(), entry.size()) ||
+        !ReadAt(source, optional + directory - 4, count.data(), 4))
+        return std::nullopt;
+    SignatureFields fields;
+    fields.checksumOffset = optional + 64;
+    fields.entryOffset = entryAt;
+    fields.entry = {Load32(entry.data()), Load32(&entry[4])};
+    const std::uint32_t optionalSize = Load16(&coff[20]);
+    fields.declared = Load32(count.data()) > CertificateDirectory && optionalSize >= entryAt + 8 - optional;
+    return fields;
 }
 
 DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index) {

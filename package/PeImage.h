@@ -57,9 +57,21 @@ std::optional<Layout> ReadLayout(ByteSource& source);
 // Directory entry `index`, or an empty one when the image has fewer entries.
 DataDirectory ReadDirectory(ByteSource& source, const Layout& layout, unsigned index);
 
-// The certificate table entry (file offset and size) of a PE32 image, read
-// without the section table; empty when the bytes are not one or carry none.
-DataDirectory ReadCertificateDirectory(ByteSource& source);
+// The header fields an Authenticode signature leaves out of its digest, where
+// its verifiers read them: CheckSum, and the certificate table entry at its
+// fixed place in the optional header (index 4), whatever the headers declare.
+struct SignatureFields {
+    std::uint64_t checksumOffset = 0;  // file offset of CheckSum
+    std::uint64_t entryOffset = 0;     // file offset of the certificate table entry
+    DataDirectory entry;               // what that entry holds
+    // The headers' own sizes (SizeOfOptionalHeader, NumberOfRvaAndSizes)
+    // include the entry; when they do not, its bytes are something else too.
+    bool declared = false;
+};
+
+// The signature fields of a PE32 or PE32+ image; nothing when the bytes are
+// not one or its optional header reaches past the end.
+std::optional<SignatureFields> ReadSignatureFields(ByteSource& source);
 
 // The image checksum as Windows computes it: 16-bit one's-complement-style sum
 // of the whole file with the CheckSum field taken as zero, plus the length.

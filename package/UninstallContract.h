@@ -20,6 +20,22 @@ inline constexpr std::string_view kUninstallStringValue = "UninstallString";
 // In the install folder.
 inline constexpr std::string_view kUninstallerName = "Uninstall.exe";
 inline constexpr std::string_view kDataFileName = "uninstall001.dat";
+// The records of the earlier installs of the same application into the same
+// folder (an upgrade in place replaces the data file), in the data file's
+// layout; the uninstaller removes what both name.
+inline constexpr std::string_view kEarlierDataFileName = "uninstall-history.dat";
+
+// The Programs and Features values an unattended removal needs. A package
+// asks for them with a registry record of this name and exactly this text
+// below its own registration key (makesetup writes it for the companion
+// uninstaller); the setup program then writes QuietUninstallString as its
+// UninstallString plus " /S", and EstimatedSize, NoModify and NoRepair.
+inline constexpr std::string_view kQuietUninstallStringValue = "QuietUninstallString";
+inline constexpr std::string_view kQuietUninstallRequest = "{InstallDir}\\Uninstall.exe /S";
+inline constexpr std::string_view kSilentSwitch = " /S";
+inline constexpr std::string_view kEstimatedSizeValue = "EstimatedSize";
+inline constexpr std::string_view kNoModifyValue = "NoModify";
+inline constexpr std::string_view kNoRepairValue = "NoRepair";
 
 // The application's registration key, below the root.
 inline std::string RegistrationKeyOf(std::string_view appName) {
@@ -29,6 +45,9 @@ inline std::string RegistrationKeyOf(std::string_view appName) {
 // The data file of an install folder (given without a trailing backslash).
 inline std::string DataFileIn(std::string_view installDir) {
     return std::string(installDir) + '\\' + std::string(kDataFileName);
+}
+inline std::string EarlierDataFileIn(std::string_view installDir) {
+    return std::string(installDir) + '\\' + std::string(kEarlierDataFileName);
 }
 
 }  // namespace UninstallContract

@@ -7,6 +7,7 @@
 #include "package/PathRules.h"
 #include "package/SignedPart.h"
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 
@@ -47,9 +48,10 @@ void AddSteps(std::int32_t& total, std::int32_t count) {
 [[noreturn]] void RaiseSignatureError(std::string_view text) { Raise(ESignatureError(std::string(text))); }
 
 // A signed executable installs only from its signed part: the trailer must
-// be the copy kept there, and every table must end before the signature.
-void CheckTablesSigned(ByteSource& source, const TPackHeader& header, std::uint64_t signedEnd) {
-    if (!SignedPart::FindTrailer(source, signedEnd, &header)) RaiseSignatureError(ErrorText::PackageOutsideSignature);
+// be the copy kept there, and every table must lie inside it, clear of the
+// header fields the signature leaves out.
+void CheckTablesSigned(ByteSource& source, const TPackHeader& header, const SignedPart::TSignature& signature) {
+    if (!SignedPart::FindTrailer(source, signature, &header)) RaiseSignatureError(ErrorText::PackageOutsideSignature);
     const struct {
         std::int32_t count;
         std::uint32_t offset;
@@ -59,14 +61,13 @@ void CheckTablesSigned(ByteSource& source, const TPackHeader& header, std::uint6
                   {header.ShellCount.Get(), header.ShellOffset.Get(), sizeof(TShellItem)},
                   {header.RegCount.Get(), header.RegOffset.Get(), sizeof(TRegItem)}};
     for (const auto& t : tables)  // negative counts are left to the range check
-        if (t.count > 0 && t.offset + std::uint64_t(t.count) * t.recordSize > signedEnd)
+        if (t.count > 0 && !signature.Covers(t.offset, std::uint64_t(t.count) * t.recordSize))
             RaiseSignatureError(ErrorText::PackageOutsideSignature);
 }
 
-void CheckFilesSigned(const std::vector<TFileItem>& files, std::uint64_t signedEnd) {
+void CheckFilesSigned(const std::vector<TFileItem>& files, const SignedPart::TSignature& signature) {
     for (const TFileItem& f : files)
-        if (std::uint64_t(f.Offset.Get()) + f.Size.Get() > signedEnd)
-            RaiseSignatureError(ErrorText::PackageOutsideSignature);
+        if (!signature.Covers(f.Offset.Get(), f.Size.Get())) RaiseSignatureError(ErrorText::PackageOutsideSignature);
 }
 
 }  // namespace
@@ -86,18 +87,21 @@ bool TVazuravAzoz::LoadPackage(ByteSource& source) {
     if (size < sizeof(TPackHeader)) RaiseReadError();  // never read before the start
     source.Seek(size - sizeof Header);
     source.ReadExact(&Header, sizeof Header);
-    const std::optional<std::uint64_t> signedEnd = SignedPart::End(source);
+    // A signature that cannot be read as Windows reads it may hide what it covers.
+    const SignedPart::TReading signature = SignedPart::Read(source);
+    if (signature.Problem != SignedPart::TProblem::None) RaiseSignatureError(ErrorText::SignatureUnreadable);
+    const std::optional<SignedPart::TSignature>& signedPart = signature.Signature;
     if (!IsValidHeader(Header)) {
         // Signed after it was built, never sealed: say so rather than end silently.
-        if (signedEnd && SignedPart::FindTrailer(source, *signedEnd)) RaiseSignatureError(ErrorText::PackageNotSealed);
+        if (signedPart && SignedPart::FindTrailer(source, *signedPart)) RaiseSignatureError(ErrorText::PackageNotSealed);
         return false;
     }
-    if (signedEnd) CheckTablesSigned(source, Header, *signedEnd);
+    if (signedPart) CheckTablesSigned(source, Header, *signedPart);
 
     // Negative counts are refused before they reach the total.
     TotalSteps = Header.FileCount.Get() > 0 ? Header.FileCount.Get() : 0;
     LoadTable(source, size, Header.FileCount.Get(), Header.FileOffset.Get(), Files);
-    if (signedEnd) CheckFilesSigned(Files, *signedEnd);
+    if (signedPart) CheckFilesSigned(Files, *signedPart);
     AddSteps(TotalSteps, Header.DirCount.Get() > 0 ? Header.DirCount.Get() : 0);
     LoadTable(source, size, Header.DirCount.Get(), Header.DirOffset.Get(), Dirs);
     AddSteps(TotalSteps, Header.ShellCount.Get() > 0 ? Header.ShellCount.Get() : 0);
@@ -122,7 +126,35 @@ void TVazuravAzoz::ReportProgress(const std::string& Text) {
     if (gProcessMessages) gProcessMessages();
 }
 
+void TVazuravAzoz::ReportStep(const std::string& Text) {
+    if (OnStep.Assigned()) OnStep(this, Position, Text);
+}
+
 void TVazuravAzoz::SaveUninstallData() {
-    TFileStream file = TFileStream::Create(UninstallContract::DataFileIn(InstallDir));
-    WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
+    KeepEarlierRecords();
+    const std::string path = UninstallContract::DataFileIn(InstallDir);
+    {
+        TFileStream file = TFileStream::Create(path);
+        WriteUninstallData(file, GetAppName(), {Files, Dirs, ShellItems, RegItems});
+    }
+    ReportStep("Write uninstall data " + path);
+}
+
+// An install over an earlier one of the same application replaces its data
+// file; what the earlier one put down would then outlive the uninstall.
+// Nothing is written into a folder without an earlier install.
+void TVazuravAzoz::KeepEarlierRecords() {
+    using namespace UninstallContract;
+    TVazuravAzoz last, before;
+    const bool hasLast = LoadRecordsOf(last, DataFileIn(InstallDir), GetAppName());
+    const bool hasBefore = LoadRecordsOf(before, EarlierDataFileIn(InstallDir), GetAppName());
+    if (!hasLast && !hasBefore) return;
+    const PackageTables kept =
+        MergeRecords(hasBefore ? before.GetTables() : PackageTablesView{}, hasLast ? last.GetTables() : PackageTablesView{});
+    const std::string path = EarlierDataFileIn(InstallDir);
+    {
+        TFileStream file = TFileStream::Create(path);
+        WriteUninstallData(file, GetAppName(), kept.View());
+    }
+    ReportStep("Keep earlier installs' records " + path);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "system/ByteStream.h"
+#include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
 class TVazuravAzoz;
@@ -57,6 +58,9 @@ public:
     std::string GetEmail() const { return Header.Email.Text(); }
     std::string GetWebsite() const { return Header.Website.Text(); }
     void SetOnProgress(TProgressEvent Handler) { OnProgress = Handler; }
+    // Told of the steps the progress report leaves out (each registry value,
+    // the uninstall data files), with Position unchanged; for a log.
+    void SetOnStep(TProgressEvent Handler) { OnStep = Handler; }
 
     // Path resolution. SetInstallDir always returns true.
     bool SetInstallDir(const std::string& Dir);
@@ -74,6 +78,8 @@ public:
     void SetScreenSaver(const std::string& Path);
     void SetWallpaper(const std::string& Path);
     // Writes the uninstall data file into InstallDir; raises EFCreateError or EWriteError.
+    // The records of an earlier install of this application there are kept
+    // first, in the earlier installs' data file beside it.
     void SaveUninstallData();
 
     // Read access for tools and tests.
@@ -82,6 +88,7 @@ public:
     const std::vector<RecordHead::TDirItem>& GetDirs() const { return Dirs; }
     const std::vector<RecordHead::TShellItem>& GetShellItems() const { return ShellItems; }
     const std::vector<RecordHead::TRegItem>& GetRegItems() const { return RegItems; }
+    PackageTablesView GetTables() const { return {Files, Dirs, ShellItems, RegItems}; }
     const std::string& GetPackageFile() const { return PackageFile; }
     const std::string& GetInstallDir() const { return InstallDir; }
     std::int32_t GetPosition() const { return Position; }
@@ -89,6 +96,13 @@ public:
 private:
     // Counts one finished item, tells the handler, lets the interface run.
     void ReportProgress(const std::string& Text);
+    void ReportStep(const std::string& Text);
+    // After the package's values: the Programs and Features values of an
+    // unattended removal, when the package asks for them.
+    void WriteQuietUninstallValues();
+    // The uninstaller's short path, or its long one when it has none.
+    std::string UninstallCommand() const;
+    void KeepEarlierRecords();
 
     std::int32_t TotalSteps = 0;
     std::int32_t Position = 0;
@@ -99,5 +113,6 @@ private:
     std::vector<RecordHead::TRegItem> RegItems;
     std::string PackageFile;
     TProgressEvent OnProgress;
+    TProgressEvent OnStep;
     std::string InstallDir;
 };

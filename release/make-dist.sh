@@ -6,7 +6,8 @@
 #
 #   makesetup-VERSION-linux-x86_64.tar.gz   the native install (bin/, share/, lib/cmake/)
 #   makesetup_VERSION_ARCH.deb              the same below /usr, its Depends from dpkg-shlibdeps
-#   makesetup-VERSION-win32.zip             makesetup.exe, Setup.exe, Uninstall.exe side by side
+#   makesetup-VERSION-win32.zip             makesetup.exe, Setup.exe, Uninstall.exe side by side,
+#                                           and windriver/ (the window driver, its hook and README)
 #
 # Archives are reproducible: every entry has the time SOURCE_DATE_EPOCH (the
 # last commit's when unset), owner root, normalised permissions, and entries
@@ -89,7 +90,10 @@ EOF
 windows_archive() {
     local name=makesetup-$version-win32
     cmake --install "$win32" --prefix "$stage/$name" >/dev/null
-    [ -f "$stage/$name/makesetup.exe" ] || die "the win32 install has no makesetup.exe"
+    local f
+    for f in makesetup.exe windriver/windriver.exe windriver/windriver-hook.dll windriver/README.md; do
+        [ -f "$stage/$name/$f" ] || die "the win32 install has no $f"
+    done
     check_programs "$stage/$name"
     normalise "$stage/$name"
     rm -f "$out/$name.zip"

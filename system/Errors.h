@@ -41,7 +41,7 @@ SETUP_ERROR_KIND(ERegistryException);
 SETUP_ERROR_KIND(EIniFileException);
 SETUP_ERROR_KIND(EIntfCastError);
 SETUP_ERROR_KIND(EDdeError);
-SETUP_ERROR_KIND(ESignatureError);  // a signed executable whose package is not all signed
+SETUP_ERROR_KIND(ESignatureError);  // a signed executable whose package is not all signed, or whose signature is unclear
 
 #undef SETUP_ERROR_KIND
 
@@ -95,6 +95,9 @@ inline constexpr std::string_view CreateDirectory = "Unable to create directory"
 inline constexpr std::string_view InterfaceNotSupported = "Interface not supported";
 inline constexpr std::string_view PackageOutsideSignature =
     "This setup program is signed, but part of its package lies outside the signature, so it may have been "
+    "changed after it was signed. Nothing has been installed. Please get the setup program again from its publisher.";
+inline constexpr std::string_view SignatureUnreadable =
+    "This setup program carries a signature that cannot be read the way Windows reads it, so it may have been "
     "changed after it was signed. Nothing has been installed. Please get the setup program again from its publisher.";
 inline constexpr std::string_view PackageNotSealed =
     "This setup program was signed after its package was built and cannot find the package behind the "

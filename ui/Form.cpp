@@ -93,6 +93,10 @@ HFONT TForm::FontFor(const ui::TComponentRow& layoutRow) const {
     return font(font_);
 }
 
+void TForm::AddPicture(std::string_view name, UniqueGdiObject bitmap) {
+    pictures_.emplace_back(std::string(name), std::move(bitmap));
+}
+
 HBITMAP TForm::PictureFor(std::string_view resourceName) {
     for (const auto& [name, bitmap] : pictures_)
         if (name == resourceName) return static_cast<HBITMAP>(bitmap.get());

@@ -41,6 +41,9 @@ public:
     HWND Handle() const { return window_.get(); }
     void SetCaption(const std::string& caption);
 
+    // Gives the pictures of the layout that are not bitmap resources; call
+    // before Build. The form keeps the bitmap.
+    void AddPicture(std::string_view name, UniqueGdiObject bitmap);
     // Creates every component of the table, in its order.
     void Build(ui::TLayout layout);
     // The component of that name; raises EComponentError when there is none.

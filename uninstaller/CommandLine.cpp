@@ -1,49 +1,47 @@
 #include "uninstaller/CommandLine.h"
 
 #include <charconv>
-#include <vector>
 
 #include "system/SystemRules.h"
 
 namespace {
 
-// Splits at blanks; a token in double quotes may hold blanks (paths on
-// Windows never hold a double quote).
-std::vector<std::string> Tokens(std::string_view line) {
-    std::vector<std::string> tokens;
+// The next argument, up to a blank outside double quotes (paths on Windows
+// never hold a double quote); the quotes go. `line` keeps what follows.
+std::optional<std::string> NextToken(std::string_view& line) {
     std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        if (i == line.size()) break;
-        std::string token;
-        bool quoted = false;
-        for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
-            if (line[i] == '"')
-                quoted = !quoted;
-            else
-                token += line[i];
-        }
-        tokens.push_back(std::move(token));
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i == line.size()) return std::nullopt;
+    std::string token;
+    bool quoted = false;
+    for (; i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t')); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else
+            token += line[i];
     }
-    return tokens;
+    line.remove_prefix(i);
+    return token;
 }
 
 }  // namespace
 
 std::string WorkingCopyCommandLine(std::string_view copyPath, const TWorkingCopyArguments& arguments) {
     return "\"" + std::string(copyPath) + "\" /original \"" + arguments.Original + "\" /parent " +
-           std::to_string(arguments.Parent);
+           std::to_string(arguments.Parent) + (arguments.Switches.empty() ? "" : " " + arguments.Switches);
 }
 
 std::optional<TWorkingCopyArguments> ParseWorkingCopyArguments(std::string_view commandLine) {
-    const auto tokens = Tokens(commandLine);
-    if (tokens.size() != 5 || tokens[1] != "/original" || tokens[3] != "/parent" || tokens[2].empty())
-        return std::nullopt;
+    std::optional<std::string> tokens[5];
+    for (auto& token : tokens) token = NextToken(commandLine);
+    if (!tokens[4] || tokens[1] != "/original" || tokens[3] != "/parent" || tokens[2]->empty()) return std::nullopt;
     TWorkingCopyArguments arguments;
-    arguments.Original = tokens[2];
-    const std::string& handle = tokens[4];
+    arguments.Original = *tokens[2];
+    const std::string& handle = *tokens[4];
     const auto [end, error] = std::from_chars(handle.data(), handle.data() + handle.size(), arguments.Parent);
     if (error != std::errc() || end != handle.data() + handle.size()) return std::nullopt;
+    while (!commandLine.empty() && (commandLine.front() == ' ' || commandLine.front() == '\t')) commandLine.remove_prefix(1);
+    arguments.Switches = std::string(commandLine);
     return arguments;
 }
 

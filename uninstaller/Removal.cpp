@@ -117,14 +117,16 @@ TRemoval::TRemoval(const std::string& installDir, const std::string& uninstaller
     : installDir_(installDir),
       uninstaller_(uninstaller),
       longUninstaller_(LongPath(uninstaller)),
-      dataFile_(UninstallContract::DataFileIn(installDir)) {}
+      dataFile_(UninstallContract::DataFileIn(installDir)),
+      earlierDataFile_(UninstallContract::EarlierDataFileIn(installDir)) {}
 
 TUninstallPlan TRemoval::WhatIsLeft(const TUninstallPlan& plan) const {
     TUninstallPlan left = plan;
     // The uninstaller and its data file go last, by RemoveOwnFiles; alone they
     // are no reason to run.
     std::erase_if(left.FilesToRemove, [&](const std::string& path) {
-        return !FileExists(path) || NamesFile(path, longUninstaller_) || SameText(path, dataFile_);
+        return !FileExists(path) || NamesFile(path, longUninstaller_) || SameText(path, dataFile_) ||
+               SameText(path, earlierDataFile_);
     });
     std::erase_if(left.FoldersToRemove, [](const std::string& path) { return !DirExists(path); });
     std::erase_if(left.GroupsToDelete, [](const std::string& name) { return GroupFolder(name).empty(); });
@@ -177,11 +179,18 @@ TRemovalReport TRemoval::Run(const TUninstallPlan& plan, const TRemovalProgress&
     return report;
 }
 
-void TRemoval::RemoveOwnFiles(TRemovalReport& report, bool uninstallerRuns) {
-    if (FileExists(dataFile_)) RemoveFile(dataFile_, report);
+void TRemoval::RemoveOwnFiles(TRemovalReport& report, bool uninstallerRuns, bool originalWaits) {
+    for (const std::string* file : {&dataFile_, &earlierDataFile_})
+        if (FileExists(*file)) RemoveFile(*file, report);
+    // The original waiting for this copy cannot be deleted; it can be moved
+    // out of the folder, else it stays until Windows next starts.
+    if (originalWaits && FileExists(uninstaller_) && !::DeleteFileA(uninstaller_.c_str()) &&
+        !MoveAwayAndRemoveAtRestart(uninstaller_))
+        uninstallerRuns = true;
     if (uninstallerRuns) {
         // Deleted when Windows next starts, the folder after it when that is
         // all it holds.
+        report.AtRestart = true;
         const auto contents = FolderContents(installDir_);
         if (RemoveAtRestart(uninstaller_) && contents.size() == 1 && SameText(installDir_ + "\\" + contents[0], uninstaller_))
             RemoveAtRestart(installDir_);
@@ -207,6 +216,7 @@ void TRemoval::RemoveFile(const std::string& path, TRemovalReport& report, bool 
         ++report.FilesRemoved;
         return;
     }
+    ++report.Failed;
     report.Left.push_back(UninstallText::LeftLine(path, LastSystemErrorText()));
 }
 
@@ -230,6 +240,7 @@ void TRemoval::ReportFolderLeft(const std::string& path, TRemovalReport& report)
                            [&](const std::string& left) { return SameText(left, path + "\\" + name); });
     });
     if (contents.empty() && FolderContents(path).size() > 0) return;
+    if (contents.empty()) ++report.Failed;  // nothing of the user's keeps it
     report.Left.push_back(UninstallText::LeftLine(path, contents.empty() ? reason : StillHolds(contents)));
 }
 
@@ -242,6 +253,7 @@ void TRemoval::RemoveGroup(const std::string& name, TRemovalReport& report) {
         ++report.GroupsRemoved;
         return;
     }
+    ++report.Failed;
     report.Left.push_back(UninstallText::LeftLine("Start Menu group \"" + name + "\"",
                                                   "the Program Manager did not remove it"));
 }
@@ -251,6 +263,7 @@ void TRemoval::RemoveValue(const TRegistryValueRef& value, TRemovalReport& repor
     {
         const UniqueRegKey key = OpenKey(root, value.Key, KEY_QUERY_VALUE | KEY_SET_VALUE);
         if (!key || ::RegDeleteValueA(key.get(), value.ValueName.c_str()) != ERROR_SUCCESS) {
+            ++report.Failed;
             report.Left.push_back(UninstallText::LeftLine(RegistryName(value), "could not be removed"));
             return;
         }
@@ -280,6 +293,7 @@ void TRemoval::RemoveRegistration(const std::string& key, TRemovalReport& report
         report.RegistrationRemoved = true;
         return;
     }
+    ++report.Failed;
     report.Left.push_back(UninstallText::LeftLine(std::string(RegistryRoots::NameOf(kRegistrationRoot)) + "\\" +
                                                       BelowRoot(key),
                                                   "the uninstall registration could not be removed"));

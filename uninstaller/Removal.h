@@ -33,10 +33,11 @@ public:
     // with the reason. Never raises for a single item.
     TRemovalReport Run(const TUninstallPlan& plan, const TRemovalProgress& progress);
 
-    // The data file, the uninstaller (retried while its process ends; when
-    // `uninstallerRuns`, deleted at the next start of Windows) and the
-    // install folder when nothing else is left in it.
-    void RemoveOwnFiles(TRemovalReport& report, bool uninstallerRuns);
+    // The data files, the uninstaller (retried while its process ends; when
+    // `uninstallerRuns`, deleted at the next start of Windows; when
+    // `originalWaits`, moved out of the way while its process waits for this
+    // one) and the install folder when nothing else is left in it.
+    void RemoveOwnFiles(TRemovalReport& report, bool uninstallerRuns, bool originalWaits = false);
 
     const std::string& DataFile() const { return dataFile_; }
 
@@ -53,5 +54,6 @@ private:
     std::string uninstaller_;
     std::string longUninstaller_;  // compared with every file of the plan
     std::string dataFile_;
+    std::string earlierDataFile_;
     std::vector<std::string> leftFolders_;
 };

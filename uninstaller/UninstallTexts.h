@@ -17,6 +17,8 @@ struct TRemovalReport {
     int ValuesRemoved = 0;
     bool RegistrationRemoved = false;
     std::vector<std::string> Left;  // one line each: the item and why it stays
+    int Failed = 0;                 // of Left, the items of the package that could not be removed
+    bool AtRestart = false;         // the uninstaller (and its folder) go when Windows next starts
 };
 
 namespace UninstallText {

@@ -11,29 +11,29 @@ namespace {
 // one that hangs.
 constexpr DWORD kOriginalWait = 30000;
 
-std::string TemporaryCopyPath() {
+std::string TemporaryPath(const char* suffix) {
     char folder[MAX_PATH];
     const DWORD length = ::GetTempPathA(sizeof folder, folder);
     if (length == 0 || length >= sizeof folder) return {};
-    return std::string(folder, length) + "Uninstall-" + std::to_string(::GetCurrentProcessId()) + ".exe";
+    return std::string(folder, length) + "Uninstall-" + std::to_string(::GetCurrentProcessId()) + suffix;
 }
 
 }  // namespace
 
-bool StartWorkingCopy(const std::string& self) {
-    const std::string copy = TemporaryCopyPath();
-    if (copy.empty() || !::CopyFileA(self.c_str(), copy.c_str(), FALSE)) return false;
+std::optional<int> StartWorkingCopy(const std::string& self, const std::string& switches, bool wait) {
+    const std::string copy = TemporaryPath(".exe");
+    if (copy.empty() || !::CopyFileA(self.c_str(), copy.c_str(), FALSE)) return std::nullopt;
 
     // The copy learns when this process has ended through an inherited handle.
     HANDLE parent = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(), ::GetCurrentProcess(), &parent, SYNCHRONIZE,
                            TRUE, 0)) {
         ::DeleteFileA(copy.c_str());
-        return false;
+        return std::nullopt;
     }
     UniqueKernelHandle parentHandle(parent);
     std::string commandLine =
-        WorkingCopyCommandLine(copy, {self, reinterpret_cast<std::uintptr_t>(parentHandle.get())});
+        WorkingCopyCommandLine(copy, {self, reinterpret_cast<std::uintptr_t>(parentHandle.get()), switches});
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -44,11 +44,16 @@ bool StartWorkingCopy(const std::string& self) {
     if (!::CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                           folderLength ? folder : nullptr, &startup, &process)) {
         ::DeleteFileA(copy.c_str());
-        return false;
+        return std::nullopt;
     }
     ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return true;
+    UniqueKernelHandle copyProcess(process.hProcess);
+    if (!wait) return 0;
+    DWORD code = 1;
+    if (::WaitForSingleObject(copyProcess.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(copyProcess.get(), &code))
+        return 1;
+    return static_cast<int>(code);
 }
 
 void WaitForOriginal(std::uintptr_t parentHandle) {
@@ -58,4 +63,11 @@ void WaitForOriginal(std::uintptr_t parentHandle) {
 
 bool RemoveAtRestart(const std::string& path) {
     return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool MoveAwayAndRemoveAtRestart(const std::string& path) {
+    const std::string away = TemporaryPath("-original.exe");
+    if (away.empty() || !::MoveFileExA(path.c_str(), away.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    RemoveAtRestart(away);
+    return true;
 }

@@ -2,11 +2,13 @@
 
 #include <shellapi.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
 #include "system/uCustomModule.h"
 #include "wizard/DestinationRules.h"
+#include "wizard/PictureResource.h"
 #include "wizard/WelcomeLayout.h"
 
 TfrmWelcome* frmWelcome = nullptr;
@@ -61,6 +63,7 @@ struct ClickBinding {
 }  // namespace
 
 TfrmWelcome::TfrmWelcome() : TForm("TfrmWelcome", kWizardClientWidth, kWizardClientHeight) {
+    for (std::string_view picture : {kSidePicture, kHeaderPicture}) AddPicture(picture, LoadPictureResource(picture));
     Build(WelcomeLayout());
     for (const MemberBinding& binding : kMembers) this->*binding.member = &Find(binding.name);
     progress_.emplace(*lblMsg42, *ProgressBar1);

@@ -66,7 +66,13 @@ std::string Seconds(double seconds) {
 
 // ---- resolving windows and controls --------------------------------------
 
-WindowSelector SelectorFrom(const Context& context, const Options& options, const WindowSelector& fallback) {
+// A wait for a window of a kind (a class, a message box) keeps to the program
+// that was started or attached: in any process it can be another window. A
+// listing shows what there is and may look everywhere.
+enum class Search { Wait, Listing };
+
+WindowSelector SelectorFrom(const Context& context, const Options& options, const WindowSelector& fallback,
+                            Search search = Search::Wait) {
     WindowSelector s;
     if (auto v = options.GetInteger("hwnd")) s.handle = AsHandle(*v);
     s.title = options.Get("title");
@@ -79,7 +85,28 @@ WindowSelector SelectorFrom(const Context& context, const Options& options, cons
     }
     s.includeHidden = options.Has("hidden");
     const bool anyProcess = options.Has("any-process") || options.Has("pid") || s.handle;
-    if (!anyProcess && context.processId) s.processId = context.processId;
+    if (!anyProcess && context.processId) s.programId = context.processId;
+    if (search == Search::Wait && s.NamesOnlyAKind())
+        throw UsageError("no program was started or attached, so " + s.Describe() +
+                         " can be any program's: name the window (--title, --hwnd) or its process (--pid)");
+    return s;
+}
+
+bool NamesWindow(const Options& options) {
+    for (const char* name : {"title", "title-contains", "class", "pid", "hwnd"})
+        if (options.Has(name)) return true;
+    return false;
+}
+
+// What a wait for a window to go means: the window named, or else the one the
+// last step used, even when it has gone already.
+WindowSelector GoneSelector(const Context& context, const Options& options) {
+    if (NamesWindow(options)) return SelectorFrom(context, options, {});
+    if (!context.current)
+        throw UsageError("wants a window: name it, or use it in a step before (a wait for nothing cannot fail)");
+    WindowSelector s;
+    s.handle = *context.current;
+    s.includeHidden = options.Has("hidden");
     return s;
 }
 
@@ -334,7 +361,7 @@ void OnKill(Context& c, const Options&) {
 }
 
 void OnListWindows(Context& c, const Options& o) {
-    WindowSelector s = SelectorFrom(c, o, {});
+    WindowSelector s = SelectorFrom(c, o, {}, Search::Listing);
     if (!o.Has("hwnd") && c.current && s.handle == *c.current) s.handle.reset();  // list all, not the last one
     for (HWND window : FindTopWindows(s)) {
         RECT rect{};
@@ -352,24 +379,32 @@ void OnWaitWindow(Context& c, const Options& o) {
           " title=" + Quote(WindowText(t.top)));
 }
 
-void OnWaitGone(Context& c, const Options& o) {
-    const WindowSelector s = SelectorFrom(c, o, {});
-    if (s.Empty() && !s.processId) throw UsageError("wait-gone wants a window (no window was used before)");
-    const double timeout = TimeoutOf(c, o);
+void WaitGone(const WindowSelector& s, double timeout) {
     if (!WaitUntil(timeout, [&] { return FindTopWindows(s).empty(); }))
         throw CommandFailed(s.Describe() + " is still there after " + Seconds(timeout));
 }
 
-// Gone within the time-out, and none comes back for the settle period: a
-// window that an earlier action would open must show itself by then.
+void OnWaitGone(Context& c, const Options& o) { WaitGone(GoneSelector(c, o), TimeoutOf(c, o)); }
+
+// No time proves that a window will not come; an event does. Without
+// --until-exit the script has shown one already (the program's next state),
+// so none must be left now; with it, none may appear until the program ends.
 void OnExpectNoWindow(Context& c, const Options& o) {
-    OnWaitGone(c, o);
-    const WindowSelector s = SelectorFrom(c, o, {});
-    const double settle = o.GetSeconds("settle").value_or(1.0);
+    const WindowSelector s = GoneSelector(c, o);
+    const double timeout = TimeoutOf(c, o);
+    if (!o.Has("until-exit")) return WaitGone(s, timeout);
+    if (!c.process) throw UsageError("--until-exit wants a program: start or attach one");
     std::vector<HWND> found;
-    if (WaitUntil(settle, [&] { return !(found = FindTopWindows(s)).empty(); }))
+    const bool ended = WaitUntil(timeout, [&] {
+        // The end is read first: a window still there after it was there at it.
+        const bool gone = ::WaitForSingleObject(c.process.get(), 0) == WAIT_OBJECT_0;
+        found = FindTopWindows(s);
+        return gone || !found.empty();
+    });
+    if (!found.empty())
         throw CommandFailed(s.Describe() + " appeared: " + HandleText(found.front()) + " " +
                             Quote(WindowText(found.front())));
+    if (!ended) throw CommandFailed("process " + std::to_string(c.processId) + " still runs after " + Seconds(timeout));
 }
 
 void OnControls(Context& c, const Options& o) {
@@ -467,27 +502,6 @@ void OnActivate(Context& c, const Options& o) {
     if (!BringToFront(t.top, TimeoutOf(c, o))) throw CommandFailed(Who(t) + " did not come to the front");
 }
 
-void OnScreenshot(Context& c, const Options& o) {
-    const auto out = o.Get("out");
-    if (!out) throw UsageError("screenshot wants --out FILE.bmp");
-    Image image;
-    if (o.Has("screen")) {
-        image = CaptureScreen({0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
-    } else {
-        const Target t = Resolve(c, o, ControlUse::Optional);
-        RECT rect{};
-        if (o.Has("client")) {
-            ::GetClientRect(t.Subject(), &rect);
-            ::MapWindowPoints(t.Subject(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
-        } else {
-            ::GetWindowRect(t.Subject(), &rect);
-        }
-        image = CaptureScreen(rect);
-    }
-    SaveBitmap(image, *out);
-    Print("saved " + *out + " " + std::to_string(image.width) + "x" + std::to_string(image.height));
-}
-
 // What the screen shows of the target now.
 Image Picture(const Target& t) {
     RECT rect{};
@@ -499,26 +513,52 @@ bool SamePicture(const Image& a, const Image& b) {
     return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
+// The picture once two looks 100 ms apart agree: a window's drawing reaches
+// the screen a moment after it is made.
+Image SteadyPicture(const std::function<Image()>& look, double timeout, const std::string& what) {
+    Image last = look(), now;
+    const bool steady = WaitUntil(timeout, [&] {
+        ::Sleep(100);
+        now = look();
+        if (SamePicture(now, last)) return true;
+        last = now;
+        return false;
+    });
+    if (!steady) throw CommandFailed("the picture of " + what + " did not settle within " + Seconds(timeout));
+    return now;
+}
+Image SteadyPicture(const Target& t, double timeout) {
+    return SteadyPicture([&] { return Picture(t); }, timeout, Who(t));
+}
+
+// A picture that a test looks at shows the window as drawn, not half way.
+void OnScreenshot(Context& c, const Options& o) {
+    const auto out = o.Get("out");
+    if (!out) throw UsageError("screenshot wants --out FILE.bmp");
+    RECT rect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    std::string what = "the screen";
+    if (!o.Has("screen") || NamesWindow(o) || !ControlFrom(o).Empty()) {
+        const Target t = Resolve(c, o, ControlUse::Optional);
+        if (!o.Has("screen")) {
+            what = Who(t);
+            if (o.Has("client")) {
+                ::GetClientRect(t.Subject(), &rect);
+                ::MapWindowPoints(t.Subject(), HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+            } else {
+                ::GetWindowRect(t.Subject(), &rect);
+            }
+        }
+    }
+    const Image image = SteadyPicture([&] { return CaptureScreen(rect); }, TimeoutOf(c, o), what);
+    SaveBitmap(image, *out);
+    Print("saved " + *out + " " + std::to_string(image.width) + "x" + std::to_string(image.height));
+}
+
 std::size_t PixelsApart(const Image& a, const Image& b) {
     if (a.width != b.width || a.height != b.height) return std::max(a.pixels.size(), b.pixels.size());
     std::size_t apart = 0;
     for (std::size_t i = 0; i < a.pixels.size(); ++i) apart += a.pixels[i] != b.pixels[i];
     return apart;
-}
-
-// The picture once two looks 100 ms apart agree: a window's drawing reaches
-// the screen a moment after it is made.
-Image SteadyPicture(const Target& t, double timeout) {
-    Image last = Picture(t), now;
-    const bool steady = WaitUntil(timeout, [&] {
-        ::Sleep(100);
-        now = Picture(t);
-        if (SamePicture(now, last)) return true;
-        last = now;
-        return false;
-    });
-    if (!steady) throw CommandFailed("the picture of " + Who(t) + " did not settle within " + Seconds(timeout));
-    return now;
 }
 
 void OnExpectRepaints(Context& c, const Options& o) {
@@ -735,7 +775,8 @@ const std::vector<Command>& Commands() {
         {"wait-window", "wait-window [WINDOW]", kWindowOptions, OnWaitWindow,
          "Waits for a matching window, prints it and makes it the current window."},
         {"find-window", "find-window [WINDOW]", kWindowOptions, OnWaitWindow, "The same as wait-window."},
-        {"wait-gone", "wait-gone [WINDOW]", kWindowOptions, OnWaitGone, "Waits until no window matches."},
+        {"wait-gone", "wait-gone [WINDOW]", kWindowOptions, OnWaitGone,
+         "Waits until no window matches; without WINDOW, until the window the last step used has gone."},
         {"controls", "controls [WINDOW]", kWindowOptions, OnControls,
          "Lists every control: id, class, text, rectangle in the window's client area, visible, enabled, focus."},
         {"get-text", "get-text [WINDOW] [CONTROL]", Join({kWindowOptions, kControlOptions}), OnGetText,
@@ -757,7 +798,8 @@ const std::vector<Command>& Commands() {
          Join({kWindowOptions, kControlOptions}), OnPostMessage, "Posts a message (numbers only)."},
         {"screenshot", "screenshot [WINDOW] [CONTROL] --out FILE.bmp [--client] [--screen]",
          Join({kWindowOptions, kControlOptions, {{"out", true}, {"client", false}, {"screen", false}}}), OnScreenshot,
-         "Saves what the screen shows of the window or control (--client: its client area) or of the whole screen."},
+         "Saves what the screen shows of the window or control (--client: its client area) or of the whole screen, "
+         "once the picture is steady."},
         {"expect-repaints", "expect-repaints [WINDOW] [CONTROL] --count N [--timeout S]",
          Join({kWindowOptions, kControlOptions, {{"count", true}}}), OnExpectRepaints,
          "Expects what the screen shows of the window or control to change N times (looking every 50 ms)."},
@@ -781,9 +823,10 @@ const std::vector<Command>& Commands() {
         {"picker-cancel", "picker-cancel [WINDOW] [--mouse]", Join({kWindowOptions, kMouse}), OnPickerCancel,
          "Presses the picker's Cancel."},
         {"expect-window", "expect-window [WINDOW]", kWindowOptions, OnExpectWindow, "Expects a matching window."},
-        {"expect-no-window", "expect-no-window [WINDOW] [--settle S]", Join({kWindowOptions, {{"settle", true}}}),
+        {"expect-no-window", "expect-no-window [WINDOW] [--until-exit]", Join({kWindowOptions, {{"until-exit", false}}}),
          OnExpectNoWindow,
-         "Waits until no window matches, then expects none to appear for S seconds (default 1)."},
+         "Expects no matching window (waiting for those there to go); with --until-exit, none to appear until the "
+         "program ends."},
         {"expect-text", "expect-text [WINDOW] [CONTROL] (--equals T | --contains T | --starts-with T)",
          Join({kWindowOptions, kControlOptions, {{"equals", true}, {"contains", true}, {"starts-with", true}}}),
          OnExpectText, "Expects the window's or control's text."},
@@ -810,22 +853,31 @@ const Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
-}  // namespace
-
-void RunCommand(Context& context, const std::vector<std::string>& words) {
+// The command and its options, or UsageError: what a line says is checked
+// before anything runs.
+const Command& Parse(const std::vector<std::string>& words, Options& options) {
     if (words.empty()) throw UsageError("no command");
     if (words[0] == "script" || words[0] == "serve")
         throw UsageError(words[0] + " runs only from the command line, not inside a script");
     const Command* command = FindCommand(words[0]);
     if (!command) throw UsageError("unknown command \"" + words[0] + "\" (windriver help lists them)");
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
-    command->handler(context, ParseOptions(rest, command->options));
+    options = ParseOptions({words.begin() + 1, words.end()}, command->options);
+    if (command->handler != OnListWindows) CheckAnyProcessNamesWindow(options);
+    return *command;
+}
+
+}  // namespace
+
+void RunCommand(Context& context, const std::vector<std::string>& words) {
+    Options options;
+    const Command& command = Parse(words, options);
+    command.handler(context, options);
 }
 
 namespace {
 // A failed script leaves nothing running behind it.
 int EndStartedProgram(Context& context, int exitCode) {
-    if (context.process && ::WaitForSingleObject(context.process.get(), 0) == WAIT_TIMEOUT) {
+    if (context.endProgramOnFailure && context.process && ::WaitForSingleObject(context.process.get(), 0) == WAIT_TIMEOUT) {
         ::TerminateProcess(context.process.get(), 255);
         ::WaitForSingleObject(context.process.get(), 5000);
     }
@@ -840,12 +892,28 @@ int RunScript(Context& context, const std::string& path) {
         return 2;
     }
     context.inScript = true;
-    std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
+    // A script that cannot be right says so before it starts anything.
+    std::vector<std::vector<std::string>> lines;
+    for (std::string line; std::getline(file, line);) {
         std::vector<std::string> words;
         try {
             words = SplitWords(line);
-            if (words.empty()) continue;
+            if (!words.empty()) {
+                Options options;
+                Parse(words, options);
+            }
+        } catch (const UsageError& e) {
+            std::fprintf(stderr, "windriver: %s:%d: %s: %s\n", path.c_str(), static_cast<int>(lines.size() + 1),
+                         words.empty() ? "" : words[0].c_str(), e.what());
+            return 2;
+        }
+        lines.push_back(std::move(words));
+    }
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::vector<std::string>& words = lines[index];
+        const auto number = static_cast<int>(index + 1);
+        if (words.empty()) continue;
+        try {
             RunCommand(context, words);
         } catch (const UsageError& e) {
             std::fprintf(stderr, "windriver: %s:%d: %s: %s\n", path.c_str(), number, words.empty() ? "" : words[0].c_str(), e.what());

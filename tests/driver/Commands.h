@@ -21,6 +21,9 @@ struct Context {
     // holds, and a busy machine can take many seconds to start a program.
     double timeout = 60;
     bool inScript = false;
+    // A failed script ends the program it started, unless the test's session
+    // ends it after a look at what the screen shows (windriver serve).
+    bool endProgramOnFailure = true;
 };
 
 // Runs one command given as words (name first). Raises UsageError for a bad

@@ -143,6 +143,14 @@ Options ParseOptions(const std::vector<std::string>& words, const std::vector<Op
     return options;
 }
 
+void CheckAnyProcessNamesWindow(const Options& options) {
+    if (!options.Has("any-process")) return;
+    for (const char* name : {"title", "title-contains", "hwnd", "pid"})
+        if (options.Has(name)) return;
+    throw UsageError("--any-process wants the window named (--title, --title-contains, --hwnd) or its process (--pid): "
+                     "a class in any process can be another program's window");
+}
+
 std::optional<long long> ParseInteger(std::string_view text) {
     if (text.empty()) return std::nullopt;
     const std::string copy(text);

@@ -53,6 +53,12 @@ private:
 // unknown option, a missing value or a repeated option.
 Options ParseOptions(const std::vector<std::string>& words, const std::vector<OptionRule>& accepted);
 
+// Every wait names the window or the program it means. --any-process leaves
+// the program `start` launched, so it wants the window named by --title,
+// --title-contains or --hwnd, or its process by --pid: a class in any
+// process can be another program's window. Raises UsageError otherwise.
+void CheckAnyProcessNamesWindow(const Options& options);
+
 // Parses a number written in decimal or as 0x... hexadecimal.
 std::optional<long long> ParseInteger(std::string_view text);
 

@@ -89,3 +89,14 @@ TEST(DriverText, AccessMarkersAndQuoting) {
     EXPECT_EQ(StripAccessMarker("trailing&"), "trailing");
     EXPECT_EQ(Quote("C:\\a \"b\"\r\n\x01"), "\"C:\\\\a \\\"b\\\"\\r\\n\\x01\"");
 }
+
+TEST(DriverWindowNaming, AnyProcessWantsTheWindowOrItsProcessNamed) {
+    const std::vector<OptionRule> window = {{"title", true}, {"title-contains", true}, {"class", true},
+                                            {"pid", true},   {"hwnd", true},           {"any-process", false}};
+    auto check = [&](const Words& words) { CheckAnyProcessNamesWindow(ParseOptions(words, window)); };
+    EXPECT_THROW(check({"--class", "#32770", "--any-process"}), UsageError);
+    EXPECT_THROW(check({"--any-process"}), UsageError);
+    EXPECT_NO_THROW(check({"--class", "#32770"}));
+    for (const char* name : {"--title", "--title-contains", "--pid", "--hwnd"})
+        EXPECT_NO_THROW(check({"--class", "#32770", name, "7", "--any-process"})) << name;
+}

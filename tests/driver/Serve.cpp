@@ -48,10 +48,9 @@ private:
     int savedErr_ = -1;
 };
 
-int RunOne(const std::string& base) {
+int RunOne(Context& context, const std::string& base) {
     OutputTo output(base + ".out");
     try {
-        Context context;
         return RunScript(context, base + ".txt");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "windriver: %s.txt: %s\n", base.c_str(), e.what());
@@ -73,6 +72,10 @@ void PublishExitCode(const std::string& base, int code) {
 
 int Serve(const std::string& folder) {
     const std::string stop = folder + "\\stop";
+    // The scripts are one scenario's steps: the program one started and the
+    // window one used are the next one's, as in one long script.
+    Context context;
+    context.endProgramOnFailure = false;
     for (int n = 1;; ++n) {
         const std::string base = folder + "\\" + std::to_string(n);
         while (!Exists(base + ".txt")) {
@@ -81,7 +84,7 @@ int Serve(const std::string& folder) {
         }
         int code = 1;
         try {
-            code = RunOne(base);
+            code = RunOne(context, base);
         } catch (const CommandFailed& e) {
             std::fprintf(stderr, "windriver: serve: %s\n", e.what());
         }

@@ -3,8 +3,9 @@
 // one per step (about two seconds each where Wine runs through qemu).
 //
 // The test writes script N (1, 2, ...) as FOLDER\N.txt, renamed into place
-// whole. The server runs it as `windriver script` would, with a fresh context,
-// writes its output (stdout and stderr) to FOLDER\N.out, then its exit code to
+// whole. The server runs it as `windriver script` would, in the context the
+// scripts before it left (the program started or attached, the window last
+// used, the time-out), writes its output (stdout and stderr) to FOLDER\N.out, then its exit code to
 // FOLDER\N.rc, renamed into place once the output is complete. A file named
 // FOLDER\stop ends the server.
 #pragma once

@@ -1,8 +1,13 @@
 #include "WindowFind.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "DriverParse.h"
+#include "system/Handles.h"
 
 namespace driver {
 
@@ -22,11 +27,53 @@ bool HasDescendantOfClass(HWND top, const std::string& className) {
     return false;
 }
 
-bool Matches(HWND window, const WindowSelector& s) {
+// `root` and the processes it started, and theirs, as the system lists them
+// now. A process's parent id stays recorded after the parent has ended, and
+// the driver holds the root's handle, so its id is not reused meanwhile.
+std::set<DWORD> ProcessTree(DWORD root) {
+    std::multimap<DWORD, DWORD> children;
+    const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    if (snapshot && ::Process32First(snapshot.get(), &entry)) {
+        do {
+            if (entry.th32ProcessID != root) children.emplace(entry.th32ParentProcessID, entry.th32ProcessID);
+        } while (::Process32Next(snapshot.get(), &entry));
+    }
+    std::set<DWORD> tree{root};
+    std::vector<DWORD> open{root};
+    while (!open.empty()) {
+        const DWORD parent = open.back();
+        open.pop_back();
+        const auto [first, last] = children.equal_range(parent);
+        for (auto child = first; child != last; ++child)
+            if (tree.insert(child->second).second) open.push_back(child->second);
+    }
+    return tree;
+}
+
+// The program's processes, listed only when a window outside its first
+// process would otherwise match (a listing costs the server a round).
+class ProgramProcesses {
+public:
+    explicit ProgramProcesses(std::optional<DWORD> root) : root_(root) {}
+    bool Holds(DWORD process) {
+        if (!root_ || process == *root_) return true;
+        if (!tree_) tree_ = ProcessTree(*root_);
+        return tree_->count(process) != 0;
+    }
+
+private:
+    std::optional<DWORD> root_;
+    std::optional<std::set<DWORD>> tree_;
+};
+
+bool Matches(HWND window, const WindowSelector& s, ProgramProcesses& program) {
     if (s.handle && window != *s.handle) return false;
     if (!s.includeHidden && !::IsWindowVisible(window)) return false;
     if (s.processId && ProcessOf(window) != *s.processId) return false;
     if (s.className && ClassOf(window) != *s.className) return false;
+    if (!program.Holds(ProcessOf(window))) return false;
     if (s.title || s.titleContains) {
         const std::string title = WindowText(window);
         if (s.title && title != *s.title) return false;
@@ -50,6 +97,7 @@ std::string WindowSelector::Describe() const {
     if (titleContains) add("title-contains", Quote(*titleContains));
     if (className) add("class", Quote(*className));
     if (processId) add("pid", std::to_string(*processId));
+    if (programId) add("program", std::to_string(*programId));
     if (hasControlClass) add("with-control", Quote(*hasControlClass));
     return out.empty() ? "any window" : "window " + out;
 }
@@ -68,9 +116,10 @@ std::string ControlSelector::Describe() const {
 std::vector<HWND> FindTopWindows(const WindowSelector& selector) {
     std::vector<HWND> all;
     ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&all));
+    ProgramProcesses program(selector.programId);
     std::vector<HWND> found;
     for (HWND window : all)
-        if (Matches(window, selector)) found.push_back(window);
+        if (Matches(window, selector, program)) found.push_back(window);
     return found;
 }
 

@@ -25,12 +25,17 @@ struct WindowSelector {
     std::optional<std::string> titleContains;  // part of the title
     std::optional<std::string> className;      // exact
     std::optional<DWORD> processId;
+    // The program `start` launched (or `attach` took): its process and every
+    // process it started, such as a working copy of itself.
+    std::optional<DWORD> programId;
     std::optional<std::string> hasControlClass;  // a descendant of that class
     bool includeHidden = false;
 
     bool Empty() const {
         return !handle && !title && !titleContains && !className && !processId && !hasControlClass;
     }
+    // A class (or nothing) alone: in any process that can be another window.
+    bool NamesOnlyAKind() const { return !handle && !title && !titleContains && !processId && !programId; }
     std::string Describe() const;
 };
 

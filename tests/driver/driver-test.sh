@@ -107,12 +107,13 @@ grep -q unreachable "$work/out" && fail "the script went on after a failure"
 
 drive expect-no-window --title "Driver Target" --timeout 0.5
 [ $? = 1 ] || fail "expect-no-window passed while the window is there"
-# A box that comes only after the check has begun is still seen.
+# A box that comes only after the check has begun is still seen: the program
+# has not ended, and a box shows up before it does.
 printf '%s\n' "start \"$(winpath "$target")\"" "wait-window --title \"Driver Target\" --timeout $first_window_timeout" 'click --id 104' \
-    'expect-no-window --class #32770 --timeout 0.5 --settle 20' >"$work/late.txt"
+    'expect-no-window --class #32770 --until-exit --timeout 60' >"$work/late.txt"
 drive script "$(winpath "$work/late.txt")"
-[ $? = 1 ] && grep -Eq 'late.txt:4: expect-no-window: window class="#32770" pid=[0-9]* (appeared|is still there)' "$work/err" ||
-    fail "expect-no-window missed a box that came late: $(cat "$work/err")"
+[ $? = 1 ] && grep -Eq 'late.txt:4: expect-no-window: window class="#32770" program=[0-9]* appeared' "$work/err" ||
+    fail "expect-no-window --until-exit missed a box that came late: $(cat "$work/err")"
 printf '%s\n' 'close --title "Driver Target"' 'wait-gone --title "Driver Target" --timeout 60' >"$work/close.txt"
 drive script "$(winpath "$work/close.txt")" || fail "close did not close the window: $(cat "$work/err")"
 
@@ -121,6 +122,18 @@ drive wait-window --title "Nobody" --timeout 0.5
 drive clik --id 1
 [ $? = 2 ] && grep -q 'unknown command "clik"' "$work/err" || fail "an unknown command was not a usage error"
 # Unknown options and keys are usage errors as well: DriverParseTest.
+
+# Waits that cannot mean one window are refused at once (a wait would run
+# into the safety net): a class in any process, a wait for nothing.
+printf '%s\n' 'echo ran' 'expect-no-window --class #32770 --any-process' >"$work/any.txt"
+drive script "$(winpath "$work/any.txt")"
+[ $? = 2 ] && grep -q 'any.txt:2: expect-no-window: --any-process wants the window named' "$work/err" &&
+    ! grep -q ran "$work/out" || fail "a class in any process was not refused before the script ran: $(cat "$work/err")"
+drive wait-window --class "#32770" --timeout 60
+[ $? = 2 ] && grep -q 'no program was started or attached' "$work/err" ||
+    fail "a class with no program was not refused: $(cat "$work/err")"
+drive wait-gone --timeout 60
+[ $? = 2 ] && grep -q 'wait-gone: wants a window' "$work/err" || fail "a wait-gone for nothing was not refused: $(cat "$work/err")"
 
 wine_session_end
 [ $failures = 0 ] && echo "driver tests passed"

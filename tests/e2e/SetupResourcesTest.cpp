@@ -1,5 +1,5 @@
 // The resources linked into Setup.exe: the manifest, MAINICON and the
-// wizard's two pictures, read from the built executable as data.
+// wizard's two pictures (compressed), read from the built executable as data.
 //   setup_resources_tests PATH_TO_SETUP_EXE
 #include <windows.h>
 
@@ -7,6 +7,9 @@
 
 #include <cstring>
 #include <string>
+
+#include "system/Decompressor.h"
+#include "wizard/Pictures.h"
 
 namespace {
 
@@ -44,17 +47,23 @@ protected:
     HMODULE module_ = nullptr;
 };
 
-void ExpectPicture(const std::string& bytes, LONG width, LONG height, const std::array<COLORREF, 16>& palette) {
-    ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER) + 64);
+// A compressed BMP file: the 4-bit bitmap the generator draws, byte for byte,
+// whose header and palette are the ones given here.
+void ExpectPicture(const std::string& stored, const Pictures::Bytes& drawn, LONG width, LONG height,
+                   const std::array<COLORREF, 16>& palette) {
+    ASSERT_FALSE(stored.empty());
+    const Pictures::Bytes bytes = Decompressor::DecodeAll(reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size());
+    EXPECT_EQ(bytes, drawn);
+    ASSERT_GE(bytes.size(), 14 + sizeof(BITMAPINFOHEADER) + 64);
     BITMAPINFOHEADER info;
-    std::memcpy(&info, bytes.data(), sizeof info);
+    std::memcpy(&info, bytes.data() + 14, sizeof info);
     EXPECT_EQ(info.biWidth, width);
     EXPECT_EQ(info.biHeight, height);
     EXPECT_EQ(info.biBitCount, 4);
     EXPECT_EQ(info.biCompression, DWORD(BI_RGB));
     for (int i = 0; i < 16; ++i) {
         RGBQUAD entry;
-        std::memcpy(&entry, bytes.data() + sizeof info + 4 * i, sizeof entry);
+        std::memcpy(&entry, bytes.data() + 14 + sizeof info + 4 * i, sizeof entry);
         EXPECT_EQ(RGB(entry.rgbRed, entry.rgbGreen, entry.rgbBlue), palette[i]) << "palette entry " << i;
     }
 }
@@ -90,12 +99,13 @@ TEST_F(SetupResources, MainIconIsOne32x32ImageWith256Colours) {
     EXPECT_TRUE(::LoadImageA(module_, "MAINICON", IMAGE_ICON, 32, 32, 0));
 }
 
-TEST_F(SetupResources, PicturesAreUncompressed4BitBitmapsWithTheirPalettes) {
+TEST_F(SetupResources, PicturesAreCompressed4BitBitmapsWithTheirPalettes) {
+    using namespace Pictures;
     const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
-    ExpectPicture(Bytes("SIDEPICTURE", MAKEINTRESOURCEA(2)), 164, 314,
+    ExpectPicture(Bytes("SIDEPICTURE", RT_RCDATA), Encode4Bit(SideRaster(), kSideColours.palette), 164, 314,
                   {black, RGB(0, 0, 57), RGB(0, 0, 132), RGB(132, 132, 132), RGB(165, 165, 165), RGB(198, 198, 198),
                    white, black, black, black, black, black, black, black, black, black});
-    ExpectPicture(Bytes("HEADERPICTURE", MAKEINTRESOURCEA(2)), 55, 55,
+    ExpectPicture(Bytes("HEADERPICTURE", RT_RCDATA), Encode4Bit(HeaderRaster(), kHeaderColours.palette), 55, 55,
                   {black, RGB(0, 0, 132), RGB(132, 132, 132), RGB(165, 165, 165), RGB(198, 198, 198), white, white,
                    white, white, white, white, white, white, white, white, white});
 }

@@ -15,7 +15,11 @@ driver_session_prepare() {
 }
 
 # One driver process serves every `drive` of the session (`windriver serve`):
-# a Wine process start costs seconds where Wine runs through qemu.
+# a Wine process start costs seconds where Wine runs through qemu. Its scripts
+# share one context, as one long script would: the program a script started
+# (`start`) or took (`attach`) is the one later scripts look in and wait for,
+# with the programs it started; the window a script used last is the next
+# one's. A class alone never names a window in any process.
 driver_serve_dir= driver_serve_pid= driver_served=0
 driver_serve_start() {
     driver_serve_dir=$WINE_SESSION_DIR/serve
@@ -85,6 +89,15 @@ drive() {
     "$driver_failed"
 }
 
+# A screenshot (the picture once steady) of WINDOW (driver options, by default
+# the wizard) as ARTIFACTS/NAME.png.
+shot() {
+    local name=$1
+    shift
+    drive <<<"screenshot ${*:---class TfrmWelcome} --out $(winpath "$WINE_SESSION_DIR/$name.bmp")" || return 1
+    convert "$WINE_SESSION_DIR/$name.bmp" "$artifacts/$name.png" 2>/dev/null || fail "screenshot $name not converted"
+}
+
 # Driver lines that take the wizard on screen from its welcome page through
 # an install into the default folder and close its finished page. LINES, when
 # given, run while the destination page shows.
@@ -96,6 +109,16 @@ wizard_install_lines() {
         'click --class TfrmWelcome --id @btn3Defaul@' \
         'expect-visible --class TfrmWelcome --id @btn5Defaul@ --timeout 120' \
         'click --class TfrmWelcome --id @btn5Defaul@'
+}
+
+# Driver lines that start the setup program EXE (a Windows path), install
+# through its wizard (LINES as above) and expect it to end with exit code 0.
+wizard_install_script() {
+    local exe=$1
+    shift
+    printf '%s\n' "start \"$exe\"" "wait-window --class TfrmWelcome --timeout $first_window_timeout"
+    wizard_install_lines "$@"
+    echo 'expect-exit-code 0 --timeout 60'
 }
 
 # The message box on screen, compared whole with TITLE, TEXT (driver quoting:

@@ -146,12 +146,7 @@ app_dir() { wine_c "Program Files/Demo"; }
 install() {
     wine_scenarios
     cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
-    drive <<DRIVER
-start C:\\DemoSetup.exe
-wait-window --class TfrmWelcome --timeout $first_window_timeout
-$(wizard_install_lines)
-expect-exit-code 0 --timeout 60
-DRIVER
+    drive <<<"$(wizard_install_script 'C:\DemoSetup.exe')"
     local src pair
     src=$(dirname "$example")
     extract "$work/signed.exe" Uninstall.exe "$work/uninstall.exe"
@@ -167,7 +162,6 @@ DRIVER
 # signature text, and checks that nothing was installed.
 expect_refused() { # FILE WHAT
     cp "$1" "$(wine_c Forged.exe)"
-    # One driver script: the exit code is known only to the script that started the program.
     drive <<DRIVER
 start C:\Forged.exe
 wait-window --class #32770 --title "Application Error" --timeout $first_window_timeout

@@ -72,6 +72,36 @@ TEST(PeImageTest, RefusesWhatIsNotAPe32Image) {
     }
 }
 
+TEST(PeImageTest, SignatureFieldsSitWhereVerifiersReadThem) {
+    auto bytes = SmallImage();
+    Store32(bytes, 0x98 + 128, 0x400);
+    Store32(bytes, 0x98 + 132, 0x10);
+    MemorySource source(bytes);
+    auto fields = PeImage::ReadSignatureFields(source);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->checksumOffset, 0x98u + 64);
+    EXPECT_EQ(fields->entryOffset, 0x98u + 128);
+    EXPECT_EQ(fields->entry.address, 0x400u);
+    EXPECT_EQ(fields->entry.size, 0x10u);
+    EXPECT_TRUE(fields->declared);
+    // A shorter optional header moves nothing: its entry is just not declared.
+    Store16(bytes, 0x94, 128);
+    fields = PeImage::ReadSignatureFields(source);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->entryOffset, 0x98u + 128);
+    EXPECT_FALSE(fields->declared);
+    // PE32+ keeps 16 more bytes of fields before its data directory.
+    Store16(bytes, 0x94, 240);
+    Store16(bytes, 0x98, 0x20B);
+    Store32(bytes, 0x98 + 108, 16);
+    fields = PeImage::ReadSignatureFields(source);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->entryOffset, 0x98u + 144);
+    EXPECT_TRUE(fields->declared);
+    bytes[0] = 'X';
+    EXPECT_FALSE(PeImage::ReadSignatureFields(source));
+}
+
 TEST(PeImageTest, ChecksumSkipsItsFieldFoldsCarriesAndAddsTheLength) {
     // 0xFFFF + 0x0003 folds to 0x0003; the odd last byte counts as a low byte.
     std::vector<std::uint8_t> b = {0xFF, 0xFF, 0x03, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0x05};

@@ -17,6 +17,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+using LittleEndian::Store16;
 using LittleEndian::Store32;
 
 constexpr std::size_t kOptional = 0x98;                        // PE at 0x80, COFF header after it
@@ -35,6 +36,26 @@ Bytes Stub() {
     Store32(b, kOptional + 60, 0x200);
     Store32(b, kOptional + 92, 16);
     return b;
+}
+
+// A certificate table of `size` bytes (at least 20) as a signer writes it:
+// one WIN_CERTIFICATE entry whose PKCS#7 stand-in (a DER SEQUENCE) fills it
+// but for `padding` zero bytes; sealed, the trailer ends the SEQUENCE.
+Bytes CertificateTable(std::size_t size, const TPackHeader* sealed = nullptr, std::size_t padding = 0) {
+    Bytes table(size, 0xC3);
+    Store32(table, 0, static_cast<std::uint32_t>(size));
+    table[4] = 0x00;  // revision 2.0, PKCS#7
+    table[5] = 0x02;
+    table[6] = 0x02;
+    table[7] = 0x00;
+    const std::size_t content = size - 8 - 4 - padding;
+    table[8] = 0x30;
+    table[9] = 0x82;
+    table[10] = static_cast<std::uint8_t>(content >> 8);
+    table[11] = static_cast<std::uint8_t>(content);
+    std::fill(table.end() - static_cast<std::ptrdiff_t>(padding), table.end(), 0);
+    if (sealed) std::memcpy(&table[size - padding - sizeof *sealed], sealed, sizeof *sealed);
+    return table;
 }
 
 struct TSigned {
@@ -68,8 +89,7 @@ TSigned SignedPackage(const TLayout& layout = {}, std::uint32_t fileOffset = 0) 
     result.TrailerCopy = result.Image.size() - sizeof header;
     result.Image.resize(result.Image.size() + layout.Zeros, 0);
     result.SignedEnd = result.Image.size();
-    Bytes table(layout.Blob, 0xC3);  // stands for the WIN_CERTIFICATE entries
-    if (layout.Sealed) std::memcpy(&table[table.size() - sizeof header], &header, sizeof header);
+    const Bytes table = CertificateTable(layout.Blob, layout.Sealed ? &header : nullptr);
     result.Image.insert(result.Image.end(), table.begin(), table.end());
     Store32(result.Image, kCertificateEntry, static_cast<std::uint32_t>(result.SignedEnd));
     Store32(result.Image, kCertificateEntry + 4, static_cast<std::uint32_t>(table.size()));
@@ -93,9 +113,15 @@ std::string LoadError(const Bytes& image, bool* loaded = nullptr) {
     }
 }
 
+const std::string kUnreadable = "ESignatureError: " + std::string(ErrorText::SignatureUnreadable);
 const std::string kOutside = "ESignatureError: " + std::string(ErrorText::PackageOutsideSignature);
 
 TEST(SignedPackage, SealedPackageLoadsFromTheSignedPart) {
+    // Padding inside the entry's length, as some signers write it, is accounted for too.
+    TSigned padded = SignedPackage();
+    const Bytes table = CertificateTable(1000, &LastTrailer(padded.Image), 4);
+    std::copy(table.begin(), table.end(), padded.Image.end() - 1000);
+    EXPECT_EQ(LoadError(padded.Image), "ESignatureError: " + std::string(ErrorText::PackageNotSealed));
     for (const std::size_t zeros : {0u, 1u, 4u, 7u}) {
         TSigned s = SignedPackage({zeros, 1000, true});
         MemorySource source(s.Image);
@@ -103,8 +129,10 @@ TEST(SignedPackage, SealedPackageLoadsFromTheSignedPart) {
         ASSERT_TRUE(pack.LoadPackage(source)) << zeros << " alignment bytes";
         EXPECT_EQ(pack.GetAppName(), "Signed App");
         EXPECT_EQ(pack.GetTotalSteps(), 2);
-        EXPECT_EQ(SignedPart::End(source), s.SignedEnd);
-        EXPECT_EQ(SignedPart::FindTrailer(source, s.SignedEnd), s.TrailerCopy);
+        const SignedPart::TReading reading = SignedPart::Read(source);
+        ASSERT_TRUE(reading.Signature) << SignedPart::ProblemText(reading, s.Image.size());
+        EXPECT_EQ(reading.Signature->TableOffset, s.SignedEnd);
+        EXPECT_EQ(SignedPart::FindTrailer(source, *reading.Signature), s.TrailerCopy);
     }
 }
 
@@ -115,7 +143,7 @@ TEST(SignedPackage, ForgedTrailerIsRefused) {
 
     // Tables of the forger's own in the unauthenticated part, the trailer pointing at them.
     TSigned moved = SignedPackage({4, 3000, true});
-    const std::uint32_t forged = static_cast<std::uint32_t>(moved.SignedEnd + 8);
+    const std::uint32_t forged = static_cast<std::uint32_t>(moved.SignedEnd + 16);  // inside the signature's DER
     std::memcpy(&moved.Image[forged], &moved.Image[LastTrailer(moved.Image).FileOffset.Get()], sizeof(TFileItem));
     LastTrailer(moved.Image).FileOffset.Set(forged);
     EXPECT_EQ(LoadError(moved.Image), kOutside);
@@ -141,6 +169,71 @@ TEST(SignedPackage, TablesAndFileDataMustEndBeforeTheSignature) {
     EXPECT_EQ(LoadError(table.Image), "ERangeError: Range check error");
 }
 
+// Each of these failed before: the package loaded, unsigned or as signed.
+TEST(SignedPackage, HeadersReadTwoWaysAreRefused) {
+    // The certificate entry where verifiers read it, in headers that declare
+    // a shorter optional header or fewer entries: for them the file is
+    // signed, for a reader of the declared entries it is not.
+    for (const auto& [optionalSize, entries] : {std::pair{128, 16}, std::pair{224, 4}}) {
+        TSigned s = SignedPackage();
+        Store16(s.Image, 0x94, static_cast<std::uint16_t>(optionalSize));
+        Store32(s.Image, kOptional + 92, static_cast<std::uint32_t>(entries));
+        EXPECT_EQ(LoadError(s.Image), kUnreadable) << optionalSize << " bytes, " << entries << " entries";
+        MemorySource source(s.Image);
+        EXPECT_EQ(SignedPart::Read(source).Problem, SignedPart::TProblem::ReadTwoWays);
+    }
+}
+
+TEST(SignedPackage, DataOverTheFieldsTheDigestSkipsIsRefused) {
+    // File data over CheckSum, or over the certificate entry.
+    for (const std::uint32_t at : {kOptional + 64 - 50, kCertificateEntry - 60, kCertificateEntry + 7})
+        EXPECT_EQ(LoadError(SignedPackage({}, at).Image), kOutside) << "file data at " << at;
+    // A table over CheckSum: the directory table moved into the headers.
+    TSigned table = SignedPackage();
+    TPackHeader& copy = *reinterpret_cast<TPackHeader*>(&table.Image[table.TrailerCopy]);
+    copy.DirOffset.Set(kOptional);
+    LastTrailer(table.Image) = copy;
+    EXPECT_EQ(LoadError(table.Image), kOutside);
+}
+
+TEST(SignedPackage, ATableWithAnythingUnaccountedIsRefused) {
+    TSigned good = SignedPackage();
+    auto retable = [&](const Bytes& table) {
+        Bytes image(good.Image.begin(), good.Image.begin() + static_cast<std::ptrdiff_t>(good.SignedEnd));
+        image.insert(image.end(), table.begin(), table.end());
+        Store32(image, kCertificateEntry + 4, static_cast<std::uint32_t>(table.size()));
+        return image;
+    };
+    const Bytes sealed(good.Image.begin() + static_cast<std::ptrdiff_t>(good.SignedEnd), good.Image.end());
+    // A second entry after the real one, the trailer ending it.
+    Bytes twoEntries = CertificateTable(1000);
+    const Bytes second = CertificateTable(1000, &LastTrailer(good.Image));
+    twoEntries.insert(twoEntries.end(), second.begin(), second.end());
+    EXPECT_EQ(LoadError(retable(twoEntries)), kUnreadable);
+    // Bytes after the signature's DER that are not padding, inside or after the entry's length.
+    Bytes tail = sealed;
+    tail.insert(tail.end(), 8, 0);
+    EXPECT_EQ(LoadError(retable(tail)), kUnreadable);
+    Bytes dirty = CertificateTable(1000, nullptr, 5);
+    dirty.back() = 1;
+    EXPECT_EQ(LoadError(retable(dirty)), kUnreadable);
+    // Bytes after the table, and a table past the end of the file.
+    Bytes after = good.Image;
+    after.insert(after.end(), 8, 0);
+    EXPECT_EQ(LoadError(after), kUnreadable);
+    Bytes past = good.Image;
+    Store32(past, kCertificateEntry + 4, 0x7FFFFFFF);
+    EXPECT_EQ(LoadError(past), kUnreadable);
+    // An entry of another type, and one whose length runs past the table.
+    Bytes other = sealed;
+    other[6] = 1;
+    EXPECT_EQ(LoadError(retable(other)), kUnreadable);
+    Bytes longer = sealed;
+    Store32(longer, 0, 1008);
+    EXPECT_EQ(LoadError(retable(longer)), kUnreadable);
+    EXPECT_EQ(LoadError(retable(sealed)), "");  // the same bytes, told right
+}
+
 TEST(SignedPackage, SignedButNotSealedSaysSo) {
     const TSigned s = SignedPackage({4, 1000, false});
     EXPECT_EQ(LoadError(s.Image), "ESignatureError: " + std::string(ErrorText::PackageNotSealed));
@@ -155,7 +248,8 @@ TEST(SignedPackage, AlignmentBytesMustBeZeros) {
 TEST(SignedPackage, WithoutASignatureNothingChanges) {
     // A signed stub with nothing appended still ends silently.
     Bytes stub = Stub();
-    stub.resize(stub.size() + 600, 0x11);
+    const Bytes table = CertificateTable(600);
+    stub.insert(stub.end(), table.begin(), table.end());
     Store32(stub, kCertificateEntry, 0x200);
     Store32(stub, kCertificateEntry + 4, 600);
     bool loaded = true;
@@ -168,13 +262,6 @@ TEST(SignedPackage, WithoutASignatureNothingChanges) {
     Store32(s.Image, kCertificateEntry + 4, 0);
     LastTrailer(s.Image).AppName.TrySet("Changed");
     EXPECT_EQ(LoadError(s.Image, &loaded), "");
-    EXPECT_TRUE(loaded);
-
-    // A certificate entry that points past the end of the file is no signature.
-    TSigned bogus = SignedPackage();
-    Store32(bogus.Image, kCertificateEntry + 4, 0x7FFFFFFF);
-    LastTrailer(bogus.Image).AppName.TrySet("Changed");
-    EXPECT_EQ(LoadError(bogus.Image, &loaded), "");
     EXPECT_TRUE(loaded);
 }
 

@@ -56,12 +56,7 @@ field() { tail -c 552 "$package" | head -c $(($1 + $2)) | tail -c "$2" | od -An 
 [ "$(field 4 9)" = " 95 5c 83 5c 83 74 83 67 00 " ] || fail "AppName bytes:$(field 4 9)"
 [ "$(field 260 11)" = " 8e 52 93 63 83 5c 83 74 83 67 00 " ] || fail "Author bytes:$(field 260 11)"
 
-(wine_timeout 300 'C:\JaSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
-drive <<EOF
-wait-window --class TfrmWelcome --timeout $first_window_timeout
-$(wizard_install_lines)
-expect-no-window --class TfrmWelcome --timeout 30
-EOF
+drive <<<"$(wizard_install_script 'C:\JaSetup.exe')"
 app_dir=$(wine_c "Program Files/表ソフト")
 cmp -s "$app_dir/表/ソ/表.txt" "$src/a.txt" || fail "not installed into 表\\ソ: $(find "$(wine_c 'Program Files')" -newer "$src/a.txt" 2>/dev/null | head)"
 [ -f "$app_dir/$uninstall_data_file" ] || fail "no $uninstall_data_file in the install folder"
@@ -72,7 +67,8 @@ reg_has Publisher || fail "no Publisher under 表ソフト"
 
 # The uninstaller, answered Yes, removes the files and the registration. Its
 # short path keeps the driver's input ASCII; the buttons are pressed by id
-# (IDYES, IDOK), their texts being Japanese.
+# (IDYES, IDOK), their texts being Japanese. Its working copy shows the
+# question, then the summary: a box that follows the pressed one.
 uninstall_string=$(wine_reg query "$key" /v UninstallString </dev/null 2>/dev/null | tr -d '\r' |
     sed -n 's/^    UninstallString    REG_SZ    //p')
 case $uninstall_string in
@@ -81,12 +77,12 @@ esac
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout $first_window_timeout
-msgbox-press 6 --any-process
-wait-gone --class #32770 --any-process --timeout 30
-wait-window --class #32770 --any-process --timeout 120
-msgbox-press 1 --any-process
-wait-gone --class #32770 --any-process --timeout 30
+wait-window --class #32770 --timeout $first_window_timeout
+attach
+msgbox-press 6
+wait-window --class #32770 --timeout 120
+msgbox-press 1
+expect-exit-code 0 --timeout 60
 EOF
 [ -e "$app_dir/表/ソ/表.txt" ] && fail "the uninstaller left 表\\ソ\\表.txt"
 reg_has UninstallString && fail "the uninstaller left the registration under 表ソフト"

@@ -127,7 +127,7 @@ w="--class TfrmWelcome"
 drive <<EOF
 start C:\\pkg\\IconSetup.exe
 wait-window $w --timeout $first_window_timeout
-sleep 1
+expect-drawn $w
 screenshot $w --out $(winpath "$work/welcome.bmp")
 $(wizard_install_lines)
 expect-exit-code 0 --timeout 60

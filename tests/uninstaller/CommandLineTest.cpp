@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 TEST(WorkingCopyArguments, RoundTripWithBlanksInPaths) {
-    const TWorkingCopyArguments given{"C:\\Program Files\\Demo App\\Uninstall.exe", 0x1A4};
+    const TWorkingCopyArguments given{"C:\\Program Files\\Demo App\\Uninstall.exe", 0x1A4, ""};
     const std::string line = WorkingCopyCommandLine("C:\\Temp Dir\\Uninstall-7.exe", given);
     const auto parsed = ParseWorkingCopyArguments(line);
     ASSERT_TRUE(parsed);
@@ -22,4 +22,13 @@ TEST(WorkingCopyArguments, FolderOfAPath) {
     EXPECT_EQ(FolderOf("C:\\Program Files\\Demo\\Uninstall.exe"), "C:\\Program Files\\Demo");
     EXPECT_EQ(FolderOf("C:\\Uninstall.exe"), "C:");
     EXPECT_EQ(FolderOf("Uninstall.exe"), "");
+}
+
+TEST(WorkingCopyArguments, CarryTheOriginalsSwitches) {
+    const TWorkingCopyArguments given{"C:\\App\\Uninstall.exe", 12, "/S \"/LOG=C:\\My Logs\\u.log\""};
+    const auto parsed = ParseWorkingCopyArguments(WorkingCopyCommandLine("C:\\Temp\\Uninstall-7.exe", given));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Original, given.Original);
+    EXPECT_EQ(parsed->Switches, given.Switches);
+    EXPECT_EQ(ParseWorkingCopyArguments(WorkingCopyCommandLine("C:\\T.exe", {"C:\\U.exe", 3, ""}))->Switches, "");
 }

@@ -21,13 +21,6 @@ mkdir -p "$artifacts"
 . "$(dirname "$0")/../e2e/driver-session.sh"
 e2e_name=uninstall
 driver_session_prepare
-shot() {
-    drive <<EOF
-sleep 0.3
-screenshot --screen --out $(winpath "$work/$1.bmp")
-EOF
-    convert "$work/$1.bmp" "$artifacts/$1.png" 2>/dev/null || fail "screenshot $1 not converted"
-}
 reg_value() {  # KEY NAME: the value's data, empty when missing
     wine_reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
         sed -n "s/^    $2    REG_SZ    //p"
@@ -100,12 +93,7 @@ wine_reg add 'HKCU\Software\Shared Key' /v Mine /d 'not Demo' /f </dev/null >/de
 
 # ---- install through the wizard ------------------------------------------
 note "install through the wizard"
-(wine_timeout 600 'C:\DemoSetup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
-drive <<EOF
-wait-window --class TfrmWelcome --timeout $first_window_timeout
-$(wizard_install_lines)
-expect-no-window --class TfrmWelcome --timeout 30
-EOF
+drive <<<"$(wizard_install_script 'C:\DemoSetup.exe')"
 for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe $uninstall_data_file; do
     [ -f "$app_dir/$f" ] || fail "not installed: $f"
 done
@@ -149,16 +137,18 @@ outside >"$work/outside-before.txt"
 # ---- No removes nothing -----------------------------------------------------
 note "the question, answered No"
 question="Remove Demo App from C:\\\\Program Files\\\\Demo App?\\r\\n\\r\\nThis removes 4 files, 3 folders (when empty), the Start Menu group \\\"Demo App\\\", 2 registry values and its entry in the list of installed programs. Files you added to the folder stay."
+# The uninstaller hands over to a working copy of itself, which shows the
+# box: a program the started one started. Only the copy's end says No
+# removed nothing.
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout $first_window_timeout
+wait-window --class #32770 --timeout $first_window_timeout
+attach
 EOF
-expect_box "Demo App" "$question" question Yes,No --any-process
-shot uninstall-question
-# The working copy behind the box is waited for: only its end says it removed nothing.
-drive <<<"attach --class #32770 --any-process
-msgbox-press No
+expect_box "Demo App" "$question" question Yes,No
+shot uninstall-question --class '#32770' --screen
+drive <<<"msgbox-press No
 expect-exit-code 0 --timeout 60"
 for f in demo.exe readme.txt Uninstall.exe $uninstall_data_file; do [ -f "$app_dir/$f" ] || fail "No removed $f"; done
 [ -n "$(reg_value 'HKCU\Software\DemoApp' Path)" ] || fail "No removed a registry value"
@@ -168,16 +158,15 @@ note "the question, answered Yes"
 drive <<EOF
 start "$uninstall_string"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout $first_window_timeout
-attach --class #32770 --any-process
+wait-window --class #32770 --timeout $first_window_timeout
+attach
 msgbox-press Yes
 expect-msgbox --title "Demo App" --buttons OK --timeout 120
 EOF
 summary="Demo App has been removed from C:\\\\Program Files\\\\Demo App.\\r\\n\\r\\nLeft in place:\\r\\n    C:\\\\Program Files\\\\Demo App\\\\docs (still holds mine.txt)\\r\\n    C:\\\\windows\\\\demoapp.ini (in a system folder: other programs may use it)\\r\\n    C:\\\\Program Files\\\\Demo App (still holds notes.txt)"
-expect_box "Demo App" "$summary" information OK --any-process
-shot uninstall-summary
-drive <<<"attach --class #32770 --any-process
-msgbox-press OK
+expect_box "Demo App" "$summary" information OK
+shot uninstall-summary --class '#32770' --screen
+drive <<<"msgbox-press OK
 expect-exit-code 0 --timeout 60"
 
 for f in demo.exe readme.txt docs/guide.txt data/deep/x.txt Uninstall.exe $uninstall_data_file; do
@@ -203,12 +192,11 @@ run_to_message() {
     drive <<EOF
 start "C:\Program Files\Demo App\Uninstall.exe"
 expect-exit-code 0
-wait-window --class #32770 --any-process --timeout $first_window_timeout
+wait-window --class #32770 --timeout $first_window_timeout
+attach
 EOF
-    expect_box "$1" "$2" "$3" OK --any-process
-    drive <<<"attach --class #32770 --any-process
-msgbox-press OK
-expect-exit-code $4 --timeout 60"
+    press=OK expect_box "$1" "$2" "$3" OK
+    drive <<<"expect-exit-code $4 --timeout 60"
 }
 
 note "a second run finds nothing to do"

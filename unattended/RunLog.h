@@ -1,0 +1,35 @@
+// The plain-text log of an unattended run (/LOG=PATH): one line per step,
+// written as it happens, so a run that stops leaves the lines up to there.
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "system/FileStream.h"
+
+class TRunLog {
+public:
+    // Writes nothing until opened.
+    TRunLog() = default;
+    // Creates (or empties) the file; raises EFCreateError.
+    void Open(const std::string& path);
+
+    // Writes `text` and a line break. A log that can no longer be written
+    // is given up; the run does not fail for it.
+    void Line(std::string_view text);
+
+    // "Error: <type name>: <message>", the message as the wizard's error
+    // box would show it.
+    void Error(const std::exception& error);
+
+private:
+    std::optional<TFileStream> file_;
+};
+
+// The type name and message of an error as the program reports it.
+struct TErrorDescription {
+    std::string TypeName, Message;
+};
+TErrorDescription DescribeError(const std::exception& error);
