@@ -18,6 +18,20 @@ std::string TemporaryPath(const char* suffix) {
     return std::string(folder, length) + "Uninstall-" + std::to_string(::GetCurrentProcessId()) + suffix;
 }
 
+// Waits for PROCESS to end while answering the messages other programs send
+// to this one's windows: the shell broadcasts to every top-level window, and
+// a window that never answers stalls it and, through it, the working copy's
+// own conversation with Program Manager.
+bool WaitAnsweringMessages(HANDLE process) {
+    for (;;) {
+        const DWORD woke = ::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+    }
+}
+
 }  // namespace
 
 std::optional<int> StartWorkingCopy(const std::string& self, const std::string& switches, bool wait) {
@@ -50,8 +64,7 @@ std::optional<int> StartWorkingCopy(const std::string& self, const std::string& 
     UniqueKernelHandle copyProcess(process.hProcess);
     if (!wait) return 0;
     DWORD code = 1;
-    if (::WaitForSingleObject(copyProcess.get(), INFINITE) != WAIT_OBJECT_0 ||
-        !::GetExitCodeProcess(copyProcess.get(), &code))
+    if (!WaitAnsweringMessages(copyProcess.get()) || !::GetExitCodeProcess(copyProcess.get(), &code))
         return 1;
     return static_cast<int>(code);
 }

@@ -209,7 +209,7 @@ struct BoxContent {
 
 // `iconWait`: read the icon, waiting up to that long for it to be painted.
 BoxContent ReadBox(HWND box, std::optional<double> iconWait) {
-    BoxContent content{WindowText(box), {}, "none", {}};
+    BoxContent content{TitleOf(box), {}, "none", {}};
     for (HWND child : Descendants(box)) {
         if (!::IsWindowVisible(child)) continue;
         const std::string cls = ClassOf(child);
@@ -367,7 +367,7 @@ void OnListWindows(Context& c, const Options& o) {
         RECT rect{};
         ::GetWindowRect(window, &rect);
         Print("hwnd=" + HandleText(window) + " pid=" + std::to_string(ProcessOf(window)) + " class=" +
-              Quote(ClassOf(window)) + " title=" + Quote(WindowText(window)) + " visible=" +
+              Quote(ClassOf(window)) + " title=" + Quote(TitleOf(window)) + " visible=" +
               Flag(::IsWindowVisible(window)) + " enabled=" + Flag(::IsWindowEnabled(window)) + " rect=" +
               RectText(rect) + " owner=" + HandleText(::GetWindow(window, GW_OWNER)));
     }
@@ -376,7 +376,7 @@ void OnListWindows(Context& c, const Options& o) {
 void OnWaitWindow(Context& c, const Options& o) {
     const Target t = Resolve(c, o, ControlUse::None);
     Print("hwnd=" + HandleText(t.top) + " pid=" + std::to_string(ProcessOf(t.top)) + " class=" + Quote(ClassOf(t.top)) +
-          " title=" + Quote(WindowText(t.top)));
+          " title=" + Quote(TitleOf(t.top)));
 }
 
 void WaitGone(const WindowSelector& s, double timeout) {
@@ -403,7 +403,7 @@ void OnExpectNoWindow(Context& c, const Options& o) {
     });
     if (!found.empty())
         throw CommandFailed(s.Describe() + " appeared: " + HandleText(found.front()) + " " +
-                            Quote(WindowText(found.front())));
+                            Quote(TitleOf(found.front())));
     if (!ended) throw CommandFailed("process " + std::to_string(c.processId) + " still runs after " + Seconds(timeout));
 }
 

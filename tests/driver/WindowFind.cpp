@@ -75,7 +75,7 @@ bool Matches(HWND window, const WindowSelector& s, ProgramProcesses& program) {
     if (s.className && ClassOf(window) != *s.className) return false;
     if (!program.Holds(ProcessOf(window))) return false;
     if (s.title || s.titleContains) {
-        const std::string title = WindowText(window);
+        const std::string title = TitleOf(window);
         if (s.title && title != *s.title) return false;
         if (s.titleContains && title.find(*s.titleContains) == std::string::npos) return false;
     }
@@ -160,6 +160,12 @@ std::string WindowText(HWND window) {
         return {};
     text.resize(got < length ? got : length);
     return text;
+}
+
+std::string TitleOf(HWND window) {
+    char title[512];
+    const int length = ::GetWindowTextA(window, title, sizeof title);
+    return std::string(title, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 std::string ClassOf(HWND window) {

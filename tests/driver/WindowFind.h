@@ -63,6 +63,9 @@ std::vector<HWND> Descendants(HWND top);
 HWND FindControl(HWND top, const ControlSelector& selector);
 
 std::string WindowText(HWND window);  // WM_GETTEXT, bounded by a time-out
+// A top-level window's title as the window manager keeps it: no message is
+// sent, so a hung program (ours or the shell's) cannot stall a listing.
+std::string TitleOf(HWND window);
 std::string ClassOf(HWND window);
 DWORD ProcessOf(HWND window);
 // The window with the keyboard focus in the thread that owns `window`; null if none.
