@@ -10,7 +10,6 @@
 #include "package/UninstallRecords.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
-#include "system/FileStream.h"
 #include "system/Handles.h"
 #include "system/SystemRules.h"
 #include "system/uCustomModule.h"
@@ -172,7 +171,9 @@ void TVazuravAzoz::CreateDirs() {
 }
 
 void TVazuravAzoz::CopyFiles() {
-    TFileStream package = TFileStream::OpenRead(PackageFile);
+    // The file data comes through the handle the package was checked through.
+    if (!Package) RaiseReadError();
+    ByteSource& package = *Package;
     const std::uint64_t packageSize = package.Size();
     std::vector<std::uint8_t> buffer(kCopyBufferSize);
     for (const TFileItem& item : Files) {

@@ -78,11 +78,16 @@ TVazuravAzoz::~TVazuravAzoz() = default;
 
 bool TVazuravAzoz::OpenPackage(const std::string& FileName) {
     PackageFile = FileName;
-    TFileStream file = TFileStream::OpenRead(FileName);
-    return LoadPackage(file);
+    PackageStream.reset();
+    PackageStream.emplace(TFileStream::OpenRead(FileName, TFileStream::TSharing::ReadOnly));
+    if (LoadPackage(*PackageStream)) return true;
+    PackageStream.reset();
+    Package = nullptr;
+    return false;
 }
 
 bool TVazuravAzoz::LoadPackage(ByteSource& source) {
+    Package = &source;
     const std::uint64_t size = source.Size();
     if (size < sizeof(TPackHeader)) RaiseReadError();  // never read before the start
     source.Seek(size - sizeof Header);

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "system/ByteStream.h"
+#include "system/FileStream.h"
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
@@ -44,12 +46,17 @@ public:
     TVazuravAzoz(const TVazuravAzoz&) = delete;
     TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
 
-    // Reads the trailer and the four tables of the named file. False when the
-    // trailer's magic is not valid; raises EFOpenError, EReadError (a table
-    // reaching past the end of the file, or a file shorter than the trailer)
-    // or ERangeError (a negative count).
+    // Opens the named file and reads its trailer and four tables. The file
+    // stays open, for the install's file data, until the object goes; meanwhile
+    // no process can write, rename or delete it, so the bytes installed are
+    // the bytes checked here. False when the trailer's magic is not valid (the
+    // file is closed again); raises EFOpenError, EReadError (a table reaching
+    // past the end of the file, or a file shorter than the trailer),
+    // ERangeError (a negative count) or ESignatureError (a signed file whose
+    // package is not all signed).
     bool OpenPackage(const std::string& FileName);
-    // The same from any byte source; PackageFile is left as it is.
+    // The same from any byte source, which CopyFiles then reads the file data
+    // from: it must outlive the install. PackageFile is left as it is.
     bool LoadPackage(ByteSource& source);
 
     std::int32_t GetTotalSteps() const { return TotalSteps; }
@@ -112,6 +119,8 @@ private:
     std::vector<RecordHead::TFileItem> Files;
     std::vector<RecordHead::TRegItem> RegItems;
     std::string PackageFile;
+    std::optional<TFileStream> PackageStream;  // the file OpenPackage holds
+    ByteSource* Package = nullptr;             // what the tables were read from
     TProgressEvent OnProgress;
     TProgressEvent OnStep;
     std::string InstallDir;

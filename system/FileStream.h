@@ -9,9 +9,13 @@
 
 class TFileStream final : public ByteSource, public ByteSink {
 public:
-    // Opens read-only, letting others read and write the file meanwhile (the
-    // running executable is itself a package). Raises EFOpenError.
-    static TFileStream OpenRead(const std::string& path);
+    // What others may do with a file opened for reading while it is open.
+    enum class TSharing {
+        ReadWrite,  // read and write it (the tools read files others may be writing)
+        ReadOnly,   // only read it: no process can write, rename or delete it (Windows)
+    };
+    // Opens read-only; raises EFOpenError.
+    static TFileStream OpenRead(const std::string& path, TSharing sharing = TSharing::ReadWrite);
     // Creates or truncates the file for writing, shared with no one.
     // Raises EFCreateError.
     static TFileStream Create(const std::string& path);

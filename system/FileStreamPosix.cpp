@@ -6,7 +6,9 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 
-TFileStream TFileStream::OpenRead(const std::string& path) {
+// POSIX has no share modes: an open file keeps its bytes through a rename or
+// an unlink, not through a write. Only the tools run here.
+TFileStream TFileStream::OpenRead(const std::string& path, TSharing) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));

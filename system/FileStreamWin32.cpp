@@ -10,9 +10,10 @@ std::intptr_t FromHandle(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); 
 constexpr std::size_t kMaxTransfer = 1u << 30;
 }  // namespace
 
-TFileStream TFileStream::OpenRead(const std::string& path) {
-    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+TFileStream TFileStream::OpenRead(const std::string& path, TSharing sharing) {
+    // Without FILE_SHARE_DELETE no one can rename the file either.
+    const DWORD share = sharing == TSharing::ReadOnly ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) Raise(EFOpenError(ErrorText::FileOpen(path, LastSystemErrorText())));
     // A pipe, a console or a port: reads from it could wait forever.
     if (::GetFileType(h) != FILE_TYPE_DISK) {

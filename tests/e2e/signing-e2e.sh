@@ -3,13 +3,13 @@
 # certificate made here (no network), seals, verifies and refuses; the sealed
 # Setup.exe installs under Wine, and a forged one is refused.
 #
-#   signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE_DESCRIPTION ARTIFACTS
+#   signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE_DESCRIPTION ARTIFACTS TAMPER
 #
 # Scenarios: tools (no Wine), install, forged. MAKESETUP is the native tool;
 # the test is skipped (77) without it, osslsigncode or openssl.
 set -u
-[ $# = 7 ] || { echo "usage: signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE ARTIFACTS" >&2; exit 2; }
-scenario=$1 setup_exe=$2 driver=$3 checker=$4 tool=$5 example=$6 artifacts=$7
+[ $# = 8 ] || { echo "usage: signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE ARTIFACTS TAMPER" >&2; exit 2; }
+scenario=$1 setup_exe=$2 driver=$3 checker=$4 tool=$5 example=$6 artifacts=$7 tamper=$8
 for need in osslsigncode openssl; do
     command -v $need >/dev/null || { echo "[$scenario] skipped: no $need"; exit 77; }
 done
@@ -146,7 +146,22 @@ app_dir() { wine_c "Program Files/Demo"; }
 install() {
     wine_scenarios
     cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
-    drive <<<"$(wizard_install_script 'C:\DemoSetup.exe')"
+    cp "$tamper" "$(wine_c tamper_package.exe)"
+    # While the wizard waits, another program tries to rename the file (and
+    # put one with other bytes in its place) and to write into it.
+    drive <<DRIVER
+start C:\\DemoSetup.exe
+wait-window --class TfrmWelcome --timeout $first_window_timeout
+start C:\\tamper_package.exe C:\\DemoSetup.exe
+wait-exit --timeout $first_window_timeout
+attach --class TfrmWelcome --any-process
+$(wizard_install_lines)
+expect-exit-code 0 --timeout 60
+DRIVER
+    local tampered
+    tampered=$(grep -m1 '^exit-code=' "$WINE_SESSION_DIR/out.txt" | tr -d '\r')
+    [ "$tampered" = exit-code=0 ] || fail "the waiting setup program's file could be renamed (1) or written (2): $tampered"
+    cmp -s "$(wine_c DemoSetup.exe)" "$work/signed.exe" || fail "the setup program's file was changed while it waited"
     local src pair
     src=$(dirname "$example")
     extract "$work/signed.exe" Uninstall.exe "$work/uninstall.exe"

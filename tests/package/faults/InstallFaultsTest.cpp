@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
+#include "system/FileStream.h"
 #include "system/Handles.h"
 #include "tests/package/EngineTestSupport.h"
 
@@ -27,37 +29,66 @@ std::vector<std::string> Listing(const std::string& folder) {
     return names;
 }
 
-// Cuts the package file to `length` bytes when the install reports `trigger`,
-// through a handle of its own, as another program truncating the file would.
+// The package file as a failing drive or a file system cut under Wine would
+// give it: once cut, it ends at the given length. (No other program can cut
+// it: the package object holds the file against writers.)
+class TCuttableSource final : public ByteSource {
+public:
+    explicit TCuttableSource(const std::string& path) : file_(TFileStream::OpenRead(path)) {}
+    void Cut(std::uint64_t length) { length_ = length; }
+    std::uint64_t Size() override { return std::min(file_.Size(), length_); }
+    void Seek(std::uint64_t position) override {
+        position_ = position;
+        file_.Seek(position);
+    }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::uint64_t size = Size();
+        if (position_ >= size) return 0;
+        const std::size_t got = file_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(count, size - position_)));
+        position_ += got;
+        return got;
+    }
+
+private:
+    TFileStream file_;
+    std::uint64_t length_ = UINT64_MAX;
+    std::uint64_t position_ = 0;
+};
+
+// Cuts the package to `length` bytes when the install reports `trigger`.
 class CutPackageOnReport {
 public:
-    CutPackageOnReport(std::string package, std::string trigger, std::uint64_t length)
-        : package_(std::move(package)), trigger_(std::move(trigger)), length_(length) {}
+    CutPackageOnReport(TCuttableSource& package, std::string trigger, std::uint64_t length)
+        : package_(package), trigger_(std::move(trigger)), length_(length) {}
     TProgressEvent Event() { return TProgressEvent::Bind<&CutPackageOnReport::On>(this); }
     void On(TVazuravAzoz*, std::int32_t, const std::string& text) {
         Texts.push_back(text);
         if (text != trigger_) return;
-        const UniqueFile file(::CreateFileA(package_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER at{};
-        at.QuadPart = static_cast<LONGLONG>(length_);
-        Cut = file && ::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
+        package_.Cut(length_);
+        Cut = true;
     }
 
     std::vector<std::string> Texts;
     bool Cut = false;
 
 private:
-    std::string package_, trigger_;
+    TCuttableSource& package_;
+    std::string trigger_;
     std::uint64_t length_;
 };
 
 class InstallFault : public ::testing::Test {
 protected:
-    // Writes the package and opens it for an install into `dir`.
-    void Open(const PackageBuilder& builder, const std::string& dir) {
+    // Writes the package and opens it for an install into `dir`; `cuttable`
+    // reads it through a source the test can cut.
+    void Open(const PackageBuilder& builder, const std::string& dir, bool cuttable = false) {
         WriteFileBytes(packagePath, builder.Build());
-        ASSERT_TRUE(pack.OpenPackage(packagePath));
+        if (cuttable) {
+            source.emplace(packagePath);
+            ASSERT_TRUE(pack.LoadPackage(*source));
+        } else {
+            ASSERT_TRUE(pack.OpenPackage(packagePath));
+        }
         installDir = dir;
         pack.SetInstallDir(dir);
         pack.SetOnProgress(log.Event());
@@ -81,6 +112,7 @@ protected:
     TempDir temp;
     std::string packagePath = temp.File("setup.exe");
     std::string installDir;
+    std::optional<TCuttableSource> source;
     TVazuravAzoz pack;
     ProgressLog log;
 };
@@ -89,7 +121,7 @@ protected:
 
 struct CutCase {
     const char* name;
-    bool duringCopy;         // after the first file, or before the copy step opens the package
+    bool duringCopy;         // after the first file, or before the copy step
     std::uint32_t keptBytes; // of the victim's data
 };
 
@@ -105,12 +137,12 @@ TEST_P(TruncatedWhileRead, ExistingTargetOfTheCutFileKeepsItsContent) {
              .File("first.bin", "InstallDir", "", PatternBytes(1000, 1))
              .File("victim.bin", "InstallDir", "", victim)
              .File("last.bin", "InstallDir", "", PatternBytes(10, 2)),
-         dir);
+         dir, true);
     ::CreateDirectoryA(dir.c_str(), nullptr);  // an earlier install's folder
     const Bytes old = TextBytes("an older version, which must survive");
     WriteFileBytes(At("victim.bin"), old);
     const std::uint64_t victimAt = pack.GetFiles()[1].Offset.Get();
-    CutPackageOnReport cutter(packagePath, (cut.duringCopy ? "Copy file " + At("first.bin") : "Create directory " + dir),
+    CutPackageOnReport cutter(*source, (cut.duringCopy ? "Copy file " + At("first.bin") : "Create directory " + dir),
                               victimAt + cut.keptBytes);
     pack.SetOnProgress(cutter.Event());
 
@@ -139,8 +171,8 @@ TEST_F(InstallFault, NewTargetCutShortKeepsWhatWasCopied) {
              .Dir("InstallDir", "")
              .File("first.bin", "InstallDir", "", PatternBytes(100, 1))
              .File("new.bin", "InstallDir", "", data),
-         dir);
-    CutPackageOnReport cutter(packagePath, "Copy file " + At("first.bin"), pack.GetFiles()[1].Offset.Get() + 0xF000 + 9);
+         dir, true);
+    CutPackageOnReport cutter(*source, "Copy file " + At("first.bin"), pack.GetFiles()[1].Offset.Get() + 0xF000 + 9);
     pack.SetOnProgress(cutter.Event());
 
     EXPECT_EQ(InstallFailsWith<EReadError>(), "Stream read error");
