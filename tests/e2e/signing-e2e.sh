@@ -152,9 +152,14 @@ install() {
     drive <<DRIVER
 start C:\\DemoSetup.exe
 wait-window --class TfrmWelcome --timeout $first_window_timeout
+DRIVER
+    local setup_pid
+    setup_pid=$(grep -m1 -o '^pid=[0-9]*' "$WINE_SESSION_DIR/out.txt" | cut -d= -f2)
+    [ -n "$setup_pid" ] || fail "no pid for the started setup program"
+    drive <<DRIVER
 start C:\\tamper_package.exe C:\\DemoSetup.exe
 wait-exit --timeout $first_window_timeout
-attach --class TfrmWelcome --any-process
+attach --class TfrmWelcome --pid $setup_pid
 $(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 DRIVER
