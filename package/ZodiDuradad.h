@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "system/ByteStream.h"
+<<<<<<< HEAD
 #include "system/FileStream.h"
+=======
+#include "package/CompressedForm.h"
+>>>>>>> main
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
@@ -46,6 +50,7 @@ public:
     TVazuravAzoz(const TVazuravAzoz&) = delete;
     TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
 
+<<<<<<< HEAD
     // Opens the named file and reads its trailer and four tables. The file
     // stays open, for the install's file data, until the object goes; meanwhile
     // no process can write, rename or delete it, so the bytes installed are
@@ -54,6 +59,13 @@ public:
     // past the end of the file, or a file shorter than the trailer),
     // ERangeError (a negative count) or ESignatureError (a signed file whose
     // package is not all signed).
+=======
+    // Reads the trailer and the four tables of the named file, and of the
+    // compressed form the stream record and the CRC table. False when the
+    // trailer's magic is neither form's; raises EFOpenError, EReadError (a table
+    // reaching past the end of the file, or a file shorter than the trailer)
+    // or ERangeError (a negative count).
+>>>>>>> main
     bool OpenPackage(const std::string& FileName);
     // The same from any byte source, which CopyFiles then reads the file data
     // from: it must outlive the install. PackageFile is left as it is.
@@ -80,6 +92,8 @@ public:
     void Install();
     void CreateDirs();
     void CopyFiles();
+    // CopyFiles for the compressed form (InstallRun.cpp).
+    void CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer);
     void WriteRegistry();
     void CreateShellItems();
     void SetScreenSaver(const std::string& Path);
@@ -97,6 +111,8 @@ public:
     const std::vector<RecordHead::TRegItem>& GetRegItems() const { return RegItems; }
     PackageTablesView GetTables() const { return {Files, Dirs, ShellItems, RegItems}; }
     const std::string& GetPackageFile() const { return PackageFile; }
+    // The compressed form's stream; nothing for the plain layout.
+    const std::optional<CompressedForm::TStreamInfo>& GetStream() const { return Stream; }
     const std::string& GetInstallDir() const { return InstallDir; }
     std::int32_t GetPosition() const { return Position; }
 
@@ -124,4 +140,5 @@ private:
     TProgressEvent OnProgress;
     TProgressEvent OnStep;
     std::string InstallDir;
+    std::optional<CompressedForm::TStreamInfo> Stream;  // the compressed form's file data
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Signed setup executables: makesetup signs with osslsigncode and a test
 # certificate made here (no network), seals, verifies and refuses; the sealed
-# Setup.exe installs under Wine, and a forged one is refused.
+# Setup.exe installs under Wine, plain and compressed, as does an unsigned
+# compressed one, and a forged one is refused.
 #
 #   signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE_DESCRIPTION ARTIFACTS TAMPER
 #
@@ -27,7 +28,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/k.pem" -out "$work/c.pe
 export SOURCE_DATE_EPOCH=1700000000
 sign="osslsigncode sign -certs '$work/c.pem' -key '$work/k.pem' -time $SOURCE_DATE_EPOCH -in {in} -out {out}"
 ossl_verify() { osslsigncode verify -CAfile "$work/c.pem" "$1" >"$work/ossl.txt" 2>&1; }
-build_signed() { "$tool" build "$example" --stub "$setup_exe" -o "$1" -q --sign-command "$sign"; }
+build_signed() { "$tool" build "$example" --stub "$setup_exe" -o "$1" -q --sign-command "$sign" "${@:2}"; }
 
 # Offset and size of a packed file, from `makesetup list`.
 file_span() { "$tool" list "$1" | awk -v n="$2" '$4 == n { print $5, $6; exit }'; }
@@ -143,39 +144,58 @@ wine_scenarios() { build_signed "$work/signed.exe" || fail "build --sign-command
 
 app_dir() { wine_c "Program Files/Demo"; }
 
-install() {
-    wine_scenarios
-    cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
-    cp "$tamper" "$(wine_c tamper_package.exe)"
-    # While the wizard waits, another program tries to rename the file (and
-    # put one with other bytes in its place) and to write into it.
-    drive <<DRIVER
+# Installs FILE through the wizard and compares every installed file with
+# its source (the uninstaller and the program with the copies packed in the
+# plain package PLAIN). With "tamper", another program tries, while the
+# wizard waits, to rename the file (and put one with other bytes in its
+# place) and to write into it: both must be refused.
+install_one() { # FILE PLAIN WHAT [tamper]
+    cp "$1" "$(wine_c DemoSetup.exe)"
+    rm -rf "$(app_dir)"
+    if [ "${4:-}" = tamper ]; then
+        cp "$tamper" "$(wine_c tamper_package.exe)"
+        drive <<DRIVER
 start C:\\DemoSetup.exe
 wait-window --class TfrmWelcome --timeout $first_window_timeout
 DRIVER
-    local setup_pid
-    setup_pid=$(grep -m1 -o '^pid=[0-9]*' "$WINE_SESSION_DIR/out.txt" | cut -d= -f2)
-    [ -n "$setup_pid" ] || fail "no pid for the started setup program"
-    drive <<DRIVER
+        local setup_pid tampered
+        setup_pid=$(grep -m1 -o '^pid=[0-9]*' "$WINE_SESSION_DIR/out.txt" | cut -d= -f2)
+        [ -n "$setup_pid" ] || fail "$3: no pid for the started setup program"
+        drive <<DRIVER
 start C:\\tamper_package.exe C:\\DemoSetup.exe
 wait-exit --timeout $first_window_timeout
 attach --class TfrmWelcome --pid $setup_pid
 $(wizard_install_lines)
 expect-exit-code 0 --timeout 60
 DRIVER
-    local tampered
-    tampered=$(grep -m1 '^exit-code=' "$WINE_SESSION_DIR/out.txt" | tr -d '\r')
-    [ "$tampered" = exit-code=0 ] || fail "the waiting setup program's file could be renamed (1) or written (2): $tampered"
-    cmp -s "$(wine_c DemoSetup.exe)" "$work/signed.exe" || fail "the setup program's file was changed while it waited"
+        tampered=$(grep -m1 '^exit-code=' "$WINE_SESSION_DIR/out.txt" | tr -d '\r')
+        [ "$tampered" = exit-code=0 ] || fail "$3: the waiting setup program's file could be renamed (1) or written (2): $tampered"
+        cmp -s "$(wine_c DemoSetup.exe)" "$1" || fail "$3: the setup program's file was changed while it waited"
+    else
+        drive <<<"$(wizard_install_script 'C:\DemoSetup.exe')"
+    fi
     local src pair
     src=$(dirname "$example")
-    extract "$work/signed.exe" Uninstall.exe "$work/uninstall.exe"
-    extract "$work/signed.exe" Demo.exe "$work/demo.exe"
+    extract "$2" Uninstall.exe "$work/uninstall.exe"
+    extract "$2" Demo.exe "$work/demo.exe"
     for pair in "readme.txt:$src/readme.txt" "docs/faq.txt:$src/docs/faq.txt" \
         "docs/getting-started.txt:$src/docs/getting-started.txt" "Uninstall.exe:$work/uninstall.exe" "Demo.exe:$work/demo.exe"; do
-        cmp -s "$(app_dir)/${pair%%:*}" "${pair#*:}" || fail "${pair%%:*} not installed byte for byte"
+        cmp -s "$(app_dir)/${pair%%:*}" "${pair#*:}" || fail "$3: ${pair%%:*} not installed byte for byte"
     done
-    ossl_verify "$(app_dir)/Uninstall.exe" || fail "the installed Uninstall.exe is not signed"
+    [ "$2" != "$work/signed.exe" ] || ossl_verify "$(app_dir)/Uninstall.exe" ||
+        fail "$3: the installed Uninstall.exe is not signed"
+}
+
+install() {
+    wine_scenarios
+    install_one "$work/signed.exe" "$work/signed.exe" "signed" tamper
+    note "compressed, signed and not"
+    build_signed "$work/signed-best.exe" --compression best || fail "build --compression best --sign-command failed"
+    [ "$(tail -c 552 "$work/signed-best.exe" | head -c 3)" = qzc ] || fail "the signed compressed file ends in no qzc trailer"
+    install_one "$work/signed-best.exe" "$work/signed.exe" "signed compressed"
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || fail "plain build"
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast || fail "build --compression fast"
+    install_one "$work/fast.exe" "$work/plain.exe" "compressed"
 }
 
 # Runs FILE as C:\Forged.exe, expects the start-up error box with the
