@@ -7,11 +7,8 @@
 #include <vector>
 
 #include "system/ByteStream.h"
-<<<<<<< HEAD
 #include "system/FileStream.h"
-=======
 #include "package/CompressedForm.h"
->>>>>>> main
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
