@@ -47,22 +47,15 @@ public:
     TVazuravAzoz(const TVazuravAzoz&) = delete;
     TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
 
-<<<<<<< HEAD
-    // Opens the named file and reads its trailer and four tables. The file
-    // stays open, for the install's file data, until the object goes; meanwhile
-    // no process can write, rename or delete it, so the bytes installed are
-    // the bytes checked here. False when the trailer's magic is not valid (the
-    // file is closed again); raises EFOpenError, EReadError (a table reaching
-    // past the end of the file, or a file shorter than the trailer),
+    // Opens the named file and reads its trailer and four tables, and of the
+    // compressed form the stream record and the CRC table. The file stays
+    // open, for the install's file data, until the object goes; meanwhile no
+    // process can write, rename or delete it, so the bytes installed are the
+    // bytes checked here. False when the trailer's magic is neither form's
+    // (the file is closed again); raises EFOpenError, EReadError (a table
+    // reaching past the end of the file, or a file shorter than the trailer),
     // ERangeError (a negative count) or ESignatureError (a signed file whose
     // package is not all signed).
-=======
-    // Reads the trailer and the four tables of the named file, and of the
-    // compressed form the stream record and the CRC table. False when the
-    // trailer's magic is neither form's; raises EFOpenError, EReadError (a table
-    // reaching past the end of the file, or a file shorter than the trailer)
-    // or ERangeError (a negative count).
->>>>>>> main
     bool OpenPackage(const std::string& FileName);
     // The same from any byte source, which CopyFiles then reads the file data
     // from: it must outlive the install. PackageFile is left as it is.
