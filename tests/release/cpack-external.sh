@@ -60,7 +60,7 @@ cmake -S "$work/src" -B "$work/b" -DSTUB="$work/stub.exe" -DREMOVER="$work/Remov
 # tool.exe, guide.txt and the uninstaller; cache (which makes the install folder), bin, doc\it's;
 # the two values given and the Programs and Features entry's version, publisher, location,
 # icon (the first executable) and help link.
-contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 7 registry values" "one package of both components"
+contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 8 registry values" "one package of both components"
 "$tool" list --json "$work/b/odd.exe" >"$work/list.json"
 for text in '"AppName": "Odd \"Quoted\" ${HOME}"' '"Author": "O'"'"'Brien & Co"' '"Email": "pat@example.com"' \
     '"SubDir": "doc\\it'"'"'s"' '"FileName": "Uninstall.exe"' '"Caption": "Odd Tools"' '"Caption": "Run the tool"' \

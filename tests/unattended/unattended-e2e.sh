@@ -33,16 +33,14 @@ e2e_name=unattended-$scenario
 driver_session_prepare
 
 # The package NAME (application name APP) from the TOML lines on stdin below
-# its [package] table, with the companion uninstaller and the request for
-# the unattended-removal values, written as C:\NAME.exe.
+# its [package] table, with the companion uninstaller (for which makesetup
+# asks for the unattended-removal values), written as C:\NAME.exe.
 make_package() {
     local name=$1 app=$2 src=$work/src-$1
     mkdir -p "$src"
     {
         printf '[package]\nname = "%s"\nauthor = "Jane Author"\nversion = "1.2.3"\nuninstaller = "%s"\n' "$app" "$uninstall_exe"
         cat
-        printf '[[registry]]\nroot = "HKLM"\nkey = '\''%s\\%s'\''\nname = "QuietUninstallString"\nvalue = '\''{InstallDir}\\Uninstall.exe /S'\''\n' \
-            'software\microsoft\windows\currentversion\uninstall' "$app"
     } >"$src/package.toml"
     (cd "$src" && "$tool" build package.toml --stub "$setup_exe" -o "$(wine_c "$name.exe")" -q) ||
         { fail "makesetup could not build $name"; return 1; }

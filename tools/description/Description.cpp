@@ -7,6 +7,7 @@
 
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "tools/description/DescriptionReader.h"
 #include "tools/description/Glob.h"
 #include "tools/description/PackagePaths.h"
@@ -210,6 +211,18 @@ void TDescription::AddRegistration() {
         record.ValueName.TrySet(value.Name);
         Put(record.ValueData, value.Value, registration_.Where, value.Name);
         records.push_back(record);
+    }
+    // With the companion uninstaller every install can be removed unattended:
+    // the setup program writes the values for that on this request, unless
+    // the description writes a QuietUninstallString of its own.
+    const std::string_view quiet = UninstallContract::kQuietUninstallStringValue;
+    if (plan_.UninstallerFile && !RegistrationRecord(plan_.RegItems, plan_.Header.AppName.Text(), quiet)) {
+        TRegItem request{};
+        request.RootKey.Set(UninstallContract::kRegistrationRoot);
+        request.Key.TrySet(key);
+        request.ValueName.TrySet(quiet);
+        request.ValueData.TrySet(UninstallContract::kQuietUninstallRequest);
+        records.push_back(request);
     }
     plan_.RegItems.insert(plan_.RegItems.begin(), records.begin(), records.end());
 }
