@@ -6,10 +6,11 @@
 #   unattended-e2e.sh SCENARIO SETUP_EXE UNINSTALL_EXE WINDRIVER MAKESETUP LAYOUT_CHECK
 #
 # Scenarios:
-#   silent    /S /LOG= /D= into a folder with a blank: the files byte for byte,
-#             the registry (with the unattended-removal values), the Start Menu
-#             group and the log; then the QuietUninstallString command removes
-#             it all
+#   silent    /S /LOG= /D= into a folder with a blank, as winget's manifests
+#             that makesetup writes say: the files byte for byte, the registry
+#             (with the unattended-removal values, and the registration the
+#             manifests name), the Start Menu group and the log; then the
+#             QuietUninstallString command removes it all
 #   blocked   a folder that cannot be made, and one the folder rules refuse:
 #             exit codes 4 and 3, no window, the cause in the log
 #   wizard    an argument that is not a switch: the wizard as always
@@ -94,6 +95,12 @@ expect_log() { # FILE PATTERN...: each fixed text is a line (in part) of the log
     for text in "$@"; do grep -qF -- "$text" "$file" || fail "the log $(basename "$file") lacks: $text"; done
 }
 
+# FILE KEY...: the text at that path of a YAML file.
+yaml_field() { /usr/bin/python3 -c 'import sys, yaml
+v = yaml.safe_load(open(sys.argv[1], encoding="utf-8"))
+for k in sys.argv[2:]: v = v[int(k) if k.isdigit() else k]
+print(v)' "$@"; }
+
 reg_query() { wine_reg query "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 reg_key_exists() { wine_reg query "$1" </dev/null >/dev/null 2>&1; }
 reg_value() { reg_query "$1" | sed -n "s/^    $2    REG_[A-Z]*    //p"; }
@@ -132,8 +139,19 @@ group = "Silent App"
 item = "Read me"
 target = "readme.txt"
 EOF
-    note "Setup.exe /S /LOG= /D= into a folder with a blank"
-    run_watched 'C:\silent.exe' /S '/LOG=C:\silent install.log' '/D=C:\Deploy' 'Test\Silent' App
+    # The command line winget makes from the manifests' switches.
+    (cd "$work/src-silent" && "$tool" winget package.toml --stub "$setup_exe" --installer "$(wine_c silent.exe)" \
+        --url https://example.com/silent.exe --id Jane.SilentApp -o "$work/winget" -q) || fail "makesetup winget failed"
+    local manifest=$work/winget/Jane.SilentApp.installer.yaml switches
+    switches="$(yaml_field "$manifest" InstallerSwitches Silent) $(yaml_field "$manifest" InstallerSwitches Log)"
+    switches="$switches $(yaml_field "$manifest" InstallerSwitches InstallLocation)"
+    switches=${switches//<LOGPATH>/'C:\silent-install.log'}
+    switches=${switches//<INSTALLPATH>/$dir_win}
+    note "Setup.exe $switches: into a folder with a blank"
+    set -f
+    # shellcheck disable=SC2086 # the words of winget's command line
+    run_watched 'C:\silent.exe' $switches
+    set +f
     expect_rc 0
     for f in tool.dat readme.txt docs/guide.txt; do
         cmp -s "$work/src-silent/$f" "$dir/$f" || fail "$f is not installed byte for byte"
@@ -153,13 +171,19 @@ EOF
     reg_query "$key" | grep -q 'EstimatedSize    REG_DWORD' || fail "EstimatedSize is no DWORD: $(reg_query "$key")"
     [ "$(reg_value "$key" DisplayVersion)" = 1.2.3 ] || fail "DisplayVersion: $(reg_query "$key")"
     [ "$(reg_value 'HKCU\Software\Silent App' Home)" = "$dir_win" ] || fail "the package's value Home is missing"
+    # winget finds the install by the manifests' registration.
+    [ "$uninstall_registrations\\$(yaml_field "$manifest" ProductCode)" = "$key" ] || fail "ProductCode is not the uninstall key"
+    for v in DisplayName Publisher DisplayVersion; do
+        [ "$(yaml_field "$manifest" AppsAndFeaturesEntries 0 $v)" = "$(reg_value "$key" $v)" ] ||
+            fail "the manifest's $v is not the registry's \"$(reg_value "$key" $v)\""
+    done
     [ -f "$(group_dir "$app")/Read me.lnk" ] || fail "no Start Menu item Silent App\\Read me"
-    expect_log "$(wine_c 'silent install.log')" "Install folder $dir_win" "Create directory $dir_win\\docs" \
+    expect_log "$(wine_c 'silent-install.log')" "Install folder $dir_win" "Create directory $dir_win\\docs" \
         "Copy file $dir_win\\tool.dat" "Write registry value HKEY_CURRENT_USER\\Software\\Silent App \"Home\" = \"$dir_win\"" \
         "Write registry value HKEY_LOCAL_MACHINE\\software\\microsoft\\windows\\currentversion\\uninstall\\Silent App \"EstimatedSize\" = dword $kib" \
         "Create Program Manager group \"Silent App\"" "Add Program Manager item \"Read me\" for $dir_win\\readme.txt" \
         "Write uninstall data $dir_win\\$uninstall_data_file" "Installed." "Exit code 0"
-    cp "$(wine_c 'silent install.log')" "$work/silent-install.log"
+    cp "$(wine_c 'silent-install.log')" "$work/silent-install.log"
 
     note "the QuietUninstallString command: $quiet"
     # shellcheck disable=SC2086 # the command's words, as Windows splits them

@@ -59,6 +59,7 @@ private:
     void ReadSign(const toml::table& root);
     void ReadCodePage(TEntry& package);
     void ReadRegistration(TEntry& package);
+    void ReadCatalog(TEntry& package);
     void AddRegistration();
     void ResolveStub(TEntry& package);
     void ResolveUninstaller(TEntry& package);
@@ -122,7 +123,7 @@ void TDescription::ReadPackage(const toml::table& root) {
     }
     TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller",
                                                   "icon", "version", "copyright", "codepage", "display_icon",
-                                                  "help_link", "registration"});
+                                                  "help_link", "registration", "license", "description"});
     facts_.PackageAt = package.At();
     ReadCodePage(package);
     ResolveStub(package);
@@ -147,6 +148,23 @@ void TDescription::ReadPackage(const toml::table& root) {
     ResolveUninstaller(package);
     ReadStubRequest(package);
     ReadRegistration(package);
+    ReadCatalog(package);
+}
+
+// Only catalogues of packages read these; the build keeps them as written.
+void TDescription::ReadCatalog(TEntry& package) {
+    TCatalogTexts& c = plan_.Catalog;
+    c.Name = plan_.Stub.Name;
+    c.Author = plan_.Stub.Author;
+    if (plan_.Stub.Version) c.Version = plan_.Stub.Version->Text;
+    c.Website = registration_.Info.Website;
+    c.Copyright = plan_.Stub.Copyright;
+    c.License = package.Text("license").value_or("");
+    c.Description = package.Text("description").value_or("");
+    if (c.Description.find_first_of("\r\n") != std::string::npos)
+        Error(package.At("description"), "description must be one line (a short description of the program)");
+    c.CodePage = facts_.AnsiCodePage;
+    c.Where = package.At();
 }
 
 void TDescription::ReadCodePage(TEntry& package) {
