@@ -56,16 +56,12 @@ pids_of() { sed -n 's/^hwnd=[^ ]* pid=\([1-9][0-9]*\) .*/\1/p' "$1" | sort -u; }
 run_watched() {
     drive <<<"list-windows --any-process --hidden"
     tr -d '\r' <"$work/out.txt" >"$work/before.txt"
-    rm -f "$work/rc"
-    (
-        wine_timeout 600 "$@" </dev/null >/dev/null 2>&1
-        echo $? >"$work/rc"
-    ) &
+    wine_background 600 "$@"
     local looks=0 seen=0
     : >"$work/windows.txt"
     while :; do
         local done=0
-        [ -f "$work/rc" ] && done=1
+        kill -0 "$WINE_BACKGROUND" 2>/dev/null || done=1
         drive <<<"list-windows --any-process --hidden"
         tr -d '\r' <"$work/out.txt" >"$work/look.txt"
         looks=$((looks + 1))
@@ -73,6 +69,7 @@ run_watched() {
         cat "$work/look.txt" >>"$work/windows.txt"
         [ $done = 1 ] && break
     done
+    wait_rc
     local new shown
     # The shell answers a new Program Manager group with a folder window of
     # an explorer process of its own: the shell's, not ours.
@@ -83,11 +80,10 @@ run_watched() {
     note "$* -> exit $(cat "$work/rc"); window list read $looks times, $seen of them with a process of ours ($new)"
 }
 expect_rc() { [ "$(cat "$work/rc")" = "$1" ] || fail "exit code $(cat "$work/rc"), wanted $1"; }
-# Waits for a program started in the background to end.
+# Waits for the program started with wine_background to end.
 wait_rc() {
-    local n=0
-    while [ ! -f "$work/rc" ] && [ $n -lt 1200 ]; do sleep 0.1; n=$((n + 1)); done
-    [ -f "$work/rc" ] || fail "the program still runs"
+    wine_wait_background
+    echo $? >"$work/rc"
 }
 expect_log() { # FILE PATTERN...: each fixed text is a line (in part) of the log
     local file=$1 text
@@ -220,8 +216,7 @@ wizard() {
     make_package wizard "Wizard App" <<<$'[[file]]\nsource = "a.txt"' || return
     mkdir -p "$(wine_c wizard)" && mv "$(wine_c wizard.exe)" "$(wine_c wizard/Setup.exe)"  # the question's title: Setup
     note "an argument that is not a switch shows the wizard"
-    rm -f "$work/rc"
-    (wine_timeout 600 'C:\wizard\Setup.exe' /S /quiet </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
+    wine_background 600 'C:\wizard\Setup.exe' /S /quiet
     drive <<EOF
 wait-window --any-process --class TfrmWelcome --title "Setup  - Wizard App" --timeout $first_window_timeout
 attach
@@ -276,8 +271,7 @@ source = "d.txt"
 group = "Up App Three"
 EOF
     note "version 1 through the wizard"
-    rm -f "$work/rc"
-    (wine_timeout 600 'C:\up1.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
+    wine_background 600 'C:\up1.exe'
     drive <<EOF
 wait-window --any-process --class TfrmWelcome --title "Setup  - Up App" --timeout $first_window_timeout
 attach
