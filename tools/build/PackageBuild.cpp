@@ -9,6 +9,7 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/LittleEndian.h"
+#include "tools/build/FileContents.h"
 #include "tools/build/StubResources.h"
 #include "tools/description/PackageRules.h"
 #include "tools/platform/Crc32.h"
@@ -113,14 +114,18 @@ TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuil
     TPeChecksumSink peSink(file, plan.StubChecksumOffset);
     TCrcSink sink(peSink);
     PackageWriter writer(sink);
+    // Each content once: a file with an earlier file's bytes points at them.
+    const std::vector<std::size_t> first = FirstWithSameBytes(plan.Files);
     std::uint64_t total = plan.StubSize;
-    for (const TPlannedFile& f : plan.Files) total += f.Size;
+    for (std::size_t i = 0; i < plan.Files.size(); ++i)
+        if (first[i] == i) total += plan.Files[i].Size;
 
     TDataCopier copier(writer, total, progress);
     PutStub(plan, copier);
     PackageTables tables;
-    for (TPlannedFile& f : plan.Files) {
-        f.Record.Offset.Set(copier.Copy(f.Source, f.Size));
+    for (std::size_t i = 0; i < plan.Files.size(); ++i) {
+        TPlannedFile& f = plan.Files[i];
+        f.Record.Offset.Set(first[i] == i ? copier.Copy(f.Source, f.Size) : plan.Files[first[i]].Record.Offset.Get());
         tables.Files.push_back(f.Record);
     }
     tables.Dirs = plan.Dirs;

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -124,10 +126,11 @@ void CheckTables(const TPackHeader& h, std::uint64_t size, std::vector<std::stri
     }
 }
 
-void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, unsigned codePage,
-                   std::vector<std::string>& problems) {
+// Returns the bytes the records share.
+std::uint64_t CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, unsigned codePage,
+                            std::vector<std::string>& problems) {
     const std::int32_t count = h.FileCount.Get();
-    if (count <= 0 || h.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > size) return;
+    if (count <= 0 || h.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > size) return 0;
     std::vector<TFileItem> files(static_cast<std::size_t>(count));
     file.Seek(h.FileOffset.Get());
     file.ReadExact(files.data(), files.size() * sizeof(TFileItem));
@@ -141,6 +144,7 @@ void CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_t size, u
                            (end > size ? "reaches past the end of the file (" + std::to_string(size) + " bytes)"
                                        : "runs into the trailer at offset " + std::to_string(trailer)));
     }
+    return SharedBytes(files);
 }
 
 std::string Counts(const TPackHeader& h) {
@@ -190,6 +194,14 @@ std::uint32_t PackageChecksum(ByteSource& file) {
     return CrcWithZeros(file, {reserved});
 }
 
+std::uint64_t SharedBytes(const std::vector<TFileItem>& files) {
+    std::set<std::pair<std::uint32_t, std::uint32_t>> seen;
+    std::uint64_t shared = 0;
+    for (const TFileItem& f : files)
+        if (f.Size.Get() > 0 && !seen.emplace(f.Offset.Get(), f.Size.Get()).second) shared += f.Size.Get();
+    return shared;
+}
+
 std::string ShellKindName(std::uint8_t kind) {
     static constexpr std::array<const char*, 5> kNames = {"skCreateGroup", "skAddItem", "skNone", "skScreenSaver",
                                                           "skWallpaper"};
@@ -207,6 +219,8 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     header.Add({"Website", Shown(Utf8(h.Website, codePage))});
     header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
     if (!signer.empty()) header.Add({"Signer", signer});
+    if (const std::uint64_t shared = SharedBytes(package.GetFiles()))
+        header.Add({"Shared", std::to_string(shared) + " bytes (files with the same data stored once)"});
     for (const TTableSpan& t : Spans(h))
         header.Add({t.Label, Plural(t.Count, "record", "records") + " at offset " + std::to_string(t.Offset)});
     out += header.Text();
@@ -286,6 +300,7 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
     Json listing = {{"File", path}, {"FileSize", fileSize}};
     if (!signer.empty()) listing["Signer"] = signer;
     listing["Header"] = std::move(header);
+    if (const std::uint64_t shared = SharedBytes(package.GetFiles())) listing["SharedBytes"] = shared;
     listing["Files"] = std::move(files);
     listing["Dirs"] = std::move(dirs);
     listing["ShellItems"] = std::move(shellItems);
@@ -353,7 +368,7 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     }
     CheckTables(h, size, report.Problems);
     const bool uninstallData = IsUninstallLayout(h, size);
-    if (!uninstallData) CheckFileData(file, h, size, codePage, report.Problems);
+    const std::uint64_t shared = uninstallData ? 0 : CheckFileData(file, h, size, codePage, report.Problems);
     std::string checksum;
     if (h.Reserved.Get() == 0) {
         checksum = "no checksum";
@@ -364,6 +379,7 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
         checksum = CheckChecksums(file, h.Reserved.Get(), report.Problems);
     }
     report.Summary = Counts(h) + "; " + checksum +
+                     (shared > 0 ? "; " + std::to_string(shared) + " bytes shared by files with the same data" : "") +
                      (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");
     if (signature)
         report.Summary += "; " + signature->Summary + "; sealed, the package lies inside the signed part";

@@ -15,6 +15,10 @@
 // of its CheckSum field too (makesetup sets that one last, over everything).
 std::uint32_t PackageChecksum(ByteSource& file);
 
+// The bytes of the records whose data is an earlier record's (the same
+// Offset and Size): what storing each content once saved.
+std::uint64_t SharedBytes(const std::vector<RecordHead::TFileItem>& files);
+
 // "skAddItem" for 1; "unknown" for values outside the kinds.
 std::string ShellKindName(std::uint8_t kind);
 
