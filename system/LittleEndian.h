@@ -2,14 +2,15 @@
 // headers, icons, bitmaps, package records) keeps them so whatever the host.
 // Inline, so the small programs pay nothing for sharing them.
 // The pointer forms leave bounds to the caller; the forms that take a buffer
-// and an offset raise std::out_of_range for a field that does not fit in it.
+// and an offset raise ERangeError for a field that does not fit in it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <vector>
+
+#include "system/Errors.h"
 
 namespace LittleEndian {
 
@@ -28,7 +29,7 @@ inline void Store32(std::uint8_t* p, std::uint32_t v) {
 
 // A field of `width` bytes at `at` inside a buffer of `size` bytes.
 inline void CheckField(std::size_t size, std::size_t at, std::size_t width) {
-    if (at > size || size - at < width) throw std::out_of_range("a little-endian field lies past the end of its buffer");
+    if (at > size || size - at < width) throw ERangeError("a little-endian field lies past the end of its buffer");
 }
 inline std::uint16_t Load16(std::span<const std::uint8_t> bytes, std::size_t at) {
     CheckField(bytes.size(), at, 2);

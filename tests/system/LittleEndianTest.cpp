@@ -34,10 +34,10 @@ TEST(LittleEndianTest, AppendGrowsTheVectorInStoredOrder) {
 
 TEST(LittleEndianTest, AFieldPastTheBufferEndRaisesAndWritesNothing) {
     std::vector<std::uint8_t> b(6, 0xAA);
-    EXPECT_THROW(Load32(b, 3), std::out_of_range);
-    EXPECT_THROW(Load16(b, 5), std::out_of_range);
-    EXPECT_THROW(Store32(b, 4, 0), std::out_of_range);
-    EXPECT_THROW(Store16(b, SIZE_MAX, 0), std::out_of_range);  // no wrap-around of at + width
+    EXPECT_THROW(Load32(b, 3), ERangeError);
+    EXPECT_THROW(Load16(b, 5), ERangeError);
+    EXPECT_THROW(Store32(b, 4, 0), ERangeError);
+    EXPECT_THROW(Store16(b, SIZE_MAX, 0), ERangeError);  // no wrap-around of at + width
     EXPECT_EQ(b, std::vector<std::uint8_t>(6, 0xAA));
     EXPECT_EQ(Load16(b, 4), 0xAAAA);  // the last whole field still reads
 }

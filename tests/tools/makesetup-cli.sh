@@ -88,6 +88,33 @@ for cmd in build list verify seal "extract -o fifo-out"; do
     contains out.txt "Not a regular file" "$cmd of a FIFO"
 done
 
+# Each command ends an error of each kind it meets in one line and exit code 1.
+head -c 2000 /dev/zero >text.exe
+tail -c 600 demo-setup.exe >tail.exe  # a trailer whose tables lie before the file's start
+printf 'x' >a-file
+while IFS='|' read -r args expected; do
+    eval "\"\$tool\" $args" >out.txt 2>&1; expect_rc 1 $? "$args"
+    contains out.txt "$expected" "$args"
+    [ "$(wc -l <out.txt)" = 1 ] || { fail "$args: not one line:"; cat out.txt >&2; }
+done <<'TABLE'
+build demo.toml --stub stub.exe -D VERSION=1 -o stub.exe|nothing written: stub.exe: the output would replace the stub
+build demo.toml --stub stub.exe -D VERSION=1 -o no-folder/x.exe|nothing written: Cannot create file
+build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command false|nothing written: the signer failed
+build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command 'cp {in} {out}'|carries no signature
+list missing.exe|missing.exe: Cannot open file
+list text.exe|text.exe: not a package
+list tail.exe|tail.exe: Stream read error
+verify missing.exe|missing.exe: Cannot open file
+verify text.exe|text.exe: no package trailer
+extract missing.exe -o out|missing.exe: Cannot open file
+extract text.exe -o out|text.exe: not a package
+extract tail.exe -o out|tail.exe: Stream read error
+extract demo-setup.exe -o a-file|demo-setup.exe: cannot open folder "a-file"
+extract demo-setup.exe --from missing.exe -o out|demo-setup.exe: Cannot open file "missing.exe"
+seal missing.exe|missing.exe: cannot seal: Cannot open file
+seal demo-setup.exe|demo-setup.exe: cannot seal: the file carries no signature
+TABLE
+
 # A refused description: the line is named, nothing is written, an old output stays.
 printf 'old' >bad-setup.exe
 cat >bad.toml <<'TOML'

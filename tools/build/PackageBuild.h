@@ -7,16 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "system/Errors.h"
 #include "tools/description/Description.h"
-
-// Raised when the package cannot be written for a reason of its own (a
-// source that changes while it is packed, an output that would replace an
-// input); the message names what failed.
-class EBuildError : public Exception {
-public:
-    explicit EBuildError(std::string message) : Exception("EBuildError", std::move(message)) {}
-};
+#include "tools/platform/ToolErrors.h"
 
 struct TBuildSummary {
     std::uint64_t Size = 0;

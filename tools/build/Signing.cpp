@@ -135,7 +135,7 @@ TBuildSummary WriteSignedPackage(TPackagePlan plan, const std::string& outPath, 
     RunSigner(command, unsignedImage, signedImage);
     try {
         summary.Size = Seal::SealFile(signedImage, outPath).Size;
-    } catch (const Seal::ESealError& e) {
+    } catch (const ESealError& e) {
         throw EBuildError("the signed file cannot be sealed: " + std::string(e.what()));
     }
     return summary;

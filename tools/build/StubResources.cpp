@@ -52,7 +52,7 @@ void ReplaceIcon(std::vector<RE::TResource>& resources, const IconFile::TIcon& i
     std::uint16_t first = 1;
     for (const RE::TResource& r : resources)
         if (r.Type == iconType && !r.Name.IsNamed()) first = std::max<std::uint16_t>(first, r.Name.Id + 1);
-    if (first + icon.Images.size() > 0xFFFF) throw RE::ELayoutError("it has no icon numbers left");
+    if (first + icon.Images.size() > 0xFFFF) throw ELayoutError("it has no icon numbers left");
     std::uint16_t id = first;
     for (const IconFile::TImage& image : icon.Images)
         resources.push_back({iconType, RE::TName::Number(id++), language, 0, image.Bytes});
@@ -112,7 +112,7 @@ void PrepareStub(TPackagePlan& plan, TDiagnostics& diagnostics) {
     std::vector<std::uint8_t> stub;
     std::optional<PeImage::Layout> layout;
     try {
-        if (plan.StubSize > kMaxStubSize) throw RE::ELayoutError("it is too large for a setup program");
+        if (plan.StubSize > kMaxStubSize) throw ELayoutError("it is too large for a setup program");
         stub = ReadWhole(plan.StubPath);
         MemorySource source(stub);
         layout = PeImage::ReadLayout(source);
@@ -122,7 +122,7 @@ void PrepareStub(TPackagePlan& plan, TDiagnostics& diagnostics) {
         plan.StubImage = std::move(edited.Image);
         plan.StubSize = plan.StubImage.size();
         plan.StubChecksumOffset = edited.ChecksumOffset;
-    } catch (const RE::ELayoutError& e) {
+    } catch (const ELayoutError& e) {
         const std::string why = "stub \"" + plan.StubPath + "\" cannot take resources: " + e.what();
         if (icon) {
             diagnostics.Error(request.IconWhere, why);

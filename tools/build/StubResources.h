@@ -23,7 +23,7 @@ struct TEditedStub {
 
 // `stub` with MAINICON (its group and images) replaced by `icon` when there
 // is one and the version resource replaced by `version`. Raises
-// ResourceEditor::ELayoutError for a stub it cannot rewrite.
+// ELayoutError for a stub it cannot rewrite.
 TEditedStub EditStub(std::vector<std::uint8_t> stub, const std::optional<IconFile::TIcon>& icon,
                      const VersionResource::TVersionInfo& version);
 

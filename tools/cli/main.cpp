@@ -59,6 +59,24 @@ private:
     int shown_ = -1;
 };
 
+// Runs one command. Whatever error ends it, of any kind, is one line on
+// stderr, `prefix` and the error's message, and exit code 1.
+template <typename Command>
+int Guarded(const std::string& prefix, TProgressBar* bar, Command command) {
+    std::string message;
+    try {
+        return command();
+    } catch (const Exception& e) {
+        message = e.Message();
+    } catch (const std::exception& e) {  // the library's own: memory, a bad conversion
+        message = e.what();
+    }
+    if (bar) bar->Close();
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    std::fprintf(stderr, "%s%s\n", prefix.c_str(), message.c_str());
+    return kFailed;
+}
+
 // "demo.toml" -> "demo-setup.exe" in the current folder.
 std::string DefaultOutput(const std::string& description) {
     std::string name = description.substr(description.find_last_of("/\\") + 1);
@@ -123,7 +141,7 @@ int RunBuild(const TBuildArguments& args) {
     TProgressBar bar;
     const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
     const std::string signer = args.SignCommand.empty() ? Signing::CommandFor(plan.Sign) : args.SignCommand;
-    try {
+    return Guarded("makesetup: nothing written: ", &bar, [&] {
         const TBuildProgress progress = showBar ? TBuildProgress(std::ref(bar)) : TBuildProgress();
         const TBuildSummary summary = signer.empty() ? WritePackage(plan, output, progress)
                                                      : Signing::WriteSignedPackage(plan, output, signer, progress);
@@ -132,77 +150,54 @@ int RunBuild(const TBuildArguments& args) {
                         static_cast<unsigned long long>(summary.Size), PlanCounts(plan).c_str(), summary.Checksum,
                         signer.empty() ? "" : ", signed and sealed");
         return kOk;
-    } catch (const Exception& e) {
-        bar.Close();
-        std::fprintf(stderr, "makesetup: %s; nothing written\n", e.Message().c_str());
-        return kFailed;
-    }
+    });
 }
 
-// Opens `path` for list and verify; prints the error and returns false.
-bool OpenInput(const std::string& path, std::optional<TFileStream>& file) {
-    try {
-        file.emplace(TFileStream::OpenRead(Platform::ToNative(path)));
-        return true;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "makesetup: %s\n", e.Message().c_str());
-        return false;
-    }
-}
+TFileStream OpenInput(const std::string& path) { return TFileStream::OpenRead(Platform::ToNative(path)); }
 
-// Loads the package of `file`; prints why not and returns false.
-bool LoadForReport(const std::string& path, TFileStream& file, TVazuravAzoz& package) {
-    try {
-        if (package.LoadPackage(file)) return true;
-        std::fprintf(stderr, "%s: not a package: the last 552 bytes do not begin with \"qzx\" and a NUL\n", path.c_str());
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
-    }
-    return false;
+// Loads the package of `file`, for list and extract.
+void LoadForReport(TFileStream& file, TVazuravAzoz& package) {
+    if (!package.LoadPackage(file))
+        throw ENotAPackage("not a package: the last 552 bytes do not begin with \"qzx\" and a NUL");
 }
 
 int RunList(const std::string& nativePath, bool json, unsigned codePage) {
     const std::string path = Platform::FromNative(nativePath);
-    std::optional<TFileStream> file;
-    if (!OpenInput(path, file)) return kFailed;
-    TVazuravAzoz package;
-    if (!LoadForReport(path, *file, package)) return kFailed;
-    const std::string signer = SignerText(*file);
-    const std::string text = json ? ListJson(path, file->Size(), package, signer, codePage)
-                                  : ListText(path, file->Size(), package, signer, codePage);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return kOk;
+    return Guarded(path + ": ", nullptr, [&] {
+        TFileStream file = OpenInput(path);
+        TVazuravAzoz package;
+        LoadForReport(file, package);
+        const std::string signer = SignerText(file);
+        const std::string text = json ? ListJson(path, file.Size(), package, signer, codePage)
+                                      : ListText(path, file.Size(), package, signer, codePage);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return kOk;
+    });
 }
 
 int RunVerify(const std::string& nativePath, unsigned codePage) {
     const std::string path = Platform::FromNative(nativePath);
-    std::optional<TFileStream> file;
-    if (!OpenInput(path, file)) return kFailed;
-    TVerifyReport report;
-    try {
-        report = VerifyPackage(*file, codePage);
-    } catch (const Exception& e) {
-        report.Problems.push_back(e.Message());
-    }
-    for (const std::string& problem : report.Problems) std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
-    if (!report.Ok()) return kFailed;
-    std::printf("%s: OK: %s\n", path.c_str(), report.Summary.c_str());
-    return kOk;
+    return Guarded(path + ": ", nullptr, [&] {
+        TFileStream file = OpenInput(path);
+        const TVerifyReport report = VerifyPackage(file, codePage);
+        for (const std::string& problem : report.Problems)
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
+        if (!report.Ok()) return kFailed;
+        std::printf("%s: OK: %s\n", path.c_str(), report.Summary.c_str());
+        return kOk;
+    });
 }
 
 int RunSeal(const std::string& nativeIn, const std::string& nativeOut) {
     const std::string in = Platform::FromNative(nativeIn);
     const std::string out = nativeOut.empty() ? in : Platform::FromNative(nativeOut);
-    try {
+    return Guarded(in + ": cannot seal: ", nullptr, [&] {
         const Seal::TSealResult result = Seal::SealFile(in, out);
         std::printf("%s: %s, %llu bytes; the package trailer at offset %llu lies inside the signature\n", out.c_str(),
                     result.AlreadySealed ? "already sealed, unchanged" : "sealed",
                     static_cast<unsigned long long>(result.Size), static_cast<unsigned long long>(result.TrailerCopy));
         return kOk;
-    } catch (const Seal::ESealError& e) {
-        std::fprintf(stderr, "%s: cannot seal: %s\n", in.c_str(), e.what());
-        return kFailed;
-    }
+    });
 }
 
 struct TWingetArguments {
@@ -270,39 +265,36 @@ void ShowPlan(const std::vector<TExtractEntry>& plan) {
 
 // The file that holds the data: the package itself, or for an uninstall
 // data file the setup executable it names with --from.
-bool OpenData(const TExtractArguments& args, const std::string& path, TFileStream& file, const TVazuravAzoz& package,
-              std::optional<TFileStream>& from) {
-    if (!args.From.empty()) return OpenInput(Platform::FromNative(args.From), from);
-    if (!package.GetFiles().empty() && IsUninstallLayout(package.GetHeader(), file.Size())) {
-        std::fprintf(stderr, "%s: an uninstall data file: its files' data lives in the setup executable; give "
-                             "--from SETUP.EXE\n", path.c_str());
-        return false;
-    }
-    return true;
+std::optional<TFileStream> OpenData(const TExtractArguments& args, TFileStream& file, const TVazuravAzoz& package) {
+    if (!args.From.empty()) return OpenInput(Platform::FromNative(args.From));
+    if (!package.GetFiles().empty() && IsUninstallLayout(package.GetHeader(), file.Size()))
+        throw ENotAPackage("an uninstall data file: its files' data lives in the setup executable; give --from "
+                           "SETUP.EXE");
+    return std::nullopt;
 }
 
 int RunExtract(const TExtractArguments& args) {
     const std::string path = Platform::FromNative(args.File);
-    std::optional<TFileStream> file, from;
-    if (!OpenInput(path, file)) return kFailed;
-    TVazuravAzoz package;
-    if (!LoadForReport(path, *file, package) || !OpenData(args, path, *file, package, from)) return kFailed;
-    ByteSource& data = from ? static_cast<ByteSource&>(*from) : *file;
-    const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data.Size());
-    std::size_t refused = 0;
-    for (const TExtractEntry& entry : plan)
-        if (entry.Refused()) {
-            ++refused;
-            std::fprintf(stderr, "%s: entry %zu \"%s\" refused: %s\n", path.c_str(), entry.Index, entry.Name.c_str(),
-                         entry.Problem.c_str());
-        }
-    if (args.List) {
-        ShowPlan(plan);
-        return refused ? kFailed : kOk;
-    }
     TProgressBar bar;
-    const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
-    try {
+    return Guarded(path + ": ", &bar, [&] {
+        TFileStream file = OpenInput(path);
+        TVazuravAzoz package;
+        LoadForReport(file, package);
+        std::optional<TFileStream> from = OpenData(args, file, package);
+        ByteSource& data = from ? static_cast<ByteSource&>(*from) : file;
+        const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data.Size());
+        std::size_t refused = 0;
+        for (const TExtractEntry& entry : plan)
+            if (entry.Refused()) {
+                ++refused;
+                std::fprintf(stderr, "%s: entry %zu \"%s\" refused: %s\n", path.c_str(), entry.Index,
+                             entry.Name.c_str(), entry.Problem.c_str());
+            }
+        if (args.List) {
+            ShowPlan(plan);
+            return refused ? kFailed : kOk;
+        }
+        const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
         TSafeFolder folder(Platform::FromNative(args.Output));
         const TExtractResult result =
             ExtractFiles(plan, data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
@@ -312,14 +304,7 @@ int RunExtract(const TExtractArguments& args) {
                         Count(result.Written, "file").c_str(), static_cast<unsigned long long>(result.Bytes),
                         Platform::FromNative(args.Output).c_str(), refused, result.Failures.size());
         return refused || !result.Failures.empty() ? kFailed : kOk;
-    } catch (const ESafeFolder& e) {
-        bar.Close();
-        std::fprintf(stderr, "makesetup: %s\n", e.what());
-    } catch (const Exception& e) {
-        bar.Close();
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), e.Message().c_str());
-    }
-    return kFailed;
+    });
 }
 
 CLI::Option* AddCodePage(CLI::App* command, unsigned& codePage) {

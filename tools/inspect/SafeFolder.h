@@ -8,14 +8,10 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-class ESafeFolder : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+#include "tools/platform/ToolErrors.h"
 
 class TSafeFolder {
 public:

@@ -23,7 +23,7 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-std::string ErrorText(DWORD error) {
+std::string SystemText(DWORD error) {
     char buffer[256] = {};
     const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                           buffer, sizeof buffer, nullptr);
@@ -38,10 +38,10 @@ std::string ErrorText(DWORD error) {
 UniqueFile HoldFolder(const std::wstring& path, const std::string& name) {
     UniqueFile folder(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!folder) throw ESafeFolder("cannot open folder " + Quoted(name) + ": " + ErrorText(::GetLastError()));
+    if (!folder) throw ESafeFolder("cannot open folder " + Quoted(name) + ": " + SystemText(::GetLastError()));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(folder.get(), &info))
-        throw ESafeFolder("cannot examine folder " + Quoted(name) + ": " + ErrorText(::GetLastError()));
+        throw ESafeFolder("cannot examine folder " + Quoted(name) + ": " + SystemText(::GetLastError()));
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         throw ESafeFolder(Quoted(name) + " is a link or junction; links are not followed");
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) throw ESafeFolder(Quoted(name) + " is a file, not a folder");
@@ -58,7 +58,7 @@ std::wstring FinalPath(HANDLE handle, const std::string& name) {
         length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
     }
     if (length == 0 || length >= path.size())
-        throw ESafeFolder("cannot tell where folder " + Quoted(name) + " leads: " + ErrorText(::GetLastError()));
+        throw ESafeFolder("cannot tell where folder " + Quoted(name) + " leads: " + SystemText(::GetLastError()));
     path.resize(length);
     return path;
 }
@@ -87,16 +87,16 @@ TSafeFolder::TSafeFolder(const std::string& root) : impl_(std::make_unique<TImpl
     const DWORD length = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
     std::wstring full(length, L'\0');
     if (length == 0 || ::GetFullPathNameW(given.c_str(), length, full.data(), nullptr) == 0)
-        throw ESafeFolder("cannot resolve " + Quoted(root) + ": " + ErrorText(::GetLastError()));
+        throw ESafeFolder("cannot resolve " + Quoted(root) + ": " + SystemText(::GetLastError()));
     full.resize(full.find(L'\0'));
     while (full.size() > 3 && full.back() == L'\\') full.pop_back();
     impl_->Root = full.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
     if (!::CreateDirectoryW(impl_->Root.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-        throw ESafeFolder("cannot create " + Quoted(root) + ": " + ErrorText(::GetLastError()));
+        throw ESafeFolder("cannot create " + Quoted(root) + ": " + SystemText(::GetLastError()));
     impl_->Held = UniqueFile(::CreateFileW(impl_->Root.c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!impl_->Held) throw ESafeFolder("cannot open folder " + Quoted(root) + ": " + ErrorText(::GetLastError()));
+    if (!impl_->Held) throw ESafeFolder("cannot open folder " + Quoted(root) + ": " + SystemText(::GetLastError()));
     impl_->RealRoot = FinalPath(impl_->Held.get(), root);
     if (impl_->RealRoot.empty() || impl_->RealRoot.back() != L'\\') impl_->RealRoot += L'\\';
 }
@@ -109,7 +109,7 @@ void TSafeFolder::WriteFile(const std::vector<std::string>& folders, const std::
     for (const std::string& folder : folders) {
         path += L"\\" + Wide(folder);
         if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            throw ESafeFolder("cannot create folder " + Quoted(folder) + ": " + ErrorText(::GetLastError()));
+            throw ESafeFolder("cannot create folder " + Quoted(folder) + ": " + SystemText(::GetLastError()));
         chain.push_back(HoldFolder(path, folder));
         // A link the file system does not mark as one (a Unix symbolic link
         // under Wine) still shows where it leads.
@@ -124,7 +124,7 @@ void TSafeFolder::WriteFile(const std::vector<std::string>& folders, const std::
     const std::wstring temporary = path + L"\\" + TemporaryName();
     UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
-    if (!file) throw ESafeFolder("cannot create a file beside " + Quoted(name) + ": " + ErrorText(::GetLastError()));
+    if (!file) throw ESafeFolder("cannot create a file beside " + Quoted(name) + ": " + SystemText(::GetLastError()));
     const auto discard = [&] {
         file.reset();
         ::DeleteFileW(temporary.c_str());
@@ -136,7 +136,7 @@ void TSafeFolder::WriteFile(const std::vector<std::string>& folders, const std::
                 const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
                 DWORD written = 0;
                 if (!::WriteFile(file.get(), at, chunk, &written, nullptr) || written == 0)
-                    throw ESafeFolder("cannot write " + Quoted(name) + ": " + ErrorText(::GetLastError()));
+                    throw ESafeFolder("cannot write " + Quoted(name) + ": " + SystemText(::GetLastError()));
                 at += written;
                 size -= written;
             }
@@ -150,6 +150,6 @@ void TSafeFolder::WriteFile(const std::vector<std::string>& folders, const std::
     if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
-        throw ESafeFolder("cannot write " + Quoted(name) + ": " + ErrorText(error));
+        throw ESafeFolder("cannot write " + Quoted(name) + ": " + SystemText(error));
     }
 }

@@ -9,20 +9,15 @@
 #include <compare>
 #include <span>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "package/PeImage.h"
+#include "tools/platform/ToolErrors.h"
 
 namespace ResourceEditor {
 
-// Raised for an image this editor cannot rewrite; the message says why.
-class ELayoutError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
+// An image this editor cannot rewrite raises ELayoutError; the message says why.
 // A resource type or name: a number, or a text when `Text` is not empty.
 struct TName {
     std::uint16_t Id = 0;

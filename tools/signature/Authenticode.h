@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,6 @@ namespace Authenticode {
 inline constexpr std::uint16_t CertificateRevision = 0x0200;
 inline constexpr std::uint16_t PkcsSignedData = 0x0002;
 inline constexpr std::size_t EntryHeaderSize = 8;  // dwLength, wRevision, wCertificateType
-
-// Raised for a certificate table or signature this tool cannot read.
-class ESignatureFormat : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct TSignedImage {
     PeImage::Layout Layout;
@@ -45,7 +38,7 @@ std::optional<TSignedImage> ReadSignedImage(ByteSource& file);
 struct TSignerPath {
     Der::Element ContentInfo, Explicit, SignedData, SignerInfos, SignerInfo;
 };
-// Raises ESignatureFormat (or Der::EDerError) when the bytes are not a
+// Raises ESignatureFormat (or EDerError) when the bytes are not a
 // SignedData ending in a SignerInfo.
 TSignerPath FindLastSigner(Der::View pkcs7);
 

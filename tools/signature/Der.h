@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tools/platform/ToolErrors.h"
 
 namespace Der {
 
@@ -22,12 +23,6 @@ inline constexpr std::uint8_t Sequence = 0x30;
 inline constexpr std::uint8_t Set = 0x31;
 // A context-specific constructed tag, [n].
 constexpr std::uint8_t Context(unsigned n) { return std::uint8_t(0xA0 | n); }
-
-// Raised for bytes that are not DER this reader takes.
-class EDerError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // One element, as offsets into the bytes it was read from.
 struct Element {

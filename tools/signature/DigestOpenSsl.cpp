@@ -1,7 +1,6 @@
 #include <openssl/evp.h>
 
-#include <stdexcept>
-
+#include "tools/platform/ToolErrors.h"
 #include "tools/signature/Digest.h"
 
 struct TDigest::TState {
@@ -26,7 +25,7 @@ const EVP_MD* Algorithm(DigestKind kind) {
 TDigest::TDigest(DigestKind kind) : state_(std::make_unique<TState>()) {
     state_->context = EVP_MD_CTX_new();
     if (!state_->context || EVP_DigestInit_ex(state_->context, Algorithm(kind), nullptr) != 1)
-        throw std::runtime_error("libcrypto cannot compute " + DigestName(kind));
+        throw EDigestError("libcrypto cannot compute " + DigestName(kind));
 }
 
 TDigest::~TDigest() = default;

@@ -1,8 +1,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include <stdexcept>
-
+#include "tools/platform/ToolErrors.h"
 #include "tools/signature/Digest.h"
 
 struct TDigest::TState {
@@ -31,7 +30,7 @@ const wchar_t* AlgorithmId(DigestKind kind) {
 TDigest::TDigest(DigestKind kind) : state_(std::make_unique<TState>()) {
     if (BCryptOpenAlgorithmProvider(&state_->algorithm, AlgorithmId(kind), nullptr, 0) < 0 ||
         BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0) < 0)
-        throw std::runtime_error("the system cannot compute " + DigestName(kind));
+        throw EDigestError("the system cannot compute " + DigestName(kind));
 }
 
 TDigest::~TDigest() = default;

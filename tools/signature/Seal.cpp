@@ -220,10 +220,10 @@ TSealResult SealFile(const std::string& inPath, const std::string& outPath) {
     } catch (const ESealError&) {
         Platform::RemoveFile(temporary);
         throw;
-    } catch (const Authenticode::ESignatureFormat& e) {
+    } catch (const ESignatureFormat& e) {
         Platform::RemoveFile(temporary);
         throw ESealError(e.what());
-    } catch (const Der::EDerError& e) {
+    } catch (const EDerError& e) {
         Platform::RemoveFile(temporary);
         throw ESealError(std::string("the signature is not DER this tool can rebuild: ") + e.what());
     } catch (const Exception& e) {

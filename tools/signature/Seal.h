@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "package/RecordHead.h"
@@ -24,14 +23,9 @@ namespace Seal {
 inline constexpr std::array<std::uint8_t, 20> AttributeOid = {0x69, 0x83, 0xA9, 0x83, 0xFA, 0xAA, 0x83, 0x80, 0xBA, 0x94,
                                                                0x9D, 0x9D, 0xAA, 0x86, 0x82, 0xA8, 0x88, 0xDA, 0xD0, 0x3B};
 
-class ESealError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The WIN_CERTIFICATE entry (header and DER) that replaces the last one:
 // `pkcs7` without an earlier seal, with a new one ending it, its length a
-// multiple of 8. Raises Authenticode::ESignatureFormat or Der::EDerError for
+// multiple of 8. Raises ESignatureFormat or EDerError for
 // a signature it cannot rebuild.
 Der::Bytes SealedEntry(Der::View pkcs7, const RecordHead::TPackHeader& trailer);
 

@@ -57,8 +57,12 @@ std::optional<TSignatureCheck> CheckSignature(ByteSource& file) {
         const Authenticode::TSignatureInfo info = Authenticode::ReadSignatureInfo(image->Pkcs7);
         check.Subject = info.Subject;
         CheckDigest(file, *image, info, check);
-    } catch (const std::runtime_error& e) {  // a malformed table or DER, or no hash to compute
-        check.Problems.push_back(std::string("the signature cannot be read: ") + e.what());
+    } catch (const ESignatureFormat& e) {
+        check.Problems.push_back("the signature cannot be read: " + e.Message());
+    } catch (const EDerError& e) {
+        check.Problems.push_back("the signature cannot be read: " + e.Message());
+    } catch (const EDigestError& e) {
+        check.Problems.push_back("the signature cannot be read: " + e.Message());
     }
     if (!image) {
         const auto end = SignedPart::End(file);

@@ -68,10 +68,10 @@ TEST(Der, RefusesWhatIsNotDer) {
     const Bytes hugeLength = {0x30, 0x85, 1, 0, 0, 0, 0};
     const Bytes longTag = {0x1F, 0x81, 0x01, 0x00};
     for (const Bytes* bad : {&indefinite, &tooLong, &hugeLength, &longTag})
-        EXPECT_THROW(Der::Read(*bad, 0, bad->size()), Der::EDerError);
+        EXPECT_THROW(Der::Read(*bad, 0, bad->size()), EDerError);
     // Children must fill their parent exactly.
     const Bytes overhang = {0x30, 0x03, 0x04, 0x02, 0x00};
-    EXPECT_THROW(Der::Children(overhang, Der::Read(overhang, 0, 5)), Der::EDerError);
+    EXPECT_THROW(Der::Children(overhang, Der::Read(overhang, 0, 5)), EDerError);
     EXPECT_EQ(Der::OidText(kSignedDataOid), "1.2.840.113549.1.7.2");
     EXPECT_EQ(Der::OidText(Bytes{0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x01, 0x04}), "1.3.6.1.4.1.311.2.1.4");
 }
@@ -130,10 +130,10 @@ TEST(SealedEntry, SealingAgainReplacesTheSealAndKeepsOtherAttributes) {
 
 TEST(SealedEntry, RefusesWhatIsNotASignature) {
     const Bytes notSignedData = Der::Wrap(Der::Sequence, Der::Wrap(Der::Oid, Bytes{0x2A, 0x03}));
-    EXPECT_THROW(Seal::SealedEntry(notSignedData, Trailer("Demo")), Authenticode::ESignatureFormat);
+    EXPECT_THROW(Seal::SealedEntry(notSignedData, Trailer("Demo")), ESignatureFormat);
     Bytes trailing = Pkcs7(10);
     trailing.push_back(0);
-    EXPECT_THROW(Seal::SealedEntry(trailing, Trailer("Demo")), std::runtime_error);
+    EXPECT_THROW(Seal::SealedEntry(trailing, Trailer("Demo")), ESealError);
 }
 
 }  // namespace
