@@ -41,6 +41,7 @@ make_package() {
     mkdir -p "$src"
     {
         printf '[package]\nname = "%s"\nauthor = "Jane Author"\nversion = "1.2.3"\nuninstaller = "%s"\n' "$app" "$uninstall_exe"
+        printf 'license = "MIT"\ndescription = "A package of the unattended tests"\n'
         cat
     } >"$src/package.toml"
     (cd "$src" && "$tool" build package.toml --stub "$setup_exe" -o "$(wine_c "$name.exe")" -q) ||
@@ -137,7 +138,8 @@ target = "readme.txt"
 EOF
     # The command line winget makes from the manifests' switches.
     (cd "$work/src-silent" && "$tool" winget package.toml --stub "$setup_exe" --installer "$(wine_c silent.exe)" \
-        --url https://example.com/silent.exe --id Jane.SilentApp -o "$work/winget" -q) || fail "makesetup winget failed"
+        --url https://example.com/silent.exe --id Jane.SilentApp -o "$work/winget" -q) ||
+        { fail "makesetup winget failed"; return 1; }
     local manifest=$work/winget/Jane.SilentApp.installer.yaml switches
     switches="$(yaml_field "$manifest" InstallerSwitches Silent) $(yaml_field "$manifest" InstallerSwitches Log)"
     switches="$switches $(yaml_field "$manifest" InstallerSwitches InstallLocation)"

@@ -222,16 +222,17 @@ int RunWinget(const TWingetArguments& args) {
     TPackagePlan plan;
     if (const int code = ReadPlan(args.Read, plan); code != kOk) return code;
     Winget::TRequest request{args.Id, args.Url, "", Platform::FromNative(args.Installer)};
-    std::optional<TFileStream> file;
-    if (!OpenInput(request.Installer, file)) return kFailed;
-    TVazuravAzoz package;
-    if (!LoadForReport(request.Installer, *file, package)) return kFailed;
     const std::string folder = Platform::FromNative(args.Output);
-    try {
+    return Guarded(request.Installer + ": ", nullptr, [&] {
+        TFileStream file = OpenInput(request.Installer);
+        TVazuravAzoz package;
+        LoadForReport(file, package);
         request.InstallerSha256 = Winget::FileSha256(request.Installer);
+        const Winget::TRegistration registration =
+            Winget::RegistrationOf(package.GetHeader(), package.GetRegItems(), plan.Catalog.CodePage);
         TDiagnostics diagnostics;
-        const auto registration = Winget::RegistrationOf(package.GetHeader(), package.GetRegItems(), plan.Catalog.CodePage);
-        const std::vector<Winget::TManifest> manifests = Winget::Manifests(plan.Catalog, registration, request, diagnostics);
+        const std::vector<Winget::TManifest> manifests =
+            Winget::Manifests(plan.Catalog, registration, request, diagnostics);
         if (!Report(diagnostics)) return kFailed;
         if (!Platform::MakeFolder(folder)) {
             std::fprintf(stderr, "makesetup: cannot make the folder %s; nothing written\n", folder.c_str());
@@ -243,10 +244,7 @@ int RunWinget(const TWingetArguments& args) {
             if (!args.Read.Quiet) std::printf("%s\n", path.c_str());
         }
         return kOk;
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "makesetup: %s\n", e.Message().c_str());
-        return kFailed;
-    }
+    });
 }
 
 struct TExtractArguments {
