@@ -70,6 +70,17 @@ void CheckFilesSigned(const std::vector<TFileItem>& files, const SignedPart::TSi
         if (!signature.Covers(f.Offset.Get(), f.Size.Get())) RaiseSignatureError(ErrorText::PackageOutsideSignature);
 }
 
+// The compressed form's file data: its stream, the stream record and the
+// CRC table must all lie in the signed part.
+void CheckStreamSigned(const CompressedForm::TStreamInfo& info, const TPackHeader& header,
+                       const SignedPart::TSignature& signature) {
+    const CompressedForm::TStreamRecord& r = info.Record;
+    if (!signature.Covers(r.StreamOffset.Get(), r.StreamSize.Get()) ||
+        !signature.Covers(r.CrcOffset.Get(), 4 * std::uint64_t(info.Crcs.size())) ||
+        !signature.Covers(CompressedForm::StreamRecordOffset(header), sizeof r))
+        RaiseSignatureError(ErrorText::PackageOutsideSignature);
+}
+
 }  // namespace
 
 void SetProcessMessages(TProcessMessages pump) { gProcessMessages = pump; }
@@ -91,7 +102,8 @@ bool TVazuravAzoz::LoadPackage(ByteSource& source) {
     const SignedPart::TReading signature = SignedPart::Read(source);
     if (signature.Problem != SignedPart::TProblem::None) RaiseSignatureError(ErrorText::SignatureUnreadable);
     const std::optional<SignedPart::TSignature>& signedPart = signature.Signature;
-    if (!IsValidHeader(Header)) {
+    const bool compressed = CompressedForm::IsCompressedHeader(Header);
+    if (!IsValidHeader(Header) && !compressed) {
         // Signed after it was built, never sealed: say so rather than end silently.
         if (signedPart && SignedPart::FindTrailer(source, *signedPart)) RaiseSignatureError(ErrorText::PackageNotSealed);
         return false;
@@ -101,7 +113,13 @@ bool TVazuravAzoz::LoadPackage(ByteSource& source) {
     // Negative counts are refused before they reach the total.
     TotalSteps = Header.FileCount.Get() > 0 ? Header.FileCount.Get() : 0;
     LoadTable(source, size, Header.FileCount.Get(), Header.FileOffset.Get(), Files);
-    if (signedPart) CheckFilesSigned(Files, *signedPart);
+    Stream.reset();
+    if (compressed) {
+        Stream = CompressedForm::ReadStreamInfo(source, size, Header);
+        if (signedPart) CheckStreamSigned(*Stream, Header, *signedPart);
+    } else if (signedPart) {
+        CheckFilesSigned(Files, *signedPart);
+    }
     AddSteps(TotalSteps, Header.DirCount.Get() > 0 ? Header.DirCount.Get() : 0);
     LoadTable(source, size, Header.DirCount.Get(), Header.DirOffset.Get(), Dirs);
     AddSteps(TotalSteps, Header.ShellCount.Get() > 0 ? Header.ShellCount.Get() : 0);

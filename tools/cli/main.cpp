@@ -18,6 +18,7 @@
 #include "tools/deploy/Winget.h"
 #include "tools/description/Description.h"
 #include "tools/inspect/Extract.h"
+#include "tools/inspect/PackageData.h"
 #include "tools/inspect/PackageReport.h"
 #include "tools/inspect/SafeFolder.h"
 #include "tools/platform/CodePage.h"
@@ -107,7 +108,7 @@ bool Report(const TDiagnostics& diagnostics) {
 }
 
 struct TBuildArguments {
-    std::string Description, Output, Stub, Uninstaller, Icon, SignCommand;
+    std::string Description, Output, Stub, Uninstaller, Icon, SignCommand, Compression;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
@@ -137,6 +138,7 @@ int RunBuild(const TBuildArguments& args) {
     TPackagePlan plan;
     if (const int code = ReadPlan(args, plan); code != kOk) return code;
     const std::string description = Platform::FromNative(args.Description);
+    if (!args.Compression.empty()) plan.Compression = *CompressionByName(args.Compression);
     const std::string output = args.Output.empty() ? DefaultOutput(description) : Platform::FromNative(args.Output);
     TProgressBar bar;
     const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
@@ -279,8 +281,17 @@ int RunExtract(const TExtractArguments& args) {
         TVazuravAzoz package;
         LoadForReport(file, package);
         std::optional<TFileStream> from = OpenData(args, file, package);
-        ByteSource& data = from ? static_cast<ByteSource&>(*from) : file;
-        const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data.Size());
+        ByteSource* data = from ? static_cast<ByteSource*>(&*from) : &file;
+        // The compressed form's records count in its decoded data.
+        std::optional<TDecodedData> decoded;
+        TVazuravAzoz holder;
+        const TVazuravAzoz* source = &package;
+        if (from && holder.LoadPackage(*from)) source = &holder;
+        if (source->GetStream()) {
+            decoded.emplace(*data, *source->GetStream());
+            data = &decoded->Source();
+        }
+        const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data->Size());
         std::size_t refused = 0;
         for (const TExtractEntry& entry : plan)
             if (entry.Refused()) {
@@ -295,7 +306,7 @@ int RunExtract(const TExtractArguments& args) {
         const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
         TSafeFolder folder(Platform::FromNative(args.Output));
         const TExtractResult result =
-            ExtractFiles(plan, data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
+            ExtractFiles(plan, *data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
         for (const std::string& failure : result.Failures) std::fprintf(stderr, "%s: %s\n", path.c_str(), failure.c_str());
         if (!args.Quiet)
             std::printf("%s: %s, %llu bytes written below %s; %zu refused, %zu failed\n", path.c_str(),
@@ -342,6 +353,10 @@ int main(int argc, char** argv) {
     buildCommand->add_option("-D,--define", build.Defines, "NAME=VALUE for ${NAME} in the description")
         ->allow_extra_args(false);
     buildCommand->add_flag("-q,--quiet", build.Quiet, "No summary and no progress bar");
+    buildCommand
+        ->add_option("--compression", build.Compression,
+                     "none (the plain layout), fast or best (one zstd stream); wins over the description's key")
+        ->check(CLI::IsMember({"none", "fast", "best"}));
     buildCommand->add_option("--sign-command", build.SignCommand,
                              "Sign the built file (and the companion uninstaller first) with this command, {in} and "
                              "{out} standing for the files, then seal it (the description's [sign] does the same)");
