@@ -1,7 +1,7 @@
 // Each distinct content stored once in the plain layout.
 #include <gtest/gtest.h>
 
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tools/build/PackageBuild.h"
@@ -33,9 +33,10 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     const std::string out = pkg.Dir().File("plain.exe");
     WritePackage(pkg.ReadClean(), out);
     const Bytes bytes = ReadFileBytes(out);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(out));
-    const auto& files = package.GetFiles();
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
+    const auto& files = package.Tables.Files;
     ASSERT_EQ(files.size(), 7u);
     for (const TFileItem& f : files) {
         const Bytes expected = Source(f);
@@ -47,7 +48,7 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     EXPECT_NE(files[2].Offset.Get(), files[0].Offset.Get());
     // The file data is the distinct contents and nothing more.
     const std::uint64_t stub = ReadFileBytes(pkg.Dir().File("stub.exe")).size();
-    EXPECT_EQ(package.GetHeader().FileOffset.Get() - stub, 2 * licence.size() + 300000);
+    EXPECT_EQ(package.Header.FileOffset.Get() - stub, 2 * licence.size() + 300000);
 
     TFileStream file = TFileStream::OpenRead(out);
     const TVerifyReport report = VerifyPackage(file);
