@@ -477,9 +477,9 @@ links() {
     start_setup
     drive <<'EOF'
 click --class TfrmWelcome --id @lblWebsite@ --mouse
-expect-file C:\probe\web.txt --timeout 60
+expect-file C:\probe\web.txt --timeout 180
 click --class TfrmWelcome --id @lblEmail@ --mouse
-expect-file C:\probe\mail.txt --timeout 60
+expect-file C:\probe\mail.txt --timeout 180
 click --class TfrmWelcome --id @Button2@
 EOF
     answer_question Yes

@@ -133,8 +133,9 @@ wine_reg() {
 }
 
 # How long a program just started may take to show its first window: on a
-# busy machine a Wine process can take a minute just to start.
-first_window_timeout=180
+# busy machine a Wine process can take minutes just to start (over 180 s
+# was seen at a load of 20 on 2 cores).
+first_window_timeout=300
 
 # Windows path of a Unix path inside the prefix's drive C.
 wine_c() { echo "$WINEPREFIX/drive_c/$1"; }
