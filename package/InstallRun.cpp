@@ -6,9 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "package/CompressedForm.h"
 #include "package/UninstallContract.h"
 #include "package/UninstallRecords.h"
 #include "package/ZodiDuradad.h"
+#include "system/Decompressor.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
@@ -144,6 +146,36 @@ void TTargetFile::Commit() {
     temporary_.path.clear();  // the target's name now
 }
 
+// The decoded bytes of a compressed package, read forward only.
+class TDecodedSource final : public ByteSource {
+public:
+    explicit TDecodedSource(Decompressor& stream) : stream_(stream) {}
+    std::uint64_t Size() override { return 0; }  // not known ahead; never asked
+    void Seek(std::uint64_t) override {}
+    std::size_t Read(void* buffer, std::size_t count) override { return stream_.Read(buffer, count); }
+
+private:
+    Decompressor& stream_;
+};
+
+// Copies the bytes of an earlier target, which must be the `size` bytes with
+// CRC-32 `crc` the package recorded; raises EReadError when they are not
+// (the file was changed or replaced meanwhile).
+void CopyEarlierTarget(const std::string& from, ByteSink& to, std::uint64_t size, std::uint32_t crc,
+                       std::vector<std::uint8_t>& buffer) {
+    TFileStream source = TFileStream::OpenRead(from);
+    if (source.Size() != size) RaiseReadError();
+    std::uint32_t got = 0;
+    while (size > 0) {
+        const std::size_t chunk = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
+        source.ReadExact(buffer.data(), chunk);
+        got = CompressedForm::Crc32(got, buffer.data(), chunk);
+        to.Write(buffer.data(), chunk);
+        size -= chunk;
+    }
+    if (got != crc) RaiseReadError();
+}
+
 }  // namespace
 
 void TVazuravAzoz::Install() {
@@ -175,6 +207,10 @@ void TVazuravAzoz::CopyFiles() {
     TFileStream package = TFileStream::OpenRead(PackageFile);
     const std::uint64_t packageSize = package.Size();
     std::vector<std::uint8_t> buffer(kCopyBufferSize);
+    if (Stream) {
+        CopyFilesFromStream(package, buffer);
+        return;
+    }
     for (const TFileItem& item : Files) {
         const std::string target = ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
         const std::uint64_t offset = item.Offset.Get();
@@ -190,6 +226,34 @@ void TVazuravAzoz::CopyFiles() {
         }
         ReportProgress("Copy file " + target);
     }
+}
+
+// The compressed form: records in table order, each either the next bytes
+// of the decoded stream or a copy of an earlier record's target (checked
+// against its CRC-32). The whole plan is checked before the first file.
+void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer) {
+    const std::vector<CompressedForm::TFileSource> plan = CompressedForm::PlanSources(Files, Stream->Record.DataSize.Get());
+    Decompressor stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
+    TDecodedSource decoded(stream);
+    const auto targetOf = [this](const TFileItem& item) {
+        return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
+    };
+    for (std::size_t i = 0; i < Files.size(); ++i) {
+        const std::string target = targetOf(Files[i]);
+        const std::uint64_t size = Files[i].Size.Get();
+        {
+            TTargetFile file(target);
+            if (plan[i].How == CompressedForm::TFileSource::Stream)
+                CopyBytes(decoded, file, size, buffer);
+            else if (plan[i].How == CompressedForm::TFileSource::Copy)
+                CopyEarlierTarget(targetOf(Files[plan[i].From]), file, size, Stream->Crcs[i], buffer);
+            file.Commit();
+        }
+        ReportProgress("Copy file " + target);
+    }
+    // Reading past the last byte checks the stream's own checksum; no bytes may be left.
+    std::uint8_t more;
+    if (stream.Read(&more, 1) != 0) RaiseReadError();
 }
 
 std::string TVazuravAzoz::UninstallCommand() const {

@@ -41,9 +41,21 @@ void CheckFilesSigned(const std::vector<TFileItem>& files, const SignedPart::TSi
         if (!signature.Covers(f.Offset.Get(), f.Size.Get())) RaiseSignatureError(ErrorText::PackageOutsideSignature);
 }
 
+// The compressed form's file data: its stream, the stream record and the
+// CRC table must all lie in the signed part.
+void CheckStreamSigned(const CompressedForm::TStreamInfo& info, const TPackHeader& header,
+                       const SignedPart::TSignature& signature) {
+    const CompressedForm::TStreamRecord& r = info.Record;
+    if (!signature.Covers(r.StreamOffset.Get(), r.StreamSize.Get()) ||
+        !signature.Covers(r.CrcOffset.Get(), 4 * std::uint64_t(info.Crcs.size())) ||
+        !signature.Covers(CompressedForm::StreamRecordOffset(header), sizeof r))
+        RaiseSignatureError(ErrorText::PackageOutsideSignature);
+}
+
 }  // namespace
 
 bool ReadPackageInto(ByteSource& source, TPackHeader& header, TTablesOut tables,
+                     std::optional<CompressedForm::TStreamInfo>& stream,
                      const std::function<void(std::size_t index, std::int32_t count)>& beforeTable) {
     const std::uint64_t size = source.Size();
     if (size < sizeof header) RaiseReadError();  // never read before the start
@@ -53,7 +65,8 @@ bool ReadPackageInto(ByteSource& source, TPackHeader& header, TTablesOut tables,
     const SignedPart::TReading signature = SignedPart::Read(source);
     if (signature.Problem != SignedPart::TProblem::None) RaiseSignatureError(ErrorText::SignatureUnreadable);
     const std::optional<SignedPart::TSignature>& signedPart = signature.Signature;
-    if (!IsValidHeader(header)) {
+    const bool compressed = CompressedForm::IsCompressedHeader(header);
+    if (!IsValidHeader(header) && !compressed) {
         // Signed after it was built, never sealed: say so rather than end silently.
         if (signedPart && SignedPart::FindTrailer(source, *signedPart)) RaiseSignatureError(ErrorText::PackageNotSealed);
         return false;
@@ -63,8 +76,15 @@ bool ReadPackageInto(ByteSource& source, TPackHeader& header, TTablesOut tables,
     ForEachTable(header, tables, [&](auto& records, const LEInt32& count, const LEUInt32& offset, TTableName) {
         if (beforeTable) beforeTable(index++, count.Get());
         LoadTable(source, size, count.Get(), offset.Get(), records);
-        if constexpr (std::is_same_v<std::decay_t<decltype(records)>, std::vector<TFileItem>>)
-            if (signedPart) CheckFilesSigned(records, *signedPart);
+        if constexpr (std::is_same_v<std::decay_t<decltype(records)>, std::vector<TFileItem>>) {
+            stream.reset();
+            if (compressed) {
+                stream = CompressedForm::ReadStreamInfo(source, size, header);
+                if (signedPart) CheckStreamSigned(*stream, header, *signedPart);
+            } else if (signedPart) {
+                CheckFilesSigned(records, *signedPart);
+            }
+        }
     });
     return true;
 }
@@ -72,7 +92,8 @@ bool ReadPackageInto(ByteSource& source, TPackHeader& header, TTablesOut tables,
 std::optional<TPackageContents> ReadPackage(ByteSource& source) {
     TPackageContents package;
     PackageTables& t = package.Tables;
-    if (!ReadPackageInto(source, package.Header, {t.Files, t.Dirs, t.ShellItems, t.RegItems})) return std::nullopt;
+    if (!ReadPackageInto(source, package.Header, {t.Files, t.Dirs, t.ShellItems, t.RegItems}, package.Stream))
+        return std::nullopt;
     return package;
 }
 

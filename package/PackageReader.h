@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/CompressedForm.h"
 #include "package/PackageTables.h"
 #include "package/RecordHead.h"
 #include "system/ByteStream.h"
@@ -20,6 +21,7 @@
 struct TPackageContents {
     RecordHead::TPackHeader Header{};
     PackageTables Tables;
+    std::optional<CompressedForm::TStreamInfo> Stream;  // the compressed form's file data
 
     std::string AppName() const { return Header.AppName.Text(); }
 };
@@ -34,10 +36,11 @@ struct TTablesOut {
 
 // Reads the trailer of `source` into `header` and, when its magic is valid,
 // the four tables into `tables`, one after the other: a table that fails
-// leaves those before it read. `beforeTable(index, count)` hears each table
+// leaves those before it read. `stream` gets the compressed form's stream. `beforeTable(index, count)` hears each table
 // (0 files, 1 folders, 2 shell items, 3 registry values) before it is read.
 // False when the magic is not valid; raises as ReadPackage.
 bool ReadPackageInto(ByteSource& source, RecordHead::TPackHeader& header, TTablesOut tables,
+                     std::optional<CompressedForm::TStreamInfo>& stream,
                      const std::function<void(std::size_t index, std::int32_t count)>& beforeTable = {});
 
 // Reads the trailer and the four tables of `source`. Nothing when the

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "package/CompressedForm.h"
 #include "package/PeImage.h"
 #include "system/LittleEndian.h"
 
@@ -125,7 +126,7 @@ std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& s
         const std::uint64_t at = start + (length - zeros - header);
         RecordHead::TPackHeader candidate;
         std::memcpy(&candidate, &window[length - zeros - header], header);
-        if (!RecordHead::IsValidHeader(candidate) || !signature.Covers(at, header)) continue;
+        if (!CompressedForm::IsAnyPackageHeader(candidate) || !signature.Covers(at, header)) continue;
         if (equalTo && std::memcmp(&candidate, equalTo, header) != 0) continue;
         return at;
     }

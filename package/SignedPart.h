@@ -70,7 +70,7 @@ TReading Read(ByteSource& source);
 std::string ProblemText(const TReading& reading, std::uint64_t fileSize);
 
 // The offset of the package trailer kept inside the signed part: 552 bytes
-// with a valid magic, covered by the signature, that end at the table or
+// with either form's magic, covered by the signature, that end at the table or
 // before zero bytes that reach it. With `equalTo`, only a trailer equal to
 // it counts. Nothing when none.
 std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& signature,

@@ -39,7 +39,7 @@ bool TVazuravAzoz::OpenPackage(const std::string& FileName) {
 bool TVazuravAzoz::LoadPackage(ByteSource& source) {
     // The total counts each table before it is read, so a failing one leaves
     // the sum so far; a negative count is refused before it reaches the total.
-    return ReadPackageInto(source, Header, {Files, Dirs, ShellItems, RegItems},
+    return ReadPackageInto(source, Header, {Files, Dirs, ShellItems, RegItems}, Stream,
                            [this](std::size_t index, std::int32_t count) {
                                if (index == 0) TotalSteps = 0;
                                AddSteps(TotalSteps, count > 0 ? count : 0);

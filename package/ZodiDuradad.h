@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "system/ByteStream.h"
+#include "package/CompressedForm.h"
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
@@ -44,8 +46,9 @@ public:
     TVazuravAzoz(const TVazuravAzoz&) = delete;
     TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
 
-    // Reads the trailer and the four tables of the named file. False when the
-    // trailer's magic is not valid; raises EFOpenError, EReadError (a table
+    // Reads the trailer and the four tables of the named file, and of the
+    // compressed form the stream record and the CRC table. False when the
+    // trailer's magic is neither form's; raises EFOpenError, EReadError (a table
     // reaching past the end of the file, or a file shorter than the trailer)
     // or ERangeError (a negative count).
     bool OpenPackage(const std::string& FileName);
@@ -73,6 +76,8 @@ public:
     void Install();
     void CreateDirs();
     void CopyFiles();
+    // CopyFiles for the compressed form (InstallRun.cpp).
+    void CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer);
     void WriteRegistry();
     void CreateShellItems();
     void SetScreenSaver(const std::string& Path);
@@ -90,6 +95,8 @@ public:
     const std::vector<RecordHead::TRegItem>& GetRegItems() const { return RegItems; }
     PackageTablesView GetTables() const { return {Files, Dirs, ShellItems, RegItems}; }
     const std::string& GetPackageFile() const { return PackageFile; }
+    // The compressed form's stream; nothing for the plain layout.
+    const std::optional<CompressedForm::TStreamInfo>& GetStream() const { return Stream; }
     const std::string& GetInstallDir() const { return InstallDir; }
     std::int32_t GetPosition() const { return Position; }
 
@@ -115,4 +122,5 @@ private:
     TProgressEvent OnProgress;
     TProgressEvent OnStep;
     std::string InstallDir;
+    std::optional<CompressedForm::TStreamInfo> Stream;  // the compressed form's file data
 };

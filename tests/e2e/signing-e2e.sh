@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Signed setup executables: makesetup signs with osslsigncode and a test
 # certificate made here (no network), seals, verifies and refuses; the sealed
-# Setup.exe installs under Wine, and a forged one is refused.
+# Setup.exe installs under Wine, plain and compressed, as does an unsigned
+# compressed one, and a forged one is refused.
 #
 #   signing-e2e.sh SCENARIO SETUP_EXE WINDRIVER LAYOUT_CHECK MAKESETUP EXAMPLE_DESCRIPTION ARTIFACTS
 #
@@ -27,7 +28,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/k.pem" -out "$work/c.pe
 export SOURCE_DATE_EPOCH=1700000000
 sign="osslsigncode sign -certs '$work/c.pem' -key '$work/k.pem' -time $SOURCE_DATE_EPOCH -in {in} -out {out}"
 ossl_verify() { osslsigncode verify -CAfile "$work/c.pem" "$1" >"$work/ossl.txt" 2>&1; }
-build_signed() { "$tool" build "$example" --stub "$setup_exe" -o "$1" -q --sign-command "$sign"; }
+build_signed() { "$tool" build "$example" --stub "$setup_exe" -o "$1" -q --sign-command "$sign" "${@:2}"; }
 
 # Offset and size of a packed file, from `makesetup list`.
 file_span() { "$tool" list "$1" | awk -v n="$2" '$4 == n { print $5, $6; exit }'; }
@@ -143,19 +144,35 @@ wine_scenarios() { build_signed "$work/signed.exe" || fail "build --sign-command
 
 app_dir() { wine_c "Program Files/Demo"; }
 
-install() {
-    wine_scenarios
-    cp "$work/signed.exe" "$(wine_c DemoSetup.exe)"
+# Installs FILE through the wizard and compares every installed file with
+# its source (the uninstaller and the program with the copies packed in the
+# plain package PLAIN).
+install_one() { # FILE PLAIN WHAT
+    cp "$1" "$(wine_c DemoSetup.exe)"
+    rm -rf "$(app_dir)"
     drive <<<"$(wizard_install_script 'C:\DemoSetup.exe')"
     local src pair
     src=$(dirname "$example")
-    extract "$work/signed.exe" Uninstall.exe "$work/uninstall.exe"
-    extract "$work/signed.exe" Demo.exe "$work/demo.exe"
+    extract "$2" Uninstall.exe "$work/uninstall.exe"
+    extract "$2" Demo.exe "$work/demo.exe"
     for pair in "readme.txt:$src/readme.txt" "docs/faq.txt:$src/docs/faq.txt" \
         "docs/getting-started.txt:$src/docs/getting-started.txt" "Uninstall.exe:$work/uninstall.exe" "Demo.exe:$work/demo.exe"; do
-        cmp -s "$(app_dir)/${pair%%:*}" "${pair#*:}" || fail "${pair%%:*} not installed byte for byte"
+        cmp -s "$(app_dir)/${pair%%:*}" "${pair#*:}" || fail "$3: ${pair%%:*} not installed byte for byte"
     done
-    ossl_verify "$(app_dir)/Uninstall.exe" || fail "the installed Uninstall.exe is not signed"
+    [ "$2" != "$work/signed.exe" ] || ossl_verify "$(app_dir)/Uninstall.exe" ||
+        fail "$3: the installed Uninstall.exe is not signed"
+}
+
+install() {
+    wine_scenarios
+    install_one "$work/signed.exe" "$work/signed.exe" "signed"
+    note "compressed, signed and not"
+    build_signed "$work/signed-best.exe" --compression best || fail "build --compression best --sign-command failed"
+    [ "$(tail -c 552 "$work/signed-best.exe" | head -c 3)" = qzc ] || fail "the signed compressed file ends in no qzc trailer"
+    install_one "$work/signed-best.exe" "$work/signed.exe" "signed compressed"
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || fail "plain build"
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast || fail "build --compression fast"
+    install_one "$work/fast.exe" "$work/plain.exe" "compressed"
 }
 
 # Runs FILE as C:\Forged.exe, expects the start-up error box with the

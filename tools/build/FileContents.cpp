@@ -18,6 +18,15 @@ std::vector<std::uint8_t> Sha256Of(const std::string& path) {
     return digest.Final();
 }
 
+// The target as the install would write it, folded so that names which
+// could be one file on Windows are one key.
+std::string TargetKey(const RecordHead::TFileItem& r) {
+    std::string key = r.BaseDir.Text() + '\\' + r.SubDir.Text() + '\\' + r.FileName.Text();
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 }  // namespace
 
 std::vector<std::size_t> FirstWithSameBytes(const std::vector<TPlannedFile>& files) {
@@ -33,4 +42,26 @@ std::vector<std::size_t> FirstWithSameBytes(const std::vector<TPlannedFile>& fil
         for (const std::size_t i : group) first[i] = seen.emplace(Sha256Of(files[i].Source), i).first->second;
     }
     return first;
+}
+
+std::vector<TContentSource> PlanContentSources(const std::vector<RecordHead::TFileItem>& records,
+                                               const std::vector<std::size_t>& firstWithSameBytes) {
+    std::vector<TContentSource> plan(records.size());
+    std::vector<std::string> keys(records.size());
+    std::map<std::string, std::size_t> lastWrite;      // target -> the latest file written there
+    std::map<std::size_t, std::size_t> latestHolder;  // content (its first file) -> the latest file holding it
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        keys[i] = TargetKey(records[i]);
+        const std::size_t content = firstWithSameBytes[i];
+        if (records[i].Size.Get() > 0) {
+            const auto held = latestHolder.find(content);
+            if (held != latestHolder.end()) {
+                const std::size_t j = held->second;
+                if (keys[j] != keys[i] && lastWrite[keys[j]] == j) plan[i] = {false, j};
+            }
+            latestHolder[content] = i;
+        }
+        lastWrite[keys[i]] = i;
+    }
+    return plan;
 }

@@ -4,11 +4,13 @@
 #include <array>
 #include <vector>
 
+#include "package/CompressedForm.h"
 #include "package/PackageWriter.h"
 #include "package/PeImage.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/LittleEndian.h"
+#include "tools/build/CompressedPayload.h"
 #include "tools/build/FileContents.h"
 #include "tools/build/StubResources.h"
 #include "tools/description/PackageRules.h"
@@ -65,6 +67,11 @@ public:
         if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
         return offset;
     }
+    // Counts bytes read for the package elsewhere.
+    void Advance(std::uint64_t bytes) {
+        done_ += bytes;
+        if (progress_) progress_(done_, total_);
+    }
     // Puts bytes already in memory into the package.
     void Put(const std::vector<std::uint8_t>& bytes) {
         writer_.AppendData(bytes.data(), bytes.size());
@@ -109,30 +116,52 @@ void PutStub(const TPackagePlan& plan, TDataCopier& copier) {
     copier.Put(image);
 }
 
+// Where each file's bytes come from: the plain layout points a file with an
+// earlier file's bytes at that file's data; the compressed form may have to
+// store them again (see PlanContentSources).
+std::vector<TContentSource> ContentSources(const TPackagePlan& plan, bool compressed) {
+    const std::vector<std::size_t> first = FirstWithSameBytes(plan.Files);
+    if (compressed) {
+        std::vector<TFileItem> records;
+        for (const TPlannedFile& f : plan.Files) records.push_back(f.Record);
+        return PlanContentSources(records, first);
+    }
+    std::vector<TContentSource> sources(first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) sources[i] = {first[i] == i, first[i]};
+    return sources;
+}
+
 TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuildProgress& progress) {
     TFileStream file = TFileStream::Create(Platform::ToNative(path));
     TPeChecksumSink peSink(file, plan.StubChecksumOffset);
     TCrcSink sink(peSink);
     PackageWriter writer(sink);
-    // Each content once: a file with an earlier file's bytes points at them.
-    const std::vector<std::size_t> first = FirstWithSameBytes(plan.Files);
+    const bool compressed = plan.Compression != TCompression::None;
+    const std::vector<TContentSource> sources = ContentSources(plan, compressed);
     std::uint64_t total = plan.StubSize;
     for (std::size_t i = 0; i < plan.Files.size(); ++i)
-        if (first[i] == i) total += plan.Files[i].Size;
+        if (sources[i].Streamed) total += plan.Files[i].Size;
 
     TDataCopier copier(writer, total, progress);
     PutStub(plan, copier);
     PackageTables tables;
-    for (std::size_t i = 0; i < plan.Files.size(); ++i) {
-        TPlannedFile& f = plan.Files[i];
-        f.Record.Offset.Set(first[i] == i ? copier.Copy(f.Source, f.Size) : plan.Files[first[i]].Record.Offset.Get());
-        tables.Files.push_back(f.Record);
+    if (compressed) {
+        WriteCompressedData(writer, plan.Files, plan.Compression, sources,
+                            [&](std::uint64_t bytes) { copier.Advance(bytes); });
+    } else {
+        for (std::size_t i = 0; i < plan.Files.size(); ++i) {
+            TPlannedFile& f = plan.Files[i];
+            f.Record.Offset.Set(sources[i].Streamed ? copier.Copy(f.Source, f.Size)
+                                                    : plan.Files[sources[i].From].Record.Offset.Get());
+        }
     }
+    for (const TPlannedFile& f : plan.Files) tables.Files.push_back(f.Record);
     tables.Dirs = plan.Dirs;
     tables.ShellItems = plan.ShellItems;
     tables.RegItems = plan.RegItems;
 
     TPackHeader header = plan.Header;
+    if (compressed) SetText(header.Magic, CompressedForm::Magic, "Magic");
     header.Reserved.Set(0);
     header = writer.WriteTables(header, tables.View());
     // The checksum covers every byte of the file, Reserved taken as zero.

@@ -17,6 +17,7 @@
 #include "tools/build/Signing.h"
 #include "tools/description/Description.h"
 #include "tools/inspect/Extract.h"
+#include "tools/inspect/PackageData.h"
 #include "tools/inspect/PackageReport.h"
 #include "tools/inspect/SafeFolder.h"
 #include "tools/platform/CodePage.h"
@@ -94,7 +95,7 @@ std::string PlanCounts(const TPackagePlan& plan) {
 }
 
 struct TBuildArguments {
-    std::string Description, Output, Stub, Uninstaller, Icon, SignCommand;
+    std::string Description, Output, Stub, Uninstaller, Icon, SignCommand, Compression;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
@@ -124,6 +125,7 @@ int RunBuild(const TBuildArguments& args) {
         std::fprintf(stderr, "makesetup: nothing written\n");
         return kFailed;
     }
+    if (!args.Compression.empty()) plan.Compression = *CompressionByName(args.Compression);
     const std::string output = args.Output.empty() ? DefaultOutput(description) : Platform::FromNative(args.Output);
     TProgressBar bar;
     const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
@@ -218,8 +220,17 @@ int RunExtract(const TExtractArguments& args) {
         TFileStream file = OpenInput(path);
         const TPackageContents package = LoadForReport(file);
         std::optional<TFileStream> from = OpenData(args, file, package);
-        ByteSource& data = from ? static_cast<ByteSource&>(*from) : file;
-        const std::vector<TExtractEntry> plan = PlanExtraction(package.Tables.Files, args.CodePage, data.Size());
+        ByteSource* data = from ? static_cast<ByteSource*>(&*from) : &file;
+        // The compressed form's records count in its decoded data.
+        std::optional<TDecodedData> decoded;
+        std::optional<TPackageContents> holder;
+        const TPackageContents* source = &package;
+        if (from && (holder = ReadPackage(*from))) source = &*holder;
+        if (source->Stream) {
+            decoded.emplace(*data, *source->Stream);
+            data = &decoded->Source();
+        }
+        const std::vector<TExtractEntry> plan = PlanExtraction(package.Tables.Files, args.CodePage, data->Size());
         std::size_t refused = 0;
         for (const TExtractEntry& entry : plan)
             if (entry.Refused()) {
@@ -234,7 +245,7 @@ int RunExtract(const TExtractArguments& args) {
         const bool showBar = !args.Quiet && Platform::StderrIsTerminal();
         TSafeFolder folder(Platform::FromNative(args.Output));
         const TExtractResult result =
-            ExtractFiles(plan, data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
+            ExtractFiles(plan, *data, folder, showBar ? TExtractProgress(std::ref(bar)) : TExtractProgress());
         for (const std::string& failure : result.Failures) std::fprintf(stderr, "%s: %s\n", path.c_str(), failure.c_str());
         if (!args.Quiet)
             std::printf("%s: %s, %llu bytes written below %s; %zu refused, %zu failed\n", path.c_str(),
@@ -281,6 +292,10 @@ int main(int argc, char** argv) {
     buildCommand->add_option("-D,--define", build.Defines, "NAME=VALUE for ${NAME} in the description")
         ->allow_extra_args(false);
     buildCommand->add_flag("-q,--quiet", build.Quiet, "No summary and no progress bar");
+    buildCommand
+        ->add_option("--compression", build.Compression,
+                     "none (the plain layout), fast or best (one zstd stream); wins over the description's key")
+        ->check(CLI::IsMember({"none", "fast", "best"}));
     buildCommand->add_option("--sign-command", build.SignCommand,
                              "Sign the built file (and the companion uninstaller first) with this command, {in} and "
                              "{out} standing for the files, then seal it (the description's [sign] does the same)");

@@ -121,7 +121,7 @@ void TDescription::ReadPackage(const toml::table& root) {
     }
     TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller",
                                                   "icon", "version", "copyright", "codepage", "display_icon",
-                                                  "help_link", "registration"});
+                                                  "help_link", "registration", "compression"});
     facts_.PackageAt = package.At();
     ReadCodePage(package);
     ResolveStub(package);
@@ -143,6 +143,12 @@ void TDescription::ReadPackage(const toml::table& root) {
         registration_.Info.Website = *site;
     }
     if (const auto flag = package.Flag("auto_folders")) facts_.AutoFolders = *flag;
+    if (const auto level = package.Text("compression")) {
+        if (const auto compression = CompressionByName(*level))
+            plan_.Compression = *compression;
+        else
+            Error(package.At("compression"), "compression must be \"none\", \"fast\" or \"best\"");
+    }
     ResolveUninstaller(package);
     ReadStubRequest(package);
     ReadRegistration(package);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/RecordHead.h"
@@ -41,6 +42,17 @@ struct TSignRequest {
     std::string PasswordEnv;               // the variable that holds the password
 };
 
+// The file data's form: the plain layout, or one zstd stream made quickly or
+// as small as it gets.
+enum class TCompression { None, Fast, Best };
+// "none", "fast" or "best"; nothing for another name.
+inline std::optional<TCompression> CompressionByName(std::string_view name) {
+    if (name == "none") return TCompression::None;
+    if (name == "fast") return TCompression::Fast;
+    if (name == "best") return TCompression::Best;
+    return std::nullopt;
+}
+
 struct TPackagePlan {
     std::string Description;  // the description's path as given
     std::string StubPath;
@@ -54,6 +66,7 @@ struct TPackagePlan {
     std::vector<RecordHead::TDirItem> Dirs;
     std::vector<RecordHead::TShellItem> ShellItems;
     std::vector<RecordHead::TRegItem> RegItems;
+    TCompression Compression = TCompression::None;
     std::optional<std::size_t> UninstallerFile;  // the companion uninstaller's place in Files
     TStubRequest Stub;
     TSignRequest Sign;

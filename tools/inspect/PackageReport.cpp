@@ -9,10 +9,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "package/CompressedForm.h"
 #include "package/PeImage.h"
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
 #include "system/LittleEndian.h"
+#include "tools/inspect/PackageData.h"
+#include "tools/platform/ToolErrors.h"
 #include "tools/platform/CodePage.h"
 #include "tools/platform/Crc32.h"
 #include "tools/signature/SignatureReport.h"
@@ -204,6 +207,7 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TPac
     header.Add({"Website", Shown(Utf8(h.Website, codePage))});
     header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
     if (!signer.empty()) header.Add({"Signer", signer});
+    if (package.Stream) header.Add({"Form", FormText(package)});
     if (const std::uint64_t shared = SharedBytes(package.Tables.Files))
         header.Add({"Shared", std::to_string(shared) + " bytes (files with the same data stored once)"});
     for (const TTableSpan& t : TableSpans(h))
@@ -286,6 +290,13 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TPac
     if (!signer.empty()) listing["Signer"] = signer;
     listing["Header"] = std::move(header);
     if (const std::uint64_t shared = SharedBytes(package.Tables.Files)) listing["SharedBytes"] = shared;
+    if (const auto& stream = package.Stream)
+        listing["Stream"] = {{"Codec", stream->Record.Codec.Text()},
+                             {"WindowLog", stream->Record.WindowLog.Get()},
+                             {"StreamOffset", stream->Record.StreamOffset.Get()},
+                             {"StreamSize", stream->Record.StreamSize.Get()},
+                             {"DataSize", stream->Record.DataSize.Get()},
+                             {"CrcOffset", stream->Record.CrcOffset.Get()}};
     listing["Files"] = std::move(files);
     listing["Dirs"] = std::move(dirs);
     listing["ShellItems"] = std::move(shellItems);
@@ -339,7 +350,8 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     TPackHeader h{};
     file.Seek(size - kHeaderSize);
     file.ReadExact(&h, sizeof h);
-    if (!IsValidHeader(h)) {
+    const bool compressed = CompressedForm::IsCompressedHeader(h);
+    if (!IsValidHeader(h) && !compressed) {
         if (signature && signature->TrailerCopy)
             report.Problems.push_back("signed after it was built but not sealed: the package trailer lies before the "
                                       "signature, where the setup program does not look; run \"makesetup seal\" on it");
@@ -353,7 +365,21 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     }
     CheckTables(h, size, report.Problems);
     const bool uninstallData = IsUninstallLayout(h, size);
-    const std::uint64_t shared = uninstallData ? 0 : CheckFileData(file, h, size, codePage, report.Problems);
+    std::uint64_t shared = uninstallData || compressed ? 0 : CheckFileData(file, h, size, codePage, report.Problems);
+    // The compressed form's records count in its decoded data: the stream is
+    // decoded whole and each file checked against its CRC-32.
+    std::string stream;
+    if (compressed && report.Problems.empty()) {
+        try {
+            const std::optional<TPackageContents> read = ReadPackage(file);
+            if (!read) throw ENotAPackage("no package trailer");
+            const TPackageContents& package = *read;
+            shared = SharedBytes(package.Tables.Files);
+            stream = CheckStream(file, package, report.Problems);
+        } catch (const Exception& e) {
+            report.Problems.push_back("the compressed package cannot be read: " + e.Message());
+        }
+    }
     std::string checksum;
     if (h.Reserved.Get() == 0) {
         checksum = "no checksum";
@@ -365,6 +391,7 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     }
     report.Summary = Counts(h) + "; " + checksum +
                      (shared > 0 ? "; " + std::to_string(shared) + " bytes shared by files with the same data" : "") +
+                     (stream.empty() ? "" : "; " + stream) +
                      (uninstallData ? "; an uninstall data file (its file data stays in the setup executable)" : "");
     if (signature)
         report.Summary += "; " + signature->Summary + "; sealed, the package lies inside the signed part";

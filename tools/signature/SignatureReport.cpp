@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "package/CompressedForm.h"
 #include "package/SignedPart.h"
 #include "system/Errors.h"
 #include "tools/signature/Authenticode.h"
@@ -94,6 +95,23 @@ std::vector<std::string> CheckSignedPackage(ByteSource& file, const TPackHeader&
         if (t.Count > 0 && t.Offset + std::uint64_t(t.Count) * t.RecordSize > signature.SignedEnd)
             problems.push_back(std::string("the ") + t.Name + " at offset " + std::to_string(t.Offset) +
                                " reaches past the signed part, which ends at offset " + end);
+    if (CompressedForm::IsCompressedHeader(trailer)) {
+        // The records count in the decoded data: the stream, its record and
+        // the CRC table are what must lie inside.
+        try {
+            const CompressedForm::TStreamInfo info = CompressedForm::ReadStreamInfo(file, file.Size(), trailer);
+            const std::uint64_t ends[] = {std::uint64_t(info.Record.StreamOffset.Get()) + info.Record.StreamSize.Get(),
+                                          std::uint64_t(info.Record.CrcOffset.Get()) + 4 * info.Crcs.size(),
+                                          std::uint64_t(trailer.FileOffset.Get())};
+            for (const std::uint64_t e : ends)
+                if (e > signature.SignedEnd)
+                    problems.push_back("the compressed stream, its record or its CRC table reaches past the signed "
+                                       "part, which ends at offset " + end);
+        } catch (const EReadError&) {
+            // a damaged stream record: verify names it
+        }
+        return problems;
+    }
     const std::int32_t count = trailer.FileCount.Get();
     if (count <= 0 || trailer.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > file.Size()) return problems;
     std::vector<TFileItem> files(static_cast<std::size_t>(count));

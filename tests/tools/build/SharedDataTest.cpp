@@ -1,9 +1,16 @@
-// Each distinct content stored once in the plain layout.
+// Each content stored once, in the plain layout and in the compressed form.
 #include <gtest/gtest.h>
 
 #include "package/PackageReader.h"
+#include <cstring>
+
+#include "package/CompressedForm.h"
+#include "package/PackageWriter.h"
+#include "package/ZodiDuradad.h"
+#include "system/Decompressor.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
+#include "tools/build/FileContents.h"
 #include "tools/build/PackageBuild.h"
 #include "tools/inspect/PackageReport.h"
 
@@ -18,10 +25,19 @@ protected:
         pkg.Put("x/2.txt", licence);
         pkg.Put("x/3.txt", PatternBytes(licence.size(), 8));  // the same size, other bytes
         pkg.Put("x/4.txt", {});
-        pkg.Put("x/5.bin", PatternBytes(300000, 9));  // several copy buffers
+        Bytes repeated;  // several buffers, and compressible
+        for (int i = 0; i < 300; ++i) {
+            const Bytes part = PatternBytes(1000, 9);
+            repeated.insert(repeated.end(), part.begin(), part.end());
+        }
+        pkg.Put("x/5.bin", repeated);
         pkg.Put("x/6.txt", licence);
         pkg.Put("x/7.txt", {});
-        pkg.Describe("[package]\nname = \"Demo\"\nregistration = false\n[[file]]\nsource = \"x/*\"\n");
+    }
+    TPackagePlan Plan(const char* compression) {
+        pkg.Describe(std::string("[package]\nname = \"Demo\"\ncompression = \"") + compression +
+                     "\"\nregistration = false\n[[file]]\nsource = \"x/*\"\n");
+        return pkg.ReadClean();
     }
     Bytes Source(const TFileItem& f) const { return ReadFileBytes(pkg.Dir().Path() / "x" / f.FileName.Text()); }
 
@@ -31,7 +47,7 @@ protected:
 
 TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     const std::string out = pkg.Dir().File("plain.exe");
-    WritePackage(pkg.ReadClean(), out);
+    WritePackage(Plan("none"), out);
     const Bytes bytes = ReadFileBytes(out);
     const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
     ASSERT_TRUE(packageRead);
@@ -57,8 +73,106 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
         << report.Summary;
     EXPECT_NE(ListText(out, bytes.size(), package).find("10000 bytes (files with the same data stored once)"), std::string::npos);
 
-    WritePackage(pkg.ReadClean(), pkg.Dir().File("again.exe"));
+    WritePackage(Plan("none"), pkg.Dir().File("again.exe"));
     EXPECT_EQ(ReadFileBytes(pkg.Dir().File("again.exe")), bytes);
+}
+
+TEST(ContentSources, CopiesFromTheLatestHolderUnlessItsTargetIsTheFilesOwnOrReplaced) {
+    const std::vector<TFileItem> records = {
+        MakeFileItem("x", "InstallDir", "a", 0, 4), MakeFileItem("x", "InstallDir", "a", 0, 4),
+        MakeFileItem("y", "InstallDir", "b", 0, 4), MakeFileItem("Y", "InstallDir", "B", 0, 4),
+        MakeFileItem("z", "InstallDir", "c", 0, 4), MakeFileItem("w", "InstallDir", "d", 0, 4)};
+    // Contents: all the same but the fourth file's.
+    const std::vector<TContentSource> plan = PlanContentSources(records, {0, 0, 0, 3, 0, 0});
+    const bool streamed[] = {true, true, false, true, true, false};
+    for (std::size_t i = 0; i < plan.size(); ++i) EXPECT_EQ(plan[i].Streamed, streamed[i]) << i;
+    EXPECT_EQ(plan[2].From, 1u);  // the second file rewrote the first one's target with the same bytes
+    EXPECT_EQ(plan[5].From, 4u);  // the third file's target was replaced by the fourth
+}
+
+class CompressedTest : public SharedDataTest {
+protected:
+    // What the setup program does: each record from the stream or from an
+    // earlier record, compared with its source.
+    void ExpectInstallable(const std::string& path) {
+        TVazuravAzoz package;
+        ASSERT_TRUE(package.OpenPackage(path));
+        ASSERT_TRUE(package.GetStream());
+        const auto& files = package.GetFiles();
+        const auto& stream = *package.GetStream();
+        const auto plan = CompressedForm::PlanSources(files, stream.Record.DataSize.Get());
+        TFileStream file = TFileStream::OpenRead(path);
+        Decompressor decoder(file, stream.Record.StreamOffset.Get(), stream.Record.StreamSize.Get());
+        std::vector<Bytes> installed(files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (plan[i].How == CompressedForm::TFileSource::Copy) {
+                installed[i] = installed[plan[i].From];
+            } else if (plan[i].How == CompressedForm::TFileSource::Stream) {
+                installed[i].resize(files[i].Size.Get());
+                decoder.ReadExact(installed[i].data(), installed[i].size());
+            }
+            EXPECT_EQ(installed[i], Source(files[i])) << files[i].FileName.Text();
+            EXPECT_EQ(CompressedForm::Crc32(0, installed[i].data(), installed[i].size()), stream.Crcs[i]);
+        }
+        std::uint8_t more;
+        EXPECT_EQ(decoder.Read(&more, 1), 0u);
+        EXPECT_EQ(stream.Record.DataSize.Get(), licence.size() * 2 + 300000);
+    }
+};
+
+TEST_F(CompressedTest, RoundTripsEveryFileAndAPlainReaderFindsNoPackage) {
+    const std::string out = pkg.Dir().File("fast.exe");
+    const TBuildSummary summary = WritePackage(Plan("fast"), out);
+    ExpectInstallable(out);
+    const Bytes bytes = ReadFileBytes(out);
+    TPackHeader trailer;
+    std::memcpy(&trailer, bytes.data() + bytes.size() - sizeof trailer, sizeof trailer);
+    EXPECT_FALSE(IsValidHeader(trailer));  // what a reader of the plain layout checks
+    EXPECT_TRUE(CompressedForm::IsCompressedHeader(trailer));
+    // The repeated kilobyte compresses; the licence's two copies are one.
+    EXPECT_LT(summary.Size, ReadFileBytes(pkg.Dir().File("stub.exe")).size() + 2 * licence.size() + 10000);
+    TFileStream file = TFileStream::OpenRead(out);
+    const TVerifyReport report = VerifyPackage(file);
+    EXPECT_TRUE(report.Ok()) << (report.Problems.empty() ? "" : report.Problems[0]);
+    EXPECT_NE(report.Summary.find("CRC-32 matches"), std::string::npos) << report.Summary;
+}
+
+TEST_F(CompressedTest, SameInputGivesByteIdenticalOutput) {
+    WritePackage(Plan("best"), pkg.Dir().File("one.exe"));
+    WritePackage(Plan("best"), pkg.Dir().File("two.exe"));
+    EXPECT_EQ(ReadFileBytes(pkg.Dir().File("one.exe")), ReadFileBytes(pkg.Dir().File("two.exe")));
+    ExpectInstallable(pkg.Dir().File("one.exe"));
+}
+
+TEST_F(CompressedTest, DamageToTheStreamOrACrcIsFound) {
+    const std::string out = pkg.Dir().File("fast.exe");
+    WritePackage(Plan("fast"), out);
+    TVazuravAzoz package;
+    ASSERT_TRUE(package.OpenPackage(out));
+    const auto record = package.GetStream()->Record;
+    const Bytes good = ReadFileBytes(out);
+    const struct {
+        std::uint64_t At;
+        const char* Problem;
+    } cases[] = {{record.StreamOffset.Get() + record.StreamSize.Get() / 2u, "stream is damaged"},
+                 {record.StreamOffset.Get() + record.StreamSize.Get() - 2u, "stream is damaged"},  // its checksum
+                 {record.CrcOffset.Get() + 4u * 4, "does not match its CRC-32"}};
+    for (const auto& c : cases) {
+        Bytes bad = good;
+        bad[c.At] ^= 0x20;
+        MemorySource source(bad);
+        const TVerifyReport report = VerifyPackage(source);
+        std::string problems;
+        for (const std::string& p : report.Problems) problems += p + "\n";
+        EXPECT_NE(problems.find(c.Problem), std::string::npos) << "byte " << c.At << ":\n" << problems;
+    }
+}
+
+TEST_F(SharedDataTest, AnUnknownCompressionIsRefusedOnItsLine) {
+    pkg.Describe("[package]\nname = \"Demo\"\ncompression = \"huge\"\n[[file]]\nsource = \"x/*\"\n");
+    TDiagnostics diagnostics;
+    pkg.Read(diagnostics);
+    EXPECT_TRUE(Reports(diagnostics, true, 3, "compression must be \"none\", \"fast\" or \"best\"")) << ErrorsOf(diagnostics);
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+#include "tools/build/CompressedPayload.h"
+
+#include <algorithm>
+
+#include "package/CompressedForm.h"
+#include "system/FileStream.h"
+#include "system/LittleEndian.h"
+#include "tools/build/PackageBuild.h"
+#include "tools/build/StreamCompressor.h"
+#include "tools/platform/Crc32.h"
+#include "tools/platform/Platform.h"
+
+using namespace RecordHead;
+
+namespace {
+
+// The compressor's output, appended to the package.
+class TWriterSink final : public ByteSink {
+public:
+    explicit TWriterSink(PackageWriter& writer) : writer_(writer) {}
+    void Write(const void* buffer, std::size_t count) override { writer_.AppendData(buffer, count); }
+
+private:
+    PackageWriter& writer_;
+};
+
+// Streams one source file into the compressor; returns its CRC-32.
+std::uint32_t Feed(const TPlannedFile& file, TStreamCompressor& compressor, std::vector<std::uint8_t>& buffer,
+                   const std::function<void(std::uint64_t)>& advanced) {
+    TFileStream source = TFileStream::OpenRead(Platform::ToNative(file.Source));
+    TCrc32 crc;
+    for (std::uint64_t done = 0; done < file.Size;) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.Size - done));
+        const std::size_t got = source.Read(buffer.data(), chunk);
+        if (got == 0) throw EBuildError(file.Source + ": the file became shorter while it was packed");
+        compressor.Write(buffer.data(), got);
+        crc.Update(buffer.data(), got);
+        done += got;
+        if (advanced) advanced(got);
+    }
+    if (source.Size() != file.Size) throw EBuildError(file.Source + ": the file changed while it was packed");
+    return crc.Value();
+}
+
+}  // namespace
+
+void WriteCompressedData(PackageWriter& writer, std::vector<TPlannedFile>& files, TCompression compression,
+                         const std::vector<TContentSource>& sources,
+                         const std::function<void(std::uint64_t)>& advanced) {
+    std::uint64_t dataSize = 0;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (sources[i].Streamed) dataSize += files[i].Size;
+    if (dataSize > kMaxPackageOffset)
+        throw EPayloadTooLarge("the distinct file contents come to " + std::to_string(dataSize) +
+                               " bytes, beyond the 4 GiB that 32-bit offsets reach");
+
+    const std::uint32_t streamOffset = writer.AppendData(nullptr, 0);
+    TWriterSink sink(writer);
+    TStreamCompressor compressor(sink, compression, dataSize);
+    std::vector<std::uint8_t> buffer(1u << 20);
+    std::vector<std::uint32_t> crcs(files.size(), 0);
+    std::uint64_t position = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].Size > 0 && !sources[i].Streamed) {
+            const std::size_t from = sources[i].From;
+            files[i].Record.Offset.Set(files[from].Record.Offset.Get());
+            crcs[i] = crcs[from];
+            continue;
+        }
+        files[i].Record.Offset.Set(static_cast<std::uint32_t>(position));
+        if (files[i].Size == 0) continue;
+        crcs[i] = Feed(files[i], compressor, buffer, advanced);
+        position += files[i].Size;
+    }
+    compressor.Finish();
+    const std::uint64_t streamEnd = writer.Position();
+
+    std::vector<std::uint8_t> crcTable;
+    for (const std::uint32_t crc : crcs) LittleEndian::Append32(crcTable, crc);
+    const std::uint32_t crcOffset = writer.AppendData(crcTable.data(), crcTable.size());
+    CompressedForm::TStreamRecord record{};
+    SetText(record.Codec, CompressedForm::Codec, "Codec");
+    record.WindowLog.Set(compressor.WindowLog());
+    record.StreamOffset.Set(streamOffset);
+    record.StreamSize.Set(static_cast<std::uint32_t>(streamEnd - streamOffset));
+    record.DataSize.Set(static_cast<std::uint32_t>(dataSize));
+    record.CrcOffset.Set(crcOffset);
+    writer.AppendData(&record, sizeof record);
+}
