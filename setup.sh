@@ -20,6 +20,7 @@ packages=(
     g++-mingw-w64-i686-posix mingw-w64-i686-dev
     wine wine32:i386 wine64 fonts-wine xvfb x11-apps imagemagick
     python3-pefile  # an independent reader of the resources makesetup writes
+    python3-yaml python3-jsonschema  # the winget manifests read back and checked against their format
     locales  # ja_JP sources: a test compiles its own locale for code page 932
     clang    # the libFuzzer harnesses
     zip unzip dpkg-dev  # the release archives: the win32 zip, the .deb and its Depends

@@ -45,6 +45,9 @@ mkdir "$work/doc" "$work/big"
 # Links are followed; one that leads nowhere is left out, as neither packer could read it.
 cp -rL "$tree_source/." "$work/doc/" 2>/dev/null || true
 find "$work/doc" ! -type f ! -type d -delete
+# Names that differ only in case are one file on Windows, where the later
+# would replace the earlier: keep the first of each, so installs compare whole.
+find "$work/doc" -type f | sort | awk '{ k = tolower($0) } seen[k]++' | xargs -r -d '\n' rm -f
 head -c $((big_mib << 20)) /dev/urandom >"$work/big/big.bin"
 files=$(find "$work/doc" -type f | wc -l)
 bytes=$(find "$work/doc" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
@@ -95,7 +98,9 @@ declare -A best
 keep_best() { # key seconds
     if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
 }
-pack() { "$makesetup" build "$work/$1.toml" --stub "$setup_exe" -o "$work/$1.exe" -q; }
+# Its warnings (no uninstaller in the tree) are shown only when it fails.
+pack() { "$makesetup" build "$work/$1.toml" --stub "$setup_exe" -o "$work/$1.exe" -q 2>"$work/pack.err" ||
+    { cat "$work/pack.err" >&2; return 1; }; }
 pack_peer() { makensis -V1 "$work/peer.nsi"; }
 
 echo "compression-compare: packing (makesetup none, fast, best; makensis solid LZMA; $rounds rounds)"

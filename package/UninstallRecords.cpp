@@ -75,18 +75,24 @@ PackageTables MergeRecords(PackageTablesView first, PackageTablesView second) {
             Union(first.ShellItems, second.ShellItems), Union(first.RegItems, second.RegItems)};
 }
 
-bool AsksForQuietUninstall(std::span<const TRegItem> regItems, std::string_view appName) {
+const TRegItem* RegistrationRecord(std::span<const TRegItem> regItems, std::string_view appName,
+                                   std::string_view valueName) {
     using namespace UninstallContract;
     const std::string registration = RegistrationKeyOf(appName);
+    const TRegItem* found = nullptr;
     for (const TRegItem& item : regItems) {
         const std::string key = item.Key.Text();
         if (item.RootKey.Get() == kRegistrationRoot &&
             SameNoCase(std::string_view(key).substr(key.starts_with('\\') ? 1 : 0), registration) &&
-            SameNoCase(item.ValueName.Text(), kQuietUninstallStringValue) &&
-            item.ValueData.Text() == kQuietUninstallRequest)
-            return true;
+            SameNoCase(item.ValueName.Text(), valueName))
+            found = &item;
     }
-    return false;
+    return found;
+}
+
+bool AsksForQuietUninstall(std::span<const TRegItem> regItems, std::string_view appName) {
+    const TRegItem* item = RegistrationRecord(regItems, appName, UninstallContract::kQuietUninstallStringValue);
+    return item && item->ValueData.Text() == UninstallContract::kQuietUninstallRequest;
 }
 
 std::uint32_t KiBytesOf(std::uint64_t bytes) {

@@ -29,9 +29,15 @@ private:
     std::vector<std::uint64_t> sorted_;
 };
 
+// The last record of the registry table that writes the value `valueName`
+// below the application's own registration key (the one whose text stays);
+// null when there is none.
+const RecordHead::TRegItem* RegistrationRecord(std::span<const RecordHead::TRegItem> regItems,
+                                               std::string_view appName, std::string_view valueName);
+
 // True when the registry table holds the request for the unattended-removal
-// values: the QuietUninstallString record below the application's own
-// registration key with the text makesetup writes.
+// values: its QuietUninstallString record below the application's own
+// registration key has the text makesetup writes.
 bool AsksForQuietUninstall(std::span<const RecordHead::TRegItem> regItems, std::string_view appName);
 
 // Whole KiB, rounded up, as Programs and Features shows EstimatedSize;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "system/FileStream.h"
+#include "unattended/ExitCodes.h"
 
 class TRunLog {
 public:
@@ -33,3 +34,27 @@ struct TErrorDescription {
     std::string TypeName, Message;
 };
 TErrorDescription DescribeError(const std::exception& error);
+
+// Runs `body(log)` with the log of `logPath` (none when empty) and returns
+// its exit code, which ends the log as "Exit code N". A log that cannot be
+// made is kLogNotWritten, and `body` does not run; an error `body` raises is
+// logged and is kUnexpected.
+template <typename Body>
+int RunLogged(const std::string& logPath, Body body) {
+    TRunLog log;
+    if (!logPath.empty()) {
+        try {
+            log.Open(logPath);
+        } catch (const std::exception&) {
+            return ExitCode::kLogNotWritten;
+        }
+    }
+    int code = ExitCode::kUnexpected;
+    try {
+        code = body(log);
+    } catch (const std::exception& error) {
+        log.Error(error);
+    }
+    log.Line("Exit code " + std::to_string(code));
+    return code;
+}

@@ -110,20 +110,5 @@ int Install(const TSwitches& switches, TRunLog& log) {
 }  // namespace
 
 int RunSilentInstall(const TSwitches& switches) {
-    TRunLog log;
-    if (!switches.LogPath.empty()) {
-        try {
-            log.Open(switches.LogPath);
-        } catch (const std::exception&) {
-            return ExitCode::kLogNotWritten;
-        }
-    }
-    int code = ExitCode::kUnexpected;
-    try {
-        code = Install(switches, log);
-    } catch (const std::exception& error) {
-        log.Error(error);
-    }
-    log.Line("Exit code " + std::to_string(code));
-    return code;
+    return RunLogged(switches.LogPath, [&](TRunLog& log) { return Install(switches, log); });
 }

@@ -118,22 +118,7 @@ int RemoveUnattended(const TRunPlace& place, bool originalWaits, TRunLog& log) {
 }
 
 int RunUnattended(const TSwitches& switches, const TRunPlace& place, bool originalWaits) {
-    TRunLog log;
-    if (!switches.LogPath.empty()) {
-        try {
-            log.Open(switches.LogPath);
-        } catch (const std::exception&) {
-            return ExitCode::kLogNotWritten;
-        }
-    }
-    int code = ExitCode::kUnexpected;
-    try {
-        code = RemoveUnattended(place, originalWaits, log);
-    } catch (const std::exception& error) {
-        log.Error(error);
-    }
-    log.Line("Exit code " + std::to_string(code));
-    return code;
+    return RunLogged(switches.LogPath, [&](TRunLog& log) { return RemoveUnattended(place, originalWaits, log); });
 }
 
 // The log's full path: the working copy runs in another folder.

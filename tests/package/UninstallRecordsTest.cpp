@@ -56,6 +56,8 @@ TEST(UninstallRecords, TheRequestForQuietUninstallIsExact) {
     EXPECT_FALSE(asks({MakeRegItem(0x80000002u, key, name, "{InstallDir}\\unins.exe --quiet")}));
     EXPECT_FALSE(asks({MakeRegItem(0x80000001u, key, name, request)}));
     EXPECT_FALSE(asks({MakeRegItem(0x80000002u, RegistrationKeyOf("Other App"), name, request)}));
+    // The author's own command written after the request is the one that stays.
+    EXPECT_FALSE(asks({MakeRegItem(0x80000002u, key, name, request), MakeRegItem(0x80000002u, key, name, "own /quiet")}));
 }
 
 TEST(UninstallRecords, EstimatedSizeInWholeKiB) {

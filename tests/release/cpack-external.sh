@@ -40,6 +40,8 @@ set(CPACK_PACKAGE_EXECUTABLES tool "Run the tool" extra.exe "Extra")
 set(CPACK_MAKESETUP_START_MENU_FOLDER "Odd Tools")
 set(CPACK_MAKESETUP_COPYRIGHT "(c) 2026 O'Brien & Co")
 set(CPACK_MAKESETUP_HELP_LINK "https://example.com/odd?help=1;more")
+set(CPACK_MAKESETUP_LICENSE "MIT OR Apache-2.0")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Odd tools for O'Brien's \"odd\" jobs")
 set(CPACK_MAKESETUP_UNINSTALLER "${REMOVER}")
 set(CPACK_MAKESETUP_REGISTRY HKCU "Software/Odd/Paths" Home "{InstallDir}\\bin" HKLM "Software\\Odd" "" "tab\there")
 set(CPACK_MAKESETUP_EXTRA "[[folder]]\npath = 'cache'")
@@ -59,8 +61,8 @@ cmake -S "$work/src" -B "$work/b" -DSTUB="$work/stub.exe" -DREMOVER="$work/Remov
 "$tool" verify "$work/b/odd.exe" >"$work/verify.txt" 2>&1 || fail "verify: $(cat "$work/verify.txt")"
 # tool.exe, guide.txt and the uninstaller; cache (which makes the install folder), bin, doc\it's;
 # the two values given and the Programs and Features entry's version, publisher, location,
-# icon (the first executable) and help link.
-contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 7 registry values" "one package of both components"
+# icon (the first executable), help link and the request for the unattended-removal values.
+contains "$work/verify.txt" "OK: 3 files, 3 folders, 3 shell items, 8 registry values" "one package of both components"
 "$tool" list --json "$work/b/odd.exe" >"$work/list.json"
 for text in '"AppName": "Odd \"Quoted\" ${HOME}"' '"Author": "O'"'"'Brien & Co"' '"Email": "pat@example.com"' \
     '"SubDir": "doc\\it'"'"'s"' '"FileName": "Uninstall.exe"' '"Caption": "Odd Tools"' '"Caption": "Run the tool"' \
@@ -113,6 +115,12 @@ rm -rf "$work/b/_CPack_Packages" "$work/stub.exe" "$work/Remover.exe"
 (cd / && "$tool" build "$work/elsewhere/odd.toml" -q -o "$work/again.exe") 2>"$work/out.txt" ||
     fail "the kept description does not build: $(cat "$work/out.txt")"
 cmp -s "$work/b/odd.exe" "$work/again.exe" || fail "the kept description gives other bytes than cpack did"
+# Its licence and description, which the package does not hold, go into winget's manifests.
+(cd / && "$tool" winget "$work/elsewhere/odd.toml" --installer "$work/again.exe" --url https://example.com/odd.exe \
+    --id OBrien.Odd -o "$work/winget" -q) 2>"$work/out.txt" || fail "winget from the kept description: $(cat "$work/out.txt")"
+contains "$work/winget/OBrien.Odd.locale.en-US.yaml" "License: MIT OR Apache-2.0" "the manifest of CPACK_MAKESETUP_LICENSE"
+contains "$work/winget/OBrien.Odd.locale.en-US.yaml" "ShortDescription: \"Odd tools for O'Brien's \\\"odd\\\" jobs\"" \
+    "the manifest of CPACK_PACKAGE_DESCRIPTION_SUMMARY"
 
 # find_package(MakeSetup) from an installed layout, in a project built without
 # a Windows toolchain; its executable in the top folder, written "." and "".

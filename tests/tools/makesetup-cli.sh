@@ -223,7 +223,7 @@ if [ -n "$example" ]; then
     "$tool" build "$example" --stub build/Setup.exe -o example.exe >out.txt 2>&1; expect_rc 0 $? "example build"
     grep -q "warning" out.txt && fail "example build warns: $(cat out.txt)"
     "$tool" verify example.exe >out.txt 2>&1; expect_rc 0 $? "example verify"
-    contains out.txt "OK: 5 files, 2 folders, 3 shell items, 7 registry values" "example verify"
+    contains out.txt "OK: 5 files, 2 folders, 3 shell items, 8 registry values" "example verify"
 fi
 
 # The README's complete description builds as it stands.
@@ -242,7 +242,7 @@ if [ -n "$readme" ]; then
     "$tool" build readme/package.toml --stub readme-stub.exe -D VERSION=1 -o readme.exe >out.txt 2>&1
     expect_rc 0 $? "README example build"
     grep -q "warning" out.txt && fail "README example warns: $(cat out.txt)"
-    contains out.txt "5 files, 2 folders, 4 shell items, 7 registry values" "README example build"
+    contains out.txt "5 files, 2 folders, 4 shell items, 8 registry values" "README example build"
     "$tool" list readme.exe >list.txt 2>&1
     contains list.txt "Uninstall.exe" "README example holds the uninstaller"
 fi

@@ -6,10 +6,11 @@
 #   unattended-e2e.sh SCENARIO SETUP_EXE UNINSTALL_EXE WINDRIVER MAKESETUP LAYOUT_CHECK
 #
 # Scenarios:
-#   silent    /S /LOG= /D= into a folder with a blank: the files byte for byte,
-#             the registry (with the unattended-removal values), the Start Menu
-#             group and the log; then the QuietUninstallString command removes
-#             it all
+#   silent    /S /LOG= /D= into a folder with a blank, as winget's manifests
+#             that makesetup writes say: the files byte for byte, the registry
+#             (with the unattended-removal values, and the registration the
+#             manifests name), the Start Menu group and the log; then the
+#             QuietUninstallString command removes it all
 #   blocked   a folder that cannot be made, and one the folder rules refuse:
 #             exit codes 4 and 3, no window, the cause in the log
 #   wizard    an argument that is not a switch: the wizard as always
@@ -33,16 +34,15 @@ e2e_name=unattended-$scenario
 driver_session_prepare
 
 # The package NAME (application name APP) from the TOML lines on stdin below
-# its [package] table, with the companion uninstaller and the request for
-# the unattended-removal values, written as C:\NAME.exe.
+# its [package] table, with the companion uninstaller (for which makesetup
+# asks for the unattended-removal values), written as C:\NAME.exe.
 make_package() {
     local name=$1 app=$2 src=$work/src-$1
     mkdir -p "$src"
     {
         printf '[package]\nname = "%s"\nauthor = "Jane Author"\nversion = "1.2.3"\nuninstaller = "%s"\n' "$app" "$uninstall_exe"
+        printf 'license = "MIT"\ndescription = "A package of the unattended tests"\n'
         cat
-        printf '[[registry]]\nroot = "HKLM"\nkey = '\''%s\\%s'\''\nname = "QuietUninstallString"\nvalue = '\''{InstallDir}\\Uninstall.exe /S'\''\n' \
-            'software\microsoft\windows\currentversion\uninstall' "$app"
     } >"$src/package.toml"
     (cd "$src" && "$tool" build package.toml --stub "$setup_exe" -o "$(wine_c "$name.exe")" -q) ||
         { fail "makesetup could not build $name"; return 1; }
@@ -57,16 +57,12 @@ pids_of() { sed -n 's/^hwnd=[^ ]* pid=\([1-9][0-9]*\) .*/\1/p' "$1" | sort -u; }
 run_watched() {
     drive <<<"list-windows --any-process --hidden"
     tr -d '\r' <"$work/out.txt" >"$work/before.txt"
-    rm -f "$work/rc"
-    (
-        wine_timeout 600 "$@" </dev/null >/dev/null 2>&1
-        echo $? >"$work/rc"
-    ) &
+    wine_background 600 "$@"
     local looks=0 seen=0
     : >"$work/windows.txt"
     while :; do
         local done=0
-        [ -f "$work/rc" ] && done=1
+        kill -0 "$WINE_BACKGROUND" 2>/dev/null || done=1
         drive <<<"list-windows --any-process --hidden"
         tr -d '\r' <"$work/out.txt" >"$work/look.txt"
         looks=$((looks + 1))
@@ -74,6 +70,7 @@ run_watched() {
         cat "$work/look.txt" >>"$work/windows.txt"
         [ $done = 1 ] && break
     done
+    wait_rc
     local new shown
     # The shell answers a new Program Manager group with a folder window of
     # an explorer process of its own: the shell's, not ours.
@@ -84,17 +81,22 @@ run_watched() {
     note "$* -> exit $(cat "$work/rc"); window list read $looks times, $seen of them with a process of ours ($new)"
 }
 expect_rc() { [ "$(cat "$work/rc")" = "$1" ] || fail "exit code $(cat "$work/rc"), wanted $1"; }
-# Waits for a program started in the background to end.
+# Waits for the program started with wine_background to end.
 wait_rc() {
-    local n=0
-    while [ ! -f "$work/rc" ] && [ $n -lt 1200 ]; do sleep 0.1; n=$((n + 1)); done
-    [ -f "$work/rc" ] || fail "the program still runs"
+    wine_wait_background
+    echo $? >"$work/rc"
 }
 expect_log() { # FILE PATTERN...: each fixed text is a line (in part) of the log
     local file=$1 text
     shift
     for text in "$@"; do grep -qF -- "$text" "$file" || fail "the log $(basename "$file") lacks: $text"; done
 }
+
+# FILE KEY...: the text at that path of a YAML file.
+yaml_field() { /usr/bin/python3 -c 'import sys, yaml
+v = yaml.safe_load(open(sys.argv[1], encoding="utf-8"))
+for k in sys.argv[2:]: v = v[int(k) if k.isdigit() else k]
+print(v)' "$@"; }
 
 reg_query() { wine_reg query "$1" </dev/null 2>/dev/null | tr -d '\r'; }
 reg_key_exists() { wine_reg query "$1" </dev/null >/dev/null 2>&1; }
@@ -134,8 +136,20 @@ group = "Silent App"
 item = "Read me"
 target = "readme.txt"
 EOF
-    note "Setup.exe /S /LOG= /D= into a folder with a blank"
-    run_watched 'C:\silent.exe' /S '/LOG=C:\silent install.log' '/D=C:\Deploy' 'Test\Silent' App
+    # The command line winget makes from the manifests' switches.
+    (cd "$work/src-silent" && "$tool" winget package.toml --stub "$setup_exe" --installer "$(wine_c silent.exe)" \
+        --url https://example.com/silent.exe --id Jane.SilentApp -o "$work/winget" -q) ||
+        { fail "makesetup winget failed"; return 1; }
+    local manifest=$work/winget/Jane.SilentApp.installer.yaml switches
+    switches="$(yaml_field "$manifest" InstallerSwitches Silent) $(yaml_field "$manifest" InstallerSwitches Log)"
+    switches="$switches $(yaml_field "$manifest" InstallerSwitches InstallLocation)"
+    switches=${switches//<LOGPATH>/'C:\silent-install.log'}
+    switches=${switches//<INSTALLPATH>/$dir_win}
+    note "Setup.exe $switches: into a folder with a blank"
+    set -f
+    # shellcheck disable=SC2086 # the words of winget's command line
+    run_watched 'C:\silent.exe' $switches
+    set +f
     expect_rc 0
     for f in tool.dat readme.txt docs/guide.txt; do
         cmp -s "$work/src-silent/$f" "$dir/$f" || fail "$f is not installed byte for byte"
@@ -155,13 +169,19 @@ EOF
     reg_query "$key" | grep -q 'EstimatedSize    REG_DWORD' || fail "EstimatedSize is no DWORD: $(reg_query "$key")"
     [ "$(reg_value "$key" DisplayVersion)" = 1.2.3 ] || fail "DisplayVersion: $(reg_query "$key")"
     [ "$(reg_value 'HKCU\Software\Silent App' Home)" = "$dir_win" ] || fail "the package's value Home is missing"
+    # winget finds the install by the manifests' registration.
+    [ "$uninstall_registrations\\$(yaml_field "$manifest" ProductCode)" = "$key" ] || fail "ProductCode is not the uninstall key"
+    for v in DisplayName Publisher DisplayVersion; do
+        [ "$(yaml_field "$manifest" AppsAndFeaturesEntries 0 $v)" = "$(reg_value "$key" $v)" ] ||
+            fail "the manifest's $v is not the registry's \"$(reg_value "$key" $v)\""
+    done
     [ -f "$(group_dir "$app")/Read me.lnk" ] || fail "no Start Menu item Silent App\\Read me"
-    expect_log "$(wine_c 'silent install.log')" "Install folder $dir_win" "Create directory $dir_win\\docs" \
+    expect_log "$(wine_c 'silent-install.log')" "Install folder $dir_win" "Create directory $dir_win\\docs" \
         "Copy file $dir_win\\tool.dat" "Write registry value HKEY_CURRENT_USER\\Software\\Silent App \"Home\" = \"$dir_win\"" \
         "Write registry value HKEY_LOCAL_MACHINE\\software\\microsoft\\windows\\currentversion\\uninstall\\Silent App \"EstimatedSize\" = dword $kib" \
         "Create Program Manager group \"Silent App\"" "Add Program Manager item \"Read me\" for $dir_win\\readme.txt" \
         "Write uninstall data $dir_win\\$uninstall_data_file" "Installed." "Exit code 0"
-    cp "$(wine_c 'silent install.log')" "$work/silent-install.log"
+    cp "$(wine_c 'silent-install.log')" "$work/silent-install.log"
 
     note "the QuietUninstallString command: $quiet"
     # shellcheck disable=SC2086 # the command's words, as Windows splits them
@@ -198,8 +218,7 @@ wizard() {
     make_package wizard "Wizard App" <<<$'[[file]]\nsource = "a.txt"' || return
     mkdir -p "$(wine_c wizard)" && mv "$(wine_c wizard.exe)" "$(wine_c wizard/Setup.exe)"  # the question's title: Setup
     note "an argument that is not a switch shows the wizard"
-    rm -f "$work/rc"
-    (wine_timeout 600 'C:\wizard\Setup.exe' /S /quiet </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
+    wine_background 600 'C:\wizard\Setup.exe' /S /quiet
     drive <<EOF
 wait-window --any-process --class TfrmWelcome --title "Setup  - Wizard App" --timeout $first_window_timeout
 attach
@@ -254,8 +273,7 @@ source = "d.txt"
 group = "Up App Three"
 EOF
     note "version 1 through the wizard"
-    rm -f "$work/rc"
-    (wine_timeout 600 'C:\up1.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc") &
+    wine_background 600 'C:\up1.exe'
     drive <<EOF
 wait-window --any-process --class TfrmWelcome --title "Setup  - Up App" --timeout $first_window_timeout
 attach

@@ -5,6 +5,8 @@
 #                           template) and DISPLAY (a private Xvfb), start wineserver
 #   wine_session_end        stop every process of the session and delete the prefix
 #   wine_timeout SECS CMD   run CMD under Wine, killed after SECS seconds (300 at least)
+#   wine_background SECS CMD, wine_wait_background
+#                           the same in the background, and the wait for its exit code
 #   wine_reg ARGS           Wine's reg.exe, in the registry view of a 32-bit program
 #   winpath PATH            the Windows form of a Unix path
 #   fail WHY                report a failed check and count it in `failures`
@@ -121,6 +123,16 @@ wine_timeout() {
     [ "$seconds" -ge 300 ] || seconds=300
     timeout --kill-after=10 "$seconds" wine "$@"
 }
+
+# wine_background SECS CMD...: wine_timeout in the background, so that a
+# script can drive or watch the program meanwhile; WINE_BACKGROUND is the
+# run's process id. wine_wait_background waits for it and returns its exit
+# code (the limit of wine_timeout ends the wait too).
+wine_background() {
+    wine_timeout "$@" </dev/null >/dev/null 2>&1 &
+    WINE_BACKGROUND=$!
+}
+wine_wait_background() { wait "$WINE_BACKGROUND"; }
 
 # The checks and settings around the programs under test use the 64-bit
 # reg.exe where Wine has one: it runs natively, where a 32-bit Wine process

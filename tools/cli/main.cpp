@@ -15,6 +15,7 @@
 #include "system/FileStream.h"
 #include "tools/build/PackageBuild.h"
 #include "tools/build/Signing.h"
+#include "tools/deploy/Winget.h"
 #include "tools/description/Description.h"
 #include "tools/inspect/Extract.h"
 #include "tools/inspect/PackageData.h"
@@ -94,13 +95,27 @@ std::string PlanCounts(const TPackagePlan& plan) {
            Count(plan.ShellItems.size(), "shell item") + ", " + Count(plan.RegItems.size(), "registry value");
 }
 
+// Prints the diagnostics by line; false (after "nothing written") when one
+// is an error.
+bool Report(const TDiagnostics& diagnostics) {
+    std::vector<TDiagnostic> messages = diagnostics.Items();
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const TDiagnostic& a, const TDiagnostic& b) { return a.Where.Line < b.Where.Line; });
+    for (const TDiagnostic& d : messages) std::fprintf(stderr, "%s\n", d.Format().c_str());
+    if (!diagnostics.HasErrors()) return true;
+    std::fprintf(stderr, "makesetup: nothing written\n");
+    return false;
+}
+
 struct TBuildArguments {
     std::string Description, Output, Stub, Uninstaller, Icon, SignCommand, Compression;
     std::vector<std::string> Defines;
     bool Quiet = false;
 };
 
-int RunBuild(const TBuildArguments& args) {
+// Reads the description as the build does and prints what it found;
+// kOk when the plan may be used.
+int ReadPlan(const TBuildArguments& args, TPackagePlan& plan) {
     TDescriptionOptions options;
     options.Stub = Platform::FromNative(args.Stub);
     options.ToolPath = Platform::ExecutablePath();
@@ -114,17 +129,15 @@ int RunBuild(const TBuildArguments& args) {
         }
         options.Defines[define.substr(0, eq)] = Platform::FromNative(define.substr(eq + 1));
     }
-    const std::string description = Platform::FromNative(args.Description);
     TDiagnostics diagnostics;
-    TPackagePlan plan = PlanPackage(description, options, diagnostics);
-    std::vector<TDiagnostic> messages = diagnostics.Items();
-    std::stable_sort(messages.begin(), messages.end(),
-                     [](const TDiagnostic& a, const TDiagnostic& b) { return a.Where.Line < b.Where.Line; });
-    for (const TDiagnostic& d : messages) std::fprintf(stderr, "%s\n", d.Format().c_str());
-    if (diagnostics.HasErrors()) {
-        std::fprintf(stderr, "makesetup: nothing written\n");
-        return kFailed;
-    }
+    plan = PlanPackage(Platform::FromNative(args.Description), options, diagnostics);
+    return Report(diagnostics) ? kOk : kFailed;
+}
+
+int RunBuild(const TBuildArguments& args) {
+    TPackagePlan plan;
+    if (const int code = ReadPlan(args, plan); code != kOk) return code;
+    const std::string description = Platform::FromNative(args.Description);
     if (!args.Compression.empty()) plan.Compression = *CompressionByName(args.Compression);
     const std::string output = args.Output.empty() ? DefaultOutput(description) : Platform::FromNative(args.Output);
     TProgressBar bar;
@@ -185,6 +198,53 @@ int RunSeal(const std::string& nativeIn, const std::string& nativeOut) {
         std::printf("%s: %s, %llu bytes; the package trailer at offset %llu lies inside the signature\n", out.c_str(),
                     result.AlreadySealed ? "already sealed, unchanged" : "sealed",
                     static_cast<unsigned long long>(result.Size), static_cast<unsigned long long>(result.TrailerCopy));
+        return kOk;
+    });
+}
+
+struct TWingetArguments {
+    TBuildArguments Read;  // the description and how to read it, as for build
+    std::string Installer, Url, Id, Output;
+};
+
+// Writes `text` as `path`, whole or not at all.
+void WriteTextFile(const std::string& path, const std::string& text) {
+    const std::string part = Platform::TemporaryPathFor(path);
+    try {
+        TFileStream file = TFileStream::Create(Platform::ToNative(part));
+        file.Write(text.data(), text.size());
+    } catch (const Exception&) {
+        Platform::RemoveFile(part);
+        throw;
+    }
+    Platform::RenameOver(part, path);
+}
+
+int RunWinget(const TWingetArguments& args) {
+    TPackagePlan plan;
+    if (const int code = ReadPlan(args.Read, plan); code != kOk) return code;
+    Winget::TRequest request{args.Id, args.Url, "", Platform::FromNative(args.Installer)};
+    const std::string folder = Platform::FromNative(args.Output);
+    return Guarded(request.Installer + ": ", nullptr, [&] {
+        TFileStream file = OpenInput(request.Installer);
+        TVazuravAzoz package;
+        LoadForReport(file, package);
+        request.InstallerSha256 = Winget::FileSha256(request.Installer);
+        const Winget::TRegistration registration =
+            Winget::RegistrationOf(package.GetHeader(), package.GetRegItems(), plan.Catalog.CodePage);
+        TDiagnostics diagnostics;
+        const std::vector<Winget::TManifest> manifests =
+            Winget::Manifests(plan.Catalog, registration, request, diagnostics);
+        if (!Report(diagnostics)) return kFailed;
+        if (!Platform::MakeFolder(folder)) {
+            std::fprintf(stderr, "makesetup: cannot make the folder %s; nothing written\n", folder.c_str());
+            return kFailed;
+        }
+        for (const Winget::TManifest& manifest : manifests) {
+            const std::string path = folder + "/" + manifest.FileName;
+            WriteTextFile(path, manifest.Text);
+            if (!args.Read.Quiet) std::printf("%s\n", path.c_str());
+        }
         return kOk;
     });
 }
@@ -333,6 +393,24 @@ int main(int argc, char** argv) {
     sealCommand->add_option("FILE", sealFile, "The signed setup executable")->required();
     sealCommand->add_option("-o,--output", sealOutput, "Write the sealed file here (default: rewrite FILE)");
 
+    TWingetArguments winget;
+    CLI::App* wingetCommand = app.add_subcommand(
+        "winget", "Write winget's manifests (version, installer, default locale) for a setup executable built from "
+                  "a description");
+    wingetCommand->add_option("DESCRIPTION", winget.Read.Description, "The package description the setup was built from")
+        ->required();
+    wingetCommand->add_option("--installer", winget.Installer, "The setup executable (for its SHA-256 and what it "
+                                                               "registers)")->required();
+    wingetCommand->add_option("--url", winget.Url, "Where winget downloads the setup executable (http:// or https://)")
+        ->required();
+    wingetCommand->add_option("--id", winget.Id, "The package identifier, PUBLISHER.NAME")->required();
+    wingetCommand->add_option("-o,--output", winget.Output, "The folder to write the manifests into (made when "
+                                                            "missing)")->required();
+    wingetCommand->add_option("--stub", winget.Read.Stub, "As for build: the stub the description is read with");
+    wingetCommand->add_option("-D,--define", winget.Read.Defines, "As for build: NAME=VALUE for ${NAME}")
+        ->allow_extra_args(false);
+    wingetCommand->add_flag("-q,--quiet", winget.Read.Quiet, "Do not name the files written");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -342,6 +420,7 @@ int main(int argc, char** argv) {
     if (*buildCommand) return RunBuild(build);
     if (*listCommand) return RunList(listFile, json, listCodePage);
     if (*sealCommand) return RunSeal(sealFile, sealOutput);
+    if (*wingetCommand) return RunWinget(winget);
     if (*extractCommand) {
         if (extract.Output.empty() && !extract.List) {
             std::fprintf(stderr, "makesetup extract: give the folder to write below with -o DIR (or --list)\n");

@@ -7,6 +7,7 @@
 
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "tools/description/DescriptionReader.h"
 #include "tools/description/Glob.h"
 #include "tools/description/PackagePaths.h"
@@ -58,6 +59,7 @@ private:
     void ReadSign(const toml::table& root);
     void ReadCodePage(TEntry& package);
     void ReadRegistration(TEntry& package);
+    void ReadCatalog(TEntry& package);
     void AddRegistration();
     void ResolveStub(TEntry& package);
     void ResolveUninstaller(TEntry& package);
@@ -121,7 +123,8 @@ void TDescription::ReadPackage(const toml::table& root) {
     }
     TEntry package(reader_, *table, "[package]", {"name", "author", "email", "website", "stub", "auto_folders", "uninstaller",
                                                   "icon", "version", "copyright", "codepage", "display_icon",
-                                                  "help_link", "registration", "compression"});
+                                                  "help_link", "registration", "compression", "license",
+                                                  "description"});
     facts_.PackageAt = package.At();
     ReadCodePage(package);
     ResolveStub(package);
@@ -152,6 +155,23 @@ void TDescription::ReadPackage(const toml::table& root) {
     ResolveUninstaller(package);
     ReadStubRequest(package);
     ReadRegistration(package);
+    ReadCatalog(package);
+}
+
+// Only catalogues of packages read these; the build keeps them as written.
+void TDescription::ReadCatalog(TEntry& package) {
+    TCatalogTexts& c = plan_.Catalog;
+    c.Name = plan_.Stub.Name;
+    c.Author = plan_.Stub.Author;
+    if (plan_.Stub.Version) c.Version = plan_.Stub.Version->Text;
+    c.Website = registration_.Info.Website;
+    c.Copyright = plan_.Stub.Copyright;
+    c.License = package.Text("license").value_or("");
+    c.Description = package.Text("description").value_or("");
+    if (c.Description.find_first_of("\r\n") != std::string::npos)
+        Error(package.At("description"), "description must be one line (a short description of the program)");
+    c.CodePage = facts_.AnsiCodePage;
+    c.Where = package.At();
 }
 
 void TDescription::ReadCodePage(TEntry& package) {
@@ -216,6 +236,18 @@ void TDescription::AddRegistration() {
         record.ValueName.TrySet(value.Name);
         Put(record.ValueData, value.Value, registration_.Where, value.Name);
         records.push_back(record);
+    }
+    // With the companion uninstaller every install can be removed unattended:
+    // the setup program writes the values for that on this request, unless
+    // the description writes a QuietUninstallString of its own.
+    const std::string_view quiet = UninstallContract::kQuietUninstallStringValue;
+    if (plan_.UninstallerFile && !RegistrationRecord(plan_.RegItems, plan_.Header.AppName.Text(), quiet)) {
+        TRegItem request{};
+        request.RootKey.Set(UninstallContract::kRegistrationRoot);
+        request.Key.TrySet(key);
+        request.ValueName.TrySet(quiet);
+        request.ValueData.TrySet(UninstallContract::kQuietUninstallRequest);
+        records.push_back(request);
     }
     plan_.RegItems.insert(plan_.RegItems.begin(), records.begin(), records.end());
 }

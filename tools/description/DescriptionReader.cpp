@@ -28,6 +28,35 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
+// The characters of line `line` (from 1) of `text`, without its line break.
+std::size_t LineLength(std::string_view text, std::uint32_t line) {
+    for (std::uint32_t n = 1; n < line; ++n) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return 0;
+        text.remove_prefix(end + 1);
+    }
+    text = text.substr(0, text.find('\n'));
+    if (text.ends_with('\r')) text.remove_suffix(1);
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The parser's "Error while parsing SCOPE: TEXT" in this tool's words: a
+// string that meets its line's end or the file's is an unterminated string.
+std::string ParseErrorText(const toml::parse_error& e, std::string_view content) {
+    std::string_view text = e.description();
+    constexpr std::string_view prefix = "Error while parsing ";
+    if (!text.starts_with(prefix)) return std::string(text);
+    text.remove_prefix(prefix.size());
+    const std::size_t colon = text.find(": ");
+    const std::string_view scope = text.substr(0, colon);
+    const bool atLineEnd = e.source().begin.column == LineLength(content, e.source().begin.line) + 1;
+    if (scope.ends_with("string") && (atLineEnd || text.ends_with("end-of-file")))
+        return "unterminated string: a quote is not closed on this line";
+    return "while parsing " + std::string(text);
+}
+
 }  // namespace
 
 std::string Suggestion(std::string_view word, const std::vector<std::string_view>& known) {
@@ -112,7 +141,7 @@ std::optional<toml::table> TDescriptionReader::Parse() {
     try {
         return toml::parse(content, file_);
     } catch (const toml::parse_error& e) {
-        Error(Line(e.source()), std::string(e.description()));
+        Error(Line(e.source()), ParseErrorText(e, content));
         return std::nullopt;
     }
 }

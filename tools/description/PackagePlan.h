@@ -53,6 +53,15 @@ inline std::optional<TCompression> CompressionByName(std::string_view name) {
     return std::nullopt;
 }
 
+// The [package] texts in UTF-8 that catalogues of packages show (winget's
+// manifests); the package itself holds only some of them, in its code page.
+struct TCatalogTexts {
+    std::string Name, Author, Version, Website, Copyright;
+    std::string License, Description;  // `license`, `description` (one line)
+    unsigned CodePage = 1252;          // of the package's texts
+    TLocation Where;                   // the [package] table
+};
+
 struct TPackagePlan {
     std::string Description;  // the description's path as given
     std::string StubPath;
@@ -70,4 +79,5 @@ struct TPackagePlan {
     std::optional<std::size_t> UninstallerFile;  // the companion uninstaller's place in Files
     TStubRequest Stub;
     TSignRequest Sign;
+    TCatalogTexts Catalog;
 };

@@ -63,7 +63,7 @@ void CheckTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnos
             out.Warning(file.Where, "target " + PP::Join(PP::Join(base, sub), name) + " is also written by line " +
                                         std::to_string(it->second) + "; the later file replaces the earlier");
     }
-    if (!uninstaller && !facts.UninstallerAsked)
+    if (!uninstaller && !facts.UninstallerAsked && !out.HasErrors())
         out.Warning(facts.PackageAt, "no \"Uninstall.exe\" in the install folder: the uninstall registration points "
                                      "at one");
 }
@@ -100,7 +100,9 @@ void CheckLayout(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnost
 void Apply(const TPackageFacts& facts, TPackagePlan& plan, TDiagnostics& out) {
     PlanFolders(facts, plan, out);
     CheckTargets(facts, plan, out);
-    CheckShellTargets(facts, plan, out);
+    // After an error (a misspelt table, a missing source) the files read
+    // are not all the package's: that a target is not among them is noise.
+    if (!out.HasErrors()) CheckShellTargets(facts, plan, out);
     CheckLayout(facts, plan, out);
 }
 

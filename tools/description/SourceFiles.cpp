@@ -1,5 +1,6 @@
 #include "tools/description/SourceFiles.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -35,6 +36,22 @@ std::string Below(std::string folder, std::string relative) {
     return folder == "/" ? "/" + relative : folder + "/" + relative;
 }
 
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A name beside a missing file that differs from its name only in case
+// (Windows would have taken it): "; only the case differs from "readme.txt" there".
+std::string NearName(const std::string& path) {
+    const std::size_t at = path.find_last_of("/\\");
+    const std::string name = at == std::string::npos ? path : path.substr(at + 1);
+    const std::string folder = at == std::string::npos ? "." : at == 0 ? path.substr(0, 1) : path.substr(0, at);
+    for (const Platform::TDirEntry& entry : Platform::ListFolder(folder)) {
+        if (entry.Name.size() == name.size() &&
+            std::equal(name.begin(), name.end(), entry.Name.begin(), [](char a, char b) { return Fold(a) == Fold(b); }))
+            return "; only the case differs from " + Quoted(entry.Name) + " there";
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
@@ -45,7 +62,7 @@ std::string FolderOf(const std::string& path) {
 
 TSource Examine(const std::string& path) {
     const Platform::TEntryInfo info = Platform::Examine(path);
-    if (info.Kind == Platform::EntryKind::Missing) return {0, "source file " + Quoted(path) + " not found"};
+    if (info.Kind == Platform::EntryKind::Missing) return {0, "source file " + Quoted(path) + " not found" + NearName(path)};
     if (info.Kind != Platform::EntryKind::File) {
         const bool folder = info.Kind == Platform::EntryKind::Folder;
         return {0, "source " + Quoted(path) + " is not a file" +

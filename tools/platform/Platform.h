@@ -28,6 +28,9 @@ TEntryInfo Examine(const std::string& path);
 std::vector<TDirEntry> ListFolder(const std::string& folder);
 // True when the file was removed.
 bool RemoveFile(const std::string& path);
+// True when `path` is a folder afterwards (made here when missing; its
+// parent must exist).
+bool MakeFolder(const std::string& path);
 // Moves `from` onto `to`, replacing it; raises EFCreateError on failure.
 void RenameOver(const std::string& from, const std::string& to);
 // True when both paths name the same existing file.

@@ -67,6 +67,10 @@ std::string ShellQuote(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 || Examine(path).Kind == EntryKind::Folder;
+}
+
 void RenameOver(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0)
         Raise(EFCreateError(ErrorText::FileCreate(to, LastSystemErrorText())));

@@ -74,6 +74,10 @@ std::vector<TDirEntry> ListFolder(const std::string& folder) {
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(ToNative(path).c_str()) != 0; }
 
+bool MakeFolder(const std::string& path) {
+    return ::CreateDirectoryA(ToNative(path).c_str(), nullptr) || Examine(path).Kind == EntryKind::Folder;
+}
+
 void RenameOver(const std::string& from, const std::string& to) {
     if (!::MoveFileExA(ToNative(from).c_str(), ToNative(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         Raise(EFCreateError(ErrorText::FileCreate(to, LastSystemErrorText())));

@@ -175,6 +175,7 @@ struct TRefusal {
     std::string Rest;  // appended from line 5
     unsigned Line;
     const char* Part;
+    const char* Absent = nullptr;  // in no message
 };
 
 class Refusals : public ::testing::TestWithParam<TRefusal> {};
@@ -188,7 +189,12 @@ TEST_P(Refusals, NameFileAndLine) {
     TDiagnostics d;
     pkg.Read(d);
     ASSERT_TRUE(Reports(d, true, GetParam().Line, GetParam().Part)) << ErrorsOf(d);
-    for (const TDiagnostic& item : d.Items()) EXPECT_EQ(item.Where.File, pkg.Description());
+    for (const TDiagnostic& item : d.Items()) {
+        EXPECT_EQ(item.Where.File, pkg.Description());
+        if (GetParam().Absent) {
+            EXPECT_EQ(item.Format().find(GetParam().Absent), std::string::npos) << item.Format();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -214,10 +220,15 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusal{"ShellTwoKinds", "[[shell]]\ngroup = \"G\"\nwallpaper = \"a.bmp\"\n", 5, "only one of"},
         TRefusal{"ItemNoTarget", "[[shell]]\nitem = \"I\"\n", 5, "needs \"target\""},
         TRefusal{"UnknownKey", "[[file]]\nsource = \"a.txt\"\nfodler = \"x\"\n", 7, "did you mean \"folder\""},
-        TRefusal{"UnknownTable", "[[files]]\nsource = \"a.txt\"\n", 5, "did you mean \"file\""},
+        // Without noise about the shell item's target, which the misspelt table holds.
+        TRefusal{"UnknownTable", "[[files]]\nsource = \"a.txt\"\n[[shell]]\ngroup = \"G\"\n[[shell]]\nitem = \"A\"\ntarget = \"a.txt\"\n",
+                 5, "did you mean \"file\"", "not one of the package's files"},
+        TRefusal{"SourceCase", "[[file]]\nsource = \"A.TXT\"\n", 6, "not found; only the case differs from \"a.txt\" there"},
         TRefusal{"WrongType", "[[file]]\nsource = 3\n", 6, "must be a string"},
         TRefusal{"Undefined", "[[file]]\nsource = \"${NOPE}.txt\"\n", 6, "${NOPE} is not defined"},
-        TRefusal{"Syntax", "[[file]]\nsource = \"a.txt\n", 6, ""}),
+        TRefusal{"UnclosedQuote", "[[file]]\nsource = \"a.txt\nname = \"b.txt\"\n", 6, "unterminated string", "Error"},
+        TRefusal{"UnclosedAtTheEnd", "[[file]]\nsource = 'a.txt", 6, "unterminated string", "Error"},
+        TRefusal{"Syntax", "[[file]]\nsource = = \"a.txt\"\n", 6, "while parsing", "Error"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(DescriptionPackage, MissingPackageTableAndNameAreRefused) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "package/UninstallContract.h"
+#include "package/UninstallRecords.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tests/tools/pe/PeTestImage.h"
 
@@ -52,6 +53,31 @@ TEST_F(PackageKeysTest, EveryKeyGivesItsValueUnderTheSetupProgramsKey) {
 TEST_F(PackageKeysTest, RegistrationFalseAddsNothing) {
     TDiagnostics d;
     EXPECT_TRUE(Read("version = \"1\"\nregistration = false", d).RegItems.empty()) << ErrorsOf(d);
+}
+
+// (A file named Uninstall.exe, as in the test above, is not known to be the
+// companion uninstaller and asks for nothing.)
+TEST_F(PackageKeysTest, TheCompanionUninstallerAsksForUnattendedRemoval) {
+    const std::string head = "[package]\nname = \"App\"\nuninstaller = \"bin/Uninstall.exe\"\n";
+    const std::string request = "QuietUninstallString=" + std::string(UninstallContract::kQuietUninstallRequest);
+    pkg.Describe(head);
+    TDiagnostics d;
+    TPackagePlan plan = pkg.Read(d);
+    ASSERT_FALSE(d.HasErrors()) << ErrorsOf(d);
+    EXPECT_EQ(Values(plan), (std::vector<std::string>{"InstallLocation={InstallDir}", request}));
+    EXPECT_TRUE(AsksForQuietUninstall(plan.RegItems, "App"));
+
+    // The author's own command stays the only one, and the setup program
+    // writes it as it is.
+    pkg.Describe(head + "[[registry]]\nroot = \"HKLM\"\nkey = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App'"
+                        "\nname = \"quietuninstallstring\"\nvalue = \"own /quiet\"\n");
+    plan = pkg.Read(d);
+    ASSERT_FALSE(d.HasErrors()) << ErrorsOf(d);
+    EXPECT_EQ(Values(plan), (std::vector<std::string>{"InstallLocation={InstallDir}", "quietuninstallstring=own /quiet"}));
+    EXPECT_FALSE(AsksForQuietUninstall(plan.RegItems, "App"));
+
+    pkg.Describe(head + "registration = false\n");
+    EXPECT_TRUE(pkg.Read(d).RegItems.empty()) << ErrorsOf(d);
 }
 
 TEST_F(PackageKeysTest, RefusesAWrongVersionIconOrCodePageWithTheirLines) {
