@@ -44,15 +44,11 @@ std::uint32_t PackageWriter::AppendData(ByteSource& source, std::uint64_t size,
 }
 
 TPackHeader PackageWriter::WriteTables(TPackHeader header, PackageTablesView tables) {
-    auto table = [&](auto& records, LEInt32& count, LEUInt32& offset, const char* what) {
-        offset.Set(CurrentOffset(what));
+    ForEachTable(header, tables, [&](const auto& records, LEInt32& count, LEUInt32& offset, TTableName name) {
+        offset.Set(CurrentOffset(("the " + std::string(name.Name)).c_str()));
         count.Set(static_cast<std::int32_t>(records.size()));
         if (!records.empty()) Put(records.data(), records.size_bytes());
-    };
-    table(tables.Files, header.FileCount, header.FileOffset, "the file table");
-    table(tables.Dirs, header.DirCount, header.DirOffset, "the directory table");
-    table(tables.ShellItems, header.ShellCount, header.ShellOffset, "the shell-item table");
-    table(tables.RegItems, header.RegCount, header.RegOffset, "the registry table");
+    });
     return header;
 }
 

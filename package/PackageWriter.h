@@ -10,24 +10,8 @@
 #include <vector>
 
 #include "system/ByteStream.h"
+#include "package/PackageTables.h"
 #include "package/RecordHead.h"
-
-// The four tables as the writer takes them.
-struct PackageTablesView {
-    std::span<const RecordHead::TFileItem> Files;
-    std::span<const RecordHead::TDirItem> Dirs;
-    std::span<const RecordHead::TShellItem> ShellItems;
-    std::span<const RecordHead::TRegItem> RegItems;
-};
-
-struct PackageTables {
-    std::vector<RecordHead::TFileItem> Files;
-    std::vector<RecordHead::TDirItem> Dirs;
-    std::vector<RecordHead::TShellItem> ShellItems;
-    std::vector<RecordHead::TRegItem> RegItems;
-
-    PackageTablesView View() const { return {Files, Dirs, ShellItems, RegItems}; }
-};
 
 // Raised when an offset to be recorded does not fit in 32 bits.
 class EPayloadTooLarge : public ELengthError {

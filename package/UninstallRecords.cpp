@@ -4,7 +4,6 @@
 
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
-#include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 
 using namespace RecordHead;
@@ -69,14 +68,6 @@ bool TSeenTexts::InsertHash(std::uint64_t hash) {
     if (at != sorted_.end() && *at == hash) return false;
     sorted_.insert(at, hash);
     return true;
-}
-
-bool LoadRecordsOf(TVazuravAzoz& data, const std::string& path, std::string_view appName) {
-    try {
-        return data.OpenPackage(path) && data.GetAppName() == appName;
-    } catch (const Exception&) {
-        return false;
-    }
 }
 
 PackageTables MergeRecords(PackageTablesView first, PackageTablesView second) {

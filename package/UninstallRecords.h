@@ -9,14 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/PackageWriter.h"
-
-class TVazuravAzoz;
-
-// Loads `path` into `data`; true when it is an uninstall data file (or any
-// package file) of the application `appName`. Never raises: a missing or
-// broken file is no earlier install.
-bool LoadRecordsOf(TVazuravAzoz& data, const std::string& path, std::string_view appName);
+#include "package/PackageTables.h"
 
 // `first` followed by the records of `second` that `first` lacks. Records
 // are the same when they name the same target (files: base, folder and

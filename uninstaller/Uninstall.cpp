@@ -9,9 +9,9 @@
 #include <string>
 
 #include "package/DdeInstance.h"
+#include "package/PackageReader.h"
 #include "package/UninstallContract.h"
 #include "package/UninstallRecords.h"
-#include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
 #include "ui/Application.h"
@@ -53,8 +53,8 @@ private:
 // Loads the data file, and those of earlier installs of the same
 // application into this folder; gives nothing when it cannot, and `problem`
 // says why.
-std::optional<TUninstallPlan> LoadPlan(TVazuravAzoz& data, const TRemoval& removal, const std::string& installDir,
-                                       std::string& problem) {
+std::optional<TUninstallPlan> LoadPlan(TPackageContents& data, const TRemoval& removal,
+                                       const std::string& installDir, std::string& problem) {
     const std::string& file = removal.DataFile();
     if (::GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
         problem = UninstallText::DataFileMissing(file);
@@ -62,7 +62,8 @@ std::optional<TUninstallPlan> LoadPlan(TVazuravAzoz& data, const TRemoval& remov
     }
     std::string reason;
     try {
-        if (!data.OpenPackage(file)) reason = "it is not an uninstall data file";
+        if (auto read = ReadPackageFile(file)) data = std::move(*read);
+        else reason = "it is not an uninstall data file";
     } catch (const Exception& error) {
         reason = error.Message();
     }
@@ -70,11 +71,10 @@ std::optional<TUninstallPlan> LoadPlan(TVazuravAzoz& data, const TRemoval& remov
         problem = UninstallText::DataFileUnreadable(file, reason);
         return std::nullopt;
     }
-    TVazuravAzoz earlier;
-    const bool hasEarlier =
-        LoadRecordsOf(earlier, UninstallContract::EarlierDataFileIn(installDir), data.GetAppName());
-    const PackageTables all = MergeRecords(data.GetTables(), hasEarlier ? earlier.GetTables() : PackageTablesView{});
-    return PlanUninstall(all.View(), data.GetAppName(), {installDir, GetWindowsDir(), GetSystemDir()});
+    const auto earlier = ReadRecordsOf(UninstallContract::EarlierDataFileIn(installDir), data.AppName());
+    const PackageTables all =
+        MergeRecords(data.Tables.View(), earlier ? earlier->Tables.View() : PackageTablesView{});
+    return PlanUninstall(all.View(), data.AppName(), {installDir, GetWindowsDir(), GetSystemDir()});
 }
 
 // Where this run works: the uninstaller in the install folder, and whether
@@ -90,14 +90,14 @@ struct TRunPlace {
 int RemoveUnattended(const TRunPlace& place, bool originalWaits, TRunLog& log) {
     log.Line("Uninstaller " + place.Uninstaller);
     TRemoval removal(place.InstallDir, place.Uninstaller);
-    TVazuravAzoz data;
+    TPackageContents data;
     std::string problem;
     const auto plan = LoadPlan(data, removal, place.InstallDir, problem);
     if (!plan) {
         log.Line(problem);
         return ExitCode::kNoDataFile;
     }
-    const std::string appName = data.GetAppName();
+    const std::string appName = data.AppName();
     log.Line("Application " + appName);
     log.Line("Install folder " + place.InstallDir);
     const TUninstallPlan left = removal.WhatIsLeft(*plan);
@@ -161,7 +161,7 @@ int Run() {
     if (switches) return RunUnattended(*switches, {uninstaller, installDir, inPlace}, !inPlace);
 
     TRemoval removal(installDir, uninstaller);
-    TVazuravAzoz data;
+    TPackageContents data;
     std::string problem;
     const auto plan = LoadPlan(data, removal, installDir, problem);
     if (!plan) {
@@ -169,7 +169,7 @@ int Run() {
         return 1;
     }
 
-    const std::string appName = data.GetAppName(), title = UninstallText::Title(appName);
+    const std::string appName = data.AppName(), title = UninstallText::Title(appName);
     const TUninstallPlan left = removal.WhatIsLeft(*plan);
     if (TRemoval::NothingToDo(left)) {
         Tell(title, UninstallText::NothingToDo(appName, installDir), MB_ICONINFORMATION);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/PackageWriter.h"
+#include "package/PackageTables.h"
 #include "package/PathRules.h"
 #include "system/SystemRules.h"
 

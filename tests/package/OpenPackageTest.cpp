@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "package/PackageReader.h"
+#include "package/PackageWriter.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "tests/support/TestFiles.h"
@@ -188,4 +190,26 @@ TEST_F(OpenPackage, MissingFileRaisesOpenErrorWithPathAndSystemText) {
         EXPECT_NE(systemText.back(), '\n');
     }
     EXPECT_EQ(pack.GetPackageFile(), path) << "the name is stored before anything can fail";
+}
+
+// The records of an earlier install: only a readable data file of the same
+// application counts, and nothing it holds can make the lookup raise.
+TEST_F(OpenPackage, RecordsOfAnEarlierInstallAreThoseOfTheSameApplication) {
+    const TFileItem file = MakeFileItem("a.txt", "InstallDir", "", 0, 1);
+    const TRegItem reg = MakeRegItem(1, "Software\\Demo", "Path", "x");
+    MemorySink sink;
+    WriteUninstallData(sink, "Demo", {std::span(&file, 1), {}, {}, std::span(&reg, 1)});
+    const std::string data = Write(sink.Bytes(), "data.dat");
+
+    const auto same = ReadRecordsOf(data, "Demo");
+    ASSERT_TRUE(same);
+    ASSERT_EQ(same->Tables.Files.size(), 1u);
+    EXPECT_EQ(same->Tables.Files[0].FileName.Text(), "a.txt");
+    ASSERT_EQ(same->Tables.RegItems.size(), 1u);
+    EXPECT_TRUE(same->Tables.Dirs.empty());
+    EXPECT_FALSE(ReadRecordsOf(data, "Other"));
+    EXPECT_FALSE(ReadRecordsOf(dir.File("missing.dat"), "Demo"));
+    Bytes cut = sink.Bytes();
+    cut.erase(cut.begin(), cut.begin() + 2000);  // the registry table now reaches past the end
+    EXPECT_FALSE(ReadRecordsOf(Write(cut, "cut.dat"), "Demo"));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "package/PackageWriter.h"
 #include "package/UninstallContract.h"
 
 using namespace RecordHead;

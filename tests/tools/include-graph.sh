@@ -1,7 +1,9 @@
 #!/bin/bash
 # The packaging tool's folders are layers: a folder includes only the folders
 # added before it in tools/CMakeLists.txt (that order is the layering). Prints
-# every include that runs the other way and fails when there is one.
+# every include that runs the other way and fails when there is one. Programs
+# that only read packages (the tool, the uninstaller) read them through
+# package/PackageReader.h, never through the installer's package object.
 #   include-graph.sh SOURCE_DIR
 root=${1:?usage: include-graph.sh SOURCE_DIR}
 cd "$root" || exit 1
@@ -20,5 +22,8 @@ while IFS=: read -r file line text; do
         echo "$file:$line: $from includes $to, a layer above it"; bad=1
     fi
 done < <(grep -rn '^#include "tools/' tools)
+while IFS=: read -r file line _; do
+    echo "$file:$line: includes the installer's package object; read packages with package/PackageReader.h"; bad=1
+done < <(grep -rn '^#include "package/ZodiDuradad.h"' tools uninstaller)
 [ "$bad" = 0 ] && echo "include graph: ${layers[*]} (each includes only those before it)"
 exit "$bad"

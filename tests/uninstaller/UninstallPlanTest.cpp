@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "package/PackageWriter.h"
 #include "package/UninstallContract.h"
 
 using namespace RecordHead;

@@ -10,7 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "package/UninstallContract.h"
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "tools/build/PackageBuild.h"
@@ -157,18 +157,18 @@ int RunBuild(const TBuildArguments& args) {
 
 TFileStream OpenInput(const std::string& path) { return TFileStream::OpenRead(Platform::ToNative(path)); }
 
-// Loads the package of `file`, for list and extract.
-void LoadForReport(TFileStream& file, TVazuravAzoz& package) {
-    if (!package.LoadPackage(file))
-        throw ENotAPackage("not a package: the last 552 bytes do not begin with \"qzx\" and a NUL");
+// The package of `file`, for list and extract.
+TPackageContents LoadForReport(TFileStream& file) {
+    std::optional<TPackageContents> package = ReadPackage(file);
+    if (!package) throw ENotAPackage("not a package: the last 552 bytes do not begin with \"qzx\" and a NUL");
+    return std::move(*package);
 }
 
 int RunList(const std::string& nativePath, bool json, unsigned codePage) {
     const std::string path = Platform::FromNative(nativePath);
     return Guarded(path + ": ", nullptr, [&] {
         TFileStream file = OpenInput(path);
-        TVazuravAzoz package;
-        LoadForReport(file, package);
+        const TPackageContents package = LoadForReport(file);
         const std::string signer = SignerText(file);
         const std::string text = json ? ListJson(path, file.Size(), package, signer, codePage)
                                       : ListText(path, file.Size(), package, signer, codePage);
@@ -265,9 +265,9 @@ void ShowPlan(const std::vector<TExtractEntry>& plan) {
 
 // The file that holds the data: the package itself, or for an uninstall
 // data file the setup executable it names with --from.
-std::optional<TFileStream> OpenData(const TExtractArguments& args, TFileStream& file, const TVazuravAzoz& package) {
+std::optional<TFileStream> OpenData(const TExtractArguments& args, TFileStream& file, const TPackageContents& package) {
     if (!args.From.empty()) return OpenInput(Platform::FromNative(args.From));
-    if (!package.GetFiles().empty() && IsUninstallLayout(package.GetHeader(), file.Size()))
+    if (!package.Tables.Files.empty() && IsUninstallLayout(package.Header, file.Size()))
         throw ENotAPackage("an uninstall data file: its files' data lives in the setup executable; give --from "
                            "SETUP.EXE");
     return std::nullopt;
@@ -278,20 +278,19 @@ int RunExtract(const TExtractArguments& args) {
     TProgressBar bar;
     return Guarded(path + ": ", &bar, [&] {
         TFileStream file = OpenInput(path);
-        TVazuravAzoz package;
-        LoadForReport(file, package);
+        const TPackageContents package = LoadForReport(file);
         std::optional<TFileStream> from = OpenData(args, file, package);
         ByteSource* data = from ? static_cast<ByteSource*>(&*from) : &file;
         // The compressed form's records count in its decoded data.
         std::optional<TDecodedData> decoded;
-        TVazuravAzoz holder;
-        const TVazuravAzoz* source = &package;
-        if (from && holder.LoadPackage(*from)) source = &holder;
-        if (source->GetStream()) {
-            decoded.emplace(*data, *source->GetStream());
+        std::optional<TPackageContents> holder;
+        const TPackageContents* source = &package;
+        if (from && (holder = ReadPackage(*from))) source = &*holder;
+        if (source->Stream) {
+            decoded.emplace(*data, *source->Stream);
             data = &decoded->Source();
         }
-        const std::vector<TExtractEntry> plan = PlanExtraction(package.GetFiles(), args.CodePage, data->Size());
+        const std::vector<TExtractEntry> plan = PlanExtraction(package.Tables.Files, args.CodePage, data->Size());
         std::size_t refused = 0;
         for (const TExtractEntry& entry : plan)
             if (entry.Refused()) {

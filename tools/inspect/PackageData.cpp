@@ -11,8 +11,8 @@
 
 using namespace RecordHead;
 
-std::string FormText(const TVazuravAzoz& package) {
-    const auto& stream = package.GetStream();
+std::string FormText(const TPackageContents& package) {
+    const auto& stream = package.Stream;
     if (!stream) return "plain";
     const CompressedForm::TStreamRecord& r = stream->Record;
     return "compressed: zstd, " + std::to_string(r.StreamSize.Get()) + " bytes at offset " +
@@ -20,9 +20,9 @@ std::string FormText(const TVazuravAzoz& package) {
            std::to_string(r.WindowLog.Get()) + ")";
 }
 
-std::string CheckStream(ByteSource& file, const TVazuravAzoz& package, std::vector<std::string>& problems) {
-    const CompressedForm::TStreamInfo& stream = *package.GetStream();
-    const std::vector<TFileItem>& files = package.GetFiles();
+std::string CheckStream(ByteSource& file, const TPackageContents& package, std::vector<std::string>& problems) {
+    const CompressedForm::TStreamInfo& stream = *package.Stream;
+    const std::vector<TFileItem>& files = package.Tables.Files;
     std::vector<CompressedForm::TFileSource> plan;
     try {
         plan = CompressedForm::PlanSources(files, stream.Record.DataSize.Get());

@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/ByteStream.h"
 
 // "plain" or "compressed: ...", for the listing.
-std::string FormText(const TVazuravAzoz& package);
+std::string FormText(const TPackageContents& package);
 
 // Decodes the whole stream of a compressed package: the records must follow
 // it (each next content, or a repeat of an earlier one), every file's bytes
 // must match its CRC-32, and the stream must end with its last content.
 // Appends what is wrong to `problems`; returns the summary when all is well.
-std::string CheckStream(ByteSource& file, const TVazuravAzoz& package, std::vector<std::string>& problems);
+std::string CheckStream(ByteSource& file, const TPackageContents& package, std::vector<std::string>& problems);
 
 // The decoded data of a compressed package, written to a temporary file that
 // goes with this object: the records' Offset and Size count in it. Raises

@@ -15,6 +15,7 @@
 #include "system/Errors.h"
 #include "system/LittleEndian.h"
 #include "tools/inspect/PackageData.h"
+#include "tools/platform/ToolErrors.h"
 #include "tools/platform/CodePage.h"
 #include "tools/platform/Crc32.h"
 #include "tools/signature/SignatureReport.h"
@@ -75,28 +76,13 @@ private:
 
 std::string Shown(const std::string& text) { return text.empty() ? "\"\"" : text; }
 
-struct TTableSpan {
-    const char* Name;
-    const char* Label;
-    std::int32_t Count;
-    std::uint32_t Offset;
-    std::uint64_t RecordSize;
-};
-
-std::array<TTableSpan, 4> Spans(const TPackHeader& h) {
-    return {{{"file table", "Files", h.FileCount.Get(), h.FileOffset.Get(), sizeof(TFileItem)},
-             {"directory table", "Dirs", h.DirCount.Get(), h.DirOffset.Get(), sizeof(TDirItem)},
-             {"shell-item table", "ShellItems", h.ShellCount.Get(), h.ShellOffset.Get(), sizeof(TShellItem)},
-             {"registry table", "RegItems", h.RegCount.Get(), h.RegOffset.Get(), sizeof(TRegItem)}}};
-}
-
 }  // namespace
 
 // The layout the setup program writes into the uninstall data file: the tables
 // contiguous from offset 0, then the header, no checksum.
 bool IsUninstallLayout(const TPackHeader& h, std::uint64_t size) {
     std::uint64_t at = 0;
-    for (const TTableSpan& t : Spans(h)) {
+    for (const TTableSpan& t : TableSpans(h)) {
         if (t.Offset != at || t.Count < 0) return false;
         at += std::uint64_t(t.Count) * t.RecordSize;
     }
@@ -111,14 +97,14 @@ std::string Plural(std::int64_t n, const char* one, const char* many) {
 
 void CheckTables(const TPackHeader& h, std::uint64_t size, std::vector<std::string>& problems) {
     const std::uint64_t trailer = size - kHeaderSize;
-    for (const TTableSpan& t : Spans(h)) {
+    for (const TTableSpan& t : TableSpans(h)) {
         if (t.Count < 0) {
-            problems.push_back(std::string("the ") + t.Name + " has a negative count (" + std::to_string(t.Count) + ")");
+            problems.push_back("the " + std::string(t.Name.Name) + " has a negative count (" + std::to_string(t.Count) + ")");
             continue;
         }
         if (t.Count == 0) continue;
-        const std::uint64_t end = t.Offset + std::uint64_t(t.Count) * t.RecordSize;
-        const std::string what = std::string("the ") + t.Name + " (" + Plural(t.Count, "record", "records") + " of " +
+        const std::uint64_t end = t.End();
+        const std::string what = "the " + std::string(t.Name.Name) + " (" + Plural(t.Count, "record", "records") + " of " +
                                  std::to_string(t.RecordSize) + " bytes at offset " + std::to_string(t.Offset) +
                                  ", ending at " + std::to_string(end) + ")";
         if (end > size)
@@ -210,9 +196,9 @@ std::string ShellKindName(std::uint8_t kind) {
     return kind < kNames.size() ? kNames[kind] : "unknown";
 }
 
-std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TPackageContents& package,
                      const std::string& signer, unsigned codePage) {
-    const TPackHeader& h = package.GetHeader();
+    const TPackHeader& h = package.Header;
     std::string out = path + ": " + std::to_string(fileSize) + " bytes\n\nHeader\n";
     TTable header({"Field", "Value"});
     header.Add({"AppName", Shown(Utf8(h.AppName, codePage))});
@@ -221,50 +207,50 @@ std::string ListText(const std::string& path, std::uint64_t fileSize, const TVaz
     header.Add({"Website", Shown(Utf8(h.Website, codePage))});
     header.Add({"Reserved", Hex(h.Reserved.Get()) + (h.Reserved.Get() == 0 ? " (no checksum)" : " (checksum)")});
     if (!signer.empty()) header.Add({"Signer", signer});
-    if (package.GetStream()) header.Add({"Form", FormText(package)});
-    if (const std::uint64_t shared = SharedBytes(package.GetFiles()))
+    if (package.Stream) header.Add({"Form", FormText(package)});
+    if (const std::uint64_t shared = SharedBytes(package.Tables.Files))
         header.Add({"Shared", std::to_string(shared) + " bytes (files with the same data stored once)"});
-    for (const TTableSpan& t : Spans(h))
-        header.Add({t.Label, Plural(t.Count, "record", "records") + " at offset " + std::to_string(t.Offset)});
+    for (const TTableSpan& t : TableSpans(h))
+        header.Add({std::string(t.Name.Label), Plural(t.Count, "record", "records") + " at offset " + std::to_string(t.Offset)});
     out += header.Text();
 
-    out += "\nFiles (" + std::to_string(package.GetFiles().size()) + ")\n";
+    out += "\nFiles (" + std::to_string(package.Tables.Files.size()) + ")\n";
     TTable files({"#", "BaseDir", "SubDir", "FileName", "Offset", "Size"});
-    for (std::size_t i = 0; i < package.GetFiles().size(); ++i) {
-        const TFileItem& f = package.GetFiles()[i];
+    for (std::size_t i = 0; i < package.Tables.Files.size(); ++i) {
+        const TFileItem& f = package.Tables.Files[i];
         files.Add({std::to_string(i), Shown(Utf8(f.BaseDir, codePage)), Shown(Utf8(f.SubDir, codePage)), Shown(Utf8(f.FileName, codePage)),
                    std::to_string(f.Offset.Get()), std::to_string(f.Size.Get())});
     }
     out += files.Text();
 
-    out += "\nDirs (" + std::to_string(package.GetDirs().size()) + ")\n";
+    out += "\nDirs (" + std::to_string(package.Tables.Dirs.size()) + ")\n";
     TTable dirs({"#", "BaseDir", "SubDir"});
-    for (std::size_t i = 0; i < package.GetDirs().size(); ++i)
-        dirs.Add({std::to_string(i), Shown(Utf8(package.GetDirs()[i].BaseDir, codePage)), Shown(Utf8(package.GetDirs()[i].SubDir, codePage))});
+    for (std::size_t i = 0; i < package.Tables.Dirs.size(); ++i)
+        dirs.Add({std::to_string(i), Shown(Utf8(package.Tables.Dirs[i].BaseDir, codePage)), Shown(Utf8(package.Tables.Dirs[i].SubDir, codePage))});
     out += dirs.Text();
 
-    out += "\nShellItems (" + std::to_string(package.GetShellItems().size()) + ")\n";
+    out += "\nShellItems (" + std::to_string(package.Tables.ShellItems.size()) + ")\n";
     TTable shell({"#", "Kind", "BaseDir", "SubDir", "FileName", "Caption"});
-    for (std::size_t i = 0; i < package.GetShellItems().size(); ++i) {
-        const TShellItem& s = package.GetShellItems()[i];
+    for (std::size_t i = 0; i < package.Tables.ShellItems.size(); ++i) {
+        const TShellItem& s = package.Tables.ShellItems[i];
         shell.Add({std::to_string(i), std::to_string(s.Kind) + " " + ShellKindName(s.Kind), Shown(Utf8(s.BaseDir, codePage)),
                    Shown(Utf8(s.SubDir, codePage)), Shown(Utf8(s.FileName, codePage)), Shown(Utf8(s.Caption, codePage))});
     }
     out += shell.Text();
 
-    out += "\nRegItems (" + std::to_string(package.GetRegItems().size()) + ")\n";
+    out += "\nRegItems (" + std::to_string(package.Tables.RegItems.size()) + ")\n";
     TTable reg({"#", "RootKey", "Key", "ValueName", "ValueData"});
-    for (std::size_t i = 0; i < package.GetRegItems().size(); ++i) {
-        const TRegItem& r = package.GetRegItems()[i];
+    for (std::size_t i = 0; i < package.Tables.RegItems.size(); ++i) {
+        const TRegItem& r = package.Tables.RegItems[i];
         reg.Add({std::to_string(i), RootName(r.RootKey.Get()), Shown(Utf8(r.Key, codePage)), Shown(Utf8(r.ValueName, codePage)),
                  Shown(Utf8(r.ValueData, codePage))});
     }
     return out + reg.Text();
 }
 
-std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TPackageContents& package,
                      const std::string& signer, unsigned codePage) {
-    const TPackHeader& h = package.GetHeader();
+    const TPackHeader& h = package.Header;
     Json header = {{"Magic", Utf8(h.Magic, codePage)},
                    {"AppName", Utf8(h.AppName, codePage)},
                    {"Author", Utf8(h.Author, codePage)},
@@ -280,21 +266,21 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
                    {"DirCount", h.DirCount.Get()},
                    {"DirOffset", h.DirOffset.Get()}};
     Json files = Json::array(), dirs = Json::array(), shellItems = Json::array(), regItems = Json::array();
-    for (const TFileItem& f : package.GetFiles())
+    for (const TFileItem& f : package.Tables.Files)
         files.push_back({{"FileName", Utf8(f.FileName, codePage)},
                          {"BaseDir", Utf8(f.BaseDir, codePage)},
                          {"SubDir", Utf8(f.SubDir, codePage)},
                          {"Offset", f.Offset.Get()},
                          {"Size", f.Size.Get()}});
-    for (const TDirItem& d : package.GetDirs()) dirs.push_back({{"BaseDir", Utf8(d.BaseDir, codePage)}, {"SubDir", Utf8(d.SubDir, codePage)}});
-    for (const TShellItem& s : package.GetShellItems())
+    for (const TDirItem& d : package.Tables.Dirs) dirs.push_back({{"BaseDir", Utf8(d.BaseDir, codePage)}, {"SubDir", Utf8(d.SubDir, codePage)}});
+    for (const TShellItem& s : package.Tables.ShellItems)
         shellItems.push_back({{"Kind", s.Kind},
                               {"KindName", ShellKindName(s.Kind)},
                               {"BaseDir", Utf8(s.BaseDir, codePage)},
                               {"SubDir", Utf8(s.SubDir, codePage)},
                               {"FileName", Utf8(s.FileName, codePage)},
                               {"Caption", Utf8(s.Caption, codePage)}});
-    for (const TRegItem& r : package.GetRegItems())
+    for (const TRegItem& r : package.Tables.RegItems)
         regItems.push_back({{"RootKey", r.RootKey.Get()},
                             {"RootName", RegistryRoots::NameOf(r.RootKey.Get())},
                             {"Key", Utf8(r.Key, codePage)},
@@ -303,8 +289,8 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVaz
     Json listing = {{"File", path}, {"FileSize", fileSize}};
     if (!signer.empty()) listing["Signer"] = signer;
     listing["Header"] = std::move(header);
-    if (const std::uint64_t shared = SharedBytes(package.GetFiles())) listing["SharedBytes"] = shared;
-    if (const auto& stream = package.GetStream())
+    if (const std::uint64_t shared = SharedBytes(package.Tables.Files)) listing["SharedBytes"] = shared;
+    if (const auto& stream = package.Stream)
         listing["Stream"] = {{"Codec", stream->Record.Codec.Text()},
                              {"WindowLog", stream->Record.WindowLog.Get()},
                              {"StreamOffset", stream->Record.StreamOffset.Get()},
@@ -385,9 +371,10 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     std::string stream;
     if (compressed && report.Problems.empty()) {
         try {
-            TVazuravAzoz package;
-            package.LoadPackage(file);
-            shared = SharedBytes(package.GetFiles());
+            const std::optional<TPackageContents> read = ReadPackage(file);
+            if (!read) throw ENotAPackage("no package trailer");
+            const TPackageContents& package = *read;
+            shared = SharedBytes(package.Tables.Files);
             stream = CheckStream(file, package, report.Problems);
         } catch (const Exception& e) {
             report.Problems.push_back("the compressed package cannot be read: " + e.Message());

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/ByteStream.h"
 #include "tools/platform/CodePage.h"
 
@@ -25,9 +25,9 @@ std::string ShellKindName(std::uint8_t kind);
 // The listing of a loaded package, for a person or as JSON. Texts are
 // converted from the package's code page to UTF-8 (U+FFFD for bytes without a
 // character there). A non-empty `signer` (SignerText) is shown too.
-std::string ListText(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+std::string ListText(const std::string& path, std::uint64_t fileSize, const TPackageContents& package,
                      const std::string& signer = {}, unsigned codePage = CodePage::kDefault);
-std::string ListJson(const std::string& path, std::uint64_t fileSize, const TVazuravAzoz& package,
+std::string ListJson(const std::string& path, std::uint64_t fileSize, const TPackageContents& package,
                      const std::string& signer = {}, unsigned codePage = CodePage::kDefault);
 
 struct TVerifyReport {

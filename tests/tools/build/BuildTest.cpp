@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tools/platform/Platform.h"
@@ -59,19 +59,20 @@ TEST_F(BuildTest, WritesStubDataTablesAndHeaderThatTheSetupProgramReads) {
     ASSERT_GE(bytes.size(), stub.size());
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), bytes.begin()));
 
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(out));
-    EXPECT_EQ(package.GetAppName(), "Demo");
-    EXPECT_EQ(package.GetAuthor(), "Ann");
-    EXPECT_EQ(package.GetTotalSteps(), 3 + 2 + 1 + 1);
-    ASSERT_EQ(package.GetFiles().size(), 3u);
-    for (const TFileItem& f : package.GetFiles()) {
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
+    EXPECT_EQ(package.AppName(), "Demo");
+    EXPECT_EQ(package.Header.Author.Text(), "Ann");
+    EXPECT_EQ(package.Tables.Dirs.size() + package.Tables.ShellItems.size() + package.Tables.RegItems.size(), 2u + 1 + 1);
+    ASSERT_EQ(package.Tables.Files.size(), 3u);
+    for (const TFileItem& f : package.Tables.Files) {
         const std::string source = f.SubDir.Text().empty() ? "bin/" + f.FileName.Text() : "data/" + f.FileName.Text();
         const Bytes expected = ReadFileBytes(pkg.Dir().Path() / source);
         ASSERT_EQ(f.Size.Get(), expected.size()) << source;
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + f.Offset.Get())) << source;
     }
-    EXPECT_EQ(package.GetHeader().Reserved.Get(), summary.Checksum);
+    EXPECT_EQ(package.Header.Reserved.Get(), summary.Checksum);
     TFileStream file = TFileStream::OpenRead(out);
     EXPECT_EQ(PackageChecksum(file), summary.Checksum);
 }

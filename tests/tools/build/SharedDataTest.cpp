@@ -1,6 +1,7 @@
 // Each content stored once, in the plain layout and in the compressed form.
 #include <gtest/gtest.h>
 
+#include "package/PackageReader.h"
 #include <cstring>
 
 #include "package/CompressedForm.h"
@@ -48,9 +49,10 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     const std::string out = pkg.Dir().File("plain.exe");
     WritePackage(Plan("none"), out);
     const Bytes bytes = ReadFileBytes(out);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(out));
-    const auto& files = package.GetFiles();
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
+    const auto& files = package.Tables.Files;
     ASSERT_EQ(files.size(), 7u);
     for (const TFileItem& f : files) {
         const Bytes expected = Source(f);
@@ -62,7 +64,7 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     EXPECT_NE(files[2].Offset.Get(), files[0].Offset.Get());
     // The file data is the distinct contents and nothing more.
     const std::uint64_t stub = ReadFileBytes(pkg.Dir().File("stub.exe")).size();
-    EXPECT_EQ(package.GetHeader().FileOffset.Get() - stub, 2 * licence.size() + 300000);
+    EXPECT_EQ(package.Header.FileOffset.Get() - stub, 2 * licence.size() + 300000);
 
     TFileStream file = TFileStream::OpenRead(out);
     const TVerifyReport report = VerifyPackage(file);

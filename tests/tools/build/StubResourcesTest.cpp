@@ -5,7 +5,7 @@
 #include <map>
 
 #include "package/PeImage.h"
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tests/tools/pe/PeTestImage.h"
@@ -131,10 +131,11 @@ TEST_F(StubResourcesTest, TheCopyCarriesTheIconAndVersionAndStaysAWholePackage) 
     TFileStream file = TFileStream::OpenRead(Out());
     const TVerifyReport report = VerifyPackage(file);
     EXPECT_TRUE(report.Ok()) << report.Problems.front();
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(Out()));
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(Out());
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
     const Bytes uninstaller = PatternBytes(5000, 2);
-    EXPECT_TRUE(std::equal(uninstaller.begin(), uninstaller.end(), out.begin() + package.GetFiles()[0].Offset.Get()));
+    EXPECT_TRUE(std::equal(uninstaller.begin(), uninstaller.end(), out.begin() + package.Tables.Files[0].Offset.Get()));
 
     // Same inputs, same bytes.
     WritePackage(plan, pkg.Dir().File("again.exe"));

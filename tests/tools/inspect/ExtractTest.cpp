@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "package/ZodiDuradad.h"
+#include "package/PackageReader.h"
 #include "tests/support/TestFiles.h"
 #include "tools/inspect/SafeFolder.h"
 
@@ -84,10 +84,11 @@ TEST(Extract, WritesAForeignLayoutByteExactAndTheLaterOfTwoEntriesWins) {
     const Bytes first = PatternBytes(3000, 1), second = PatternBytes(2500000, 2), other = TextBytes("[x]\n");
     const Bytes package = ForeignPackage(first, second, other);
     MemorySource source(package);
-    TVazuravAzoz loaded;
-    ASSERT_TRUE(loaded.LoadPackage(source));
+    const std::optional<TPackageContents> loadedRead = ReadPackage(source);
+    ASSERT_TRUE(loadedRead);
+    const TPackageContents& loaded = *loadedRead;
 
-    const auto plan = PlanExtraction(loaded.GetFiles(), 1252, package.size());
+    const auto plan = PlanExtraction(loaded.Tables.Files, 1252, package.size());
     ASSERT_EQ(plan.size(), 3u);
     EXPECT_EQ(plan[0].ReplacedBy, std::optional<std::size_t>(2));
     EXPECT_TRUE(plan[2].Written());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "package/PackageReader.h"
+
 #include <cstring>
 
 #include <nlohmann/json.hpp>
@@ -148,8 +150,9 @@ TEST(List, JsonNamesKindsAndRootsAndEscapes) {
                             .Reg(0x12345678u, "K", "N", "")
                             .Build();
     MemorySource source(bytes);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.LoadPackage(source));
+    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
     const std::string json = ListJson("p.exe", bytes.size(), package);
     EXPECT_NE(json.find("\"AppName\": \"Caf\xC3\xA9 \\\"q\\\"\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"KindName\": \"skScreenSaver\""), std::string::npos) << json;
@@ -166,8 +169,9 @@ TEST(List, JsonNamesKindsAndRootsAndEscapes) {
 TEST(List, JsonReadsBackToEveryFieldOfTheRecords) {
     const Bytes bytes = Sample();
     MemorySource source(bytes);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.LoadPackage(source));
+    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
     const TPackHeader h = TrailerOf(bytes);
     const nlohmann::json json = nlohmann::json::parse(ListJson("dir/p.exe", bytes.size(), package));
 
@@ -197,8 +201,9 @@ TEST(List, JsonReadsBackToEveryFieldOfTheRecords) {
 TEST(List, JsonLayoutIsTwoSpacesALevelAndEscapesControlCharacters) {
     const Bytes bytes = PackageBuilder().App("A\x01\tB\x7F").Dir("InstallDir", "").Build();
     MemorySource source(bytes);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.LoadPackage(source));
+    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
     const TPackHeader h = TrailerOf(bytes);
     const std::string expected = "{\n"
                                  "  \"File\": \"p.exe\",\n"
@@ -235,8 +240,9 @@ TEST(List, JsonLayoutIsTwoSpacesALevelAndEscapesControlCharacters) {
 TEST(List, JsonShowsAPathThatIsNotUtf8WithReplacementCharacters) {
     const Bytes bytes = PackageBuilder().App("A").Build();
     MemorySource source(bytes);
-    TVazuravAzoz package;
-    ASSERT_TRUE(package.LoadPackage(source));
+    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    ASSERT_TRUE(packageRead);
+    const TPackageContents& package = *packageRead;
     const std::string json = ListJson("caf\xE9.exe", bytes.size(), package);
     EXPECT_NE(json.find("\"File\": \"caf\xEF\xBF\xBD.exe\""), std::string::npos) << json;
 }
