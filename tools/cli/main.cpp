@@ -227,11 +227,10 @@ int RunWinget(const TWingetArguments& args) {
     const std::string folder = Platform::FromNative(args.Output);
     return Guarded(request.Installer + ": ", nullptr, [&] {
         TFileStream file = OpenInput(request.Installer);
-        TVazuravAzoz package;
-        LoadForReport(file, package);
+        const TPackageContents package = LoadForReport(file);
         request.InstallerSha256 = Winget::FileSha256(request.Installer);
         const Winget::TRegistration registration =
-            Winget::RegistrationOf(package.GetHeader(), package.GetRegItems(), plan.Catalog.CodePage);
+            Winget::RegistrationOf(package.Header, package.Tables.RegItems, plan.Catalog.CodePage);
         TDiagnostics diagnostics;
         const std::vector<Winget::TManifest> manifests =
             Winget::Manifests(plan.Catalog, registration, request, diagnostics);
