@@ -252,8 +252,8 @@ second_instance() {
     first=$(listed_pid)
     # The second runs outside the driver, which keeps to the first: it is
     # named by its process id from here on.
-    (wine_timeout 600 'C:\Setup.exe' </dev/null >/dev/null 2>&1; echo $? >"$work/rc-2") &
-    local n
+    wine_background 600 'C:\Setup.exe'
+    local second_run=$WINE_BACKGROUND n
     for ((n = 0; n < 30 && ${#second} == 0; n++)); do
         drive <<<"list-windows --class TfrmWelcome --any-process"
         second=$(sed -n 's/.* pid=\([0-9]*\) .*/\1/p' "$work/out.txt" | grep -vx "$first" | head -n1)
@@ -298,9 +298,9 @@ EOF
         esac
     done
     expect_exit 0
-    n=0
-    while [ ! -f "$work/rc-2" ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done
-    [ "$(cat "$work/rc-2" 2>/dev/null)" = 0 ] || fail "the second Setup.exe: exit code $(cat "$work/rc-2" 2>/dev/null)"
+    local second_rc=0
+    wait "$second_run" || second_rc=$?
+    [ $second_rc = 0 ] || fail "the second Setup.exe: exit code $second_rc"
     [ $finished -ge 1 ] || fail "neither install finished"
     expect_all_installed
     [ -z "$(ls "$app_dir" "$app_dir/data" | grep -i '\.tmp$')" ] || fail "temporary files left: $(ls "$app_dir")"
