@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/Description.h"
+#include "tools/description/Description.h"
 
 namespace {
 // One private folder per process: the description and the files it names.

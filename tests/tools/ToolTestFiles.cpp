@@ -22,7 +22,7 @@ void TDescribedPackage::Put(const std::string& relative, const Bytes& bytes) {
 }
 
 TPackagePlan TDescribedPackage::Read(TDiagnostics& diagnostics) const {
-    return ReadDescription(Description(), Options, diagnostics);
+    return PlanPackage(Description(), Options, diagnostics);
 }
 
 TPackagePlan TDescribedPackage::ReadClean() const {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tests/support/TestFiles.h"
-#include "tools/Description.h"
+#include "tools/build/PackageBuild.h"
 
 class TDescribedPackage {
 public:

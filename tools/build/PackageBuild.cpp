@@ -1,0 +1,170 @@
+#include "tools/build/PackageBuild.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "package/PackageWriter.h"
+#include "package/PeImage.h"
+#include "system/Errors.h"
+#include "system/FileStream.h"
+#include "system/LittleEndian.h"
+#include "tools/build/StubResources.h"
+#include "tools/description/PackageRules.h"
+#include "tools/platform/Crc32.h"
+#include "tools/platform/Platform.h"
+
+using namespace RecordHead;
+
+namespace {
+
+// Deletes the temporary file unless the build committed it.
+class TTemporaryFile {
+public:
+    explicit TTemporaryFile(std::string path) : path_(std::move(path)) { Platform::RemoveOnInterrupt(path_); }
+    ~TTemporaryFile() {
+        Platform::ForgetOnInterrupt();
+        if (!committed_) Platform::RemoveFile(path_);
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void Commit(const std::string& finalPath) {
+        Platform::ForgetOnInterrupt();
+        Platform::RenameOver(path_, finalPath);
+        committed_ = true;
+    }
+
+private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+// Copies file data through one large buffer: a tool that packs gigabytes
+// spends less time in system calls with it than with the writer's own.
+class TDataCopier {
+public:
+    TDataCopier(PackageWriter& writer, std::uint64_t total, const TBuildProgress& progress)
+        : writer_(writer), total_(total), progress_(progress), buffer_(kBufferSize) {}
+
+    // Streams `size` bytes of `path` into the package; returns their offset.
+    std::uint32_t Copy(const std::string& path, std::uint64_t size) {
+        TFileStream source = TFileStream::OpenRead(Platform::ToNative(path));
+        const std::uint32_t offset = writer_.AppendData(buffer_.data(), 0);
+        for (std::uint64_t copied = 0; copied < size;) {
+            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - copied));
+            const std::size_t got = source.Read(buffer_.data(), chunk);
+            if (got == 0) throw EBuildError(path + ": the file became shorter while it was packed");
+            writer_.AppendData(buffer_.data(), got);
+            copied += got;
+            done_ += got;
+            if (progress_) progress_(done_, total_);
+        }
+        if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+        return offset;
+    }
+    // Puts bytes already in memory into the package.
+    void Put(const std::vector<std::uint8_t>& bytes) {
+        writer_.AppendData(bytes.data(), bytes.size());
+        done_ += bytes.size();
+        if (progress_) progress_(done_, total_);
+    }
+
+private:
+    static constexpr std::size_t kBufferSize = 1u << 20;
+    PackageWriter& writer_;
+    std::uint64_t total_;
+    const TBuildProgress& progress_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t done_ = 0;
+};
+
+// A sink that passes every byte on and keeps the PE image checksum of what
+// went through.
+class TPeChecksumSink final : public ByteSink {
+public:
+    TPeChecksumSink(ByteSink& next, std::uint32_t checksumOffset) : next_(next), checksum_(checksumOffset) {}
+    void Write(const void* buffer, std::size_t count) override {
+        next_.Write(buffer, count);
+        checksum_.Add(buffer, count);
+    }
+    std::uint32_t Value() const { return checksum_.Value(); }
+
+private:
+    ByteSink& next_;
+    PeImage::TChecksum checksum_;
+};
+
+// The edited stub goes in with its checksum field zero, as the package's
+// CRC counts it; the field gets the checksum of the whole file at the end.
+void PutStub(const TPackagePlan& plan, TDataCopier& copier) {
+    if (plan.StubImage.empty()) {
+        copier.Copy(plan.StubPath, plan.StubSize);
+        return;
+    }
+    std::vector<std::uint8_t> image = plan.StubImage;
+    std::fill_n(image.begin() + plan.StubChecksumOffset, 4, std::uint8_t(0));
+    copier.Put(image);
+}
+
+TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuildProgress& progress) {
+    TFileStream file = TFileStream::Create(Platform::ToNative(path));
+    TPeChecksumSink peSink(file, plan.StubChecksumOffset);
+    TCrcSink sink(peSink);
+    PackageWriter writer(sink);
+    std::uint64_t total = plan.StubSize;
+    for (const TPlannedFile& f : plan.Files) total += f.Size;
+
+    TDataCopier copier(writer, total, progress);
+    PutStub(plan, copier);
+    PackageTables tables;
+    for (TPlannedFile& f : plan.Files) {
+        f.Record.Offset.Set(copier.Copy(f.Source, f.Size));
+        tables.Files.push_back(f.Record);
+    }
+    tables.Dirs = plan.Dirs;
+    tables.ShellItems = plan.ShellItems;
+    tables.RegItems = plan.RegItems;
+
+    TPackHeader header = plan.Header;
+    header.Reserved.Set(0);
+    header = writer.WriteTables(header, tables.View());
+    // The checksum covers every byte of the file, Reserved taken as zero.
+    TCrc32 crc = sink.Crc();
+    crc.Update(&header, sizeof header);
+    header.Reserved.Set(crc.Value());
+    writer.WriteHeader(header);
+    if (!plan.StubImage.empty()) {
+        std::array<std::uint8_t, 4> field{};
+        LittleEndian::Store32(field.data(), peSink.Value());
+        file.Seek(plan.StubChecksumOffset);
+        file.Write(field.data(), field.size());
+    }
+    return {writer.Position(), crc.Value()};
+}
+
+}  // namespace
+
+TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& options, TDiagnostics& diagnostics) {
+    TPackagePlan plan = ReadDescription(path, options, diagnostics);
+    if (diagnostics.HasErrors()) return plan;
+    PrepareStub(plan, diagnostics);
+    // The stub's copy may have grown by its icon.
+    TPackageFacts facts;
+    facts.PackageAt = {plan.Description, 0};
+    if (!diagnostics.HasErrors()) PackageRules::CheckLayout(facts, plan, diagnostics);
+    return plan;
+}
+
+TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+    if (Platform::SameFile(outPath, plan.StubPath))
+        throw EBuildError(outPath + ": the output would replace the stub it is made from");
+    for (const TPlannedFile& f : plan.Files)
+        if (Platform::SameFile(outPath, f.Source))
+            throw EBuildError(outPath + ": the output would replace one of the package's own files");
+    TTemporaryFile temporary(Platform::TemporaryPathFor(outPath));
+    const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
+    temporary.Commit(outPath);
+    return summary;
+}
