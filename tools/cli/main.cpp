@@ -143,7 +143,10 @@ bool LoadForReport(const std::string& path, TFileStream& file, TVazuravAzoz& pac
         if (package.LoadPackage(file)) return true;
         std::fprintf(stderr, "%s: not a package: the last 552 bytes do not begin with \"qzx\" and a NUL\n", path.c_str());
     } catch (const Exception& e) {
-        std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
+        const std::vector<std::string> tables = TableProblems(file);
+        if (tables.empty())
+            std::fprintf(stderr, "%s: %s (run \"makesetup verify\" for details)\n", path.c_str(), e.Message().c_str());
+        for (const std::string& problem : tables) std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
     }
     return false;
 }
