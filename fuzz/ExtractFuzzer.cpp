@@ -16,9 +16,9 @@
 #include "package/ZodiDuradad.h"
 #include "system/ByteStream.h"
 #include "system/Errors.h"
-#include "tools/Extract.h"
-#include "tools/PackageReport.h"
-#include "tools/SafeFolder.h"
+#include "tools/inspect/Extract.h"
+#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/SafeFolder.h"
 
 namespace fs = std::filesystem;
 

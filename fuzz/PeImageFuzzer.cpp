@@ -15,7 +15,7 @@
 #include "package/SignedPart.h"
 #include "system/ByteStream.h"
 #include "system/Errors.h"
-#include "tools/ResourceEditor.h"
+#include "tools/pe/ResourceEditor.h"
 
 namespace {
 

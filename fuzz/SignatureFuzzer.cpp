@@ -11,10 +11,10 @@
 #include "package/RecordHead.h"
 #include "system/ByteStream.h"
 #include "system/Errors.h"
-#include "tools/Authenticode.h"
-#include "tools/Der.h"
-#include "tools/Seal.h"
-#include "tools/SignatureReport.h"
+#include "tools/signature/Authenticode.h"
+#include "tools/signature/Der.h"
+#include "tools/signature/Seal.h"
+#include "tools/signature/SignatureReport.h"
 
 namespace {
 
