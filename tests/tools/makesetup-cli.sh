@@ -117,12 +117,12 @@ build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command false|
 build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command 'cp {in} {out}'|carries no signature
 list missing.exe|missing.exe: Cannot open file
 list text.exe|text.exe: not a package
-list tail.exe|tail.exe: Stream read error
+list tail.exe|tail.exe: the file table (3 records of 776 bytes at offset 43
 verify missing.exe|missing.exe: Cannot open file
 verify text.exe|text.exe: no package trailer
 extract missing.exe -o out|missing.exe: Cannot open file
 extract text.exe -o out|text.exe: not a package
-extract tail.exe -o out|tail.exe: Stream read error
+extract tail.exe -o out|tail.exe: the file table (3 records of 776 bytes at offset 43
 extract demo-setup.exe -o a-file|demo-setup.exe: cannot open folder "a-file"
 extract demo-setup.exe --from missing.exe -o out|demo-setup.exe: Cannot open file "missing.exe"
 seal missing.exe|missing.exe: cannot seal: Cannot open file
