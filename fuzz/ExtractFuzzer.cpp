@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // A double-byte code page splits names differently: plan with it too.
-    (void)PlanExtraction(package.Tables.Files, 932, size);
-    Extract(package, source, 1252);
+    (void)PlanExtraction(package->Tables.Files, 932, size);
+    Extract(*package, source, 1252);
     return 0;
 }
