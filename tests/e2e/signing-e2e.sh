@@ -166,8 +166,21 @@ tools() {
 
 # ---- under Wine ---------------------------------------------------------------
 
+# The scenarios' packages, built before Wine starts: without one there is
+# nothing to drive, and a wizard waited for in vain only wears out time-outs.
+wine_packages() {
+    build_signed "$work/signed.exe" || { fail "build --sign-command failed"; return 1; }
+    [ "$scenario" = install ] || return 0
+    build_signed "$work/signed-best.exe" --compression best ||
+        { fail "build --compression best --sign-command failed"; return 1; }
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || { fail "plain build"; return 1; }
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast ||
+        { fail "build --compression fast"; return 1; }
+}
+
 # Sourced here, not in a function: the driver session's id table is global.
 if [ "$scenario" != tools ]; then
+    wine_packages || { echo "[$scenario] $failures failure(s)"; exit 1; }
     . "$(dirname "$0")/../wine/wine-session.sh"
     wine_session_start || { echo "wine session did not start" >&2; exit 1; }
     mkdir -p "$artifacts"
@@ -175,7 +188,6 @@ if [ "$scenario" != tools ]; then
     e2e_name=signing-$scenario
     driver_session_prepare
 fi
-wine_scenarios() { build_signed "$work/signed.exe" || fail "build --sign-command failed"; }
 
 app_dir() { wine_c "Program Files/Demo"; }
 
@@ -222,14 +234,10 @@ DRIVER
 }
 
 install() {
-    wine_scenarios
     install_one "$work/signed.exe" "$work/signed.exe" "signed" tamper
     note "compressed, signed and not"
-    build_signed "$work/signed-best.exe" --compression best || fail "build --compression best --sign-command failed"
     [ "$(tail -c 552 "$work/signed-best.exe" | head -c 3)" = qzc ] || fail "the signed compressed file ends in no qzc trailer"
     install_one "$work/signed-best.exe" "$work/signed.exe" "signed compressed"
-    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || fail "plain build"
-    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast || fail "build --compression fast"
     install_one "$work/fast.exe" "$work/plain.exe" "compressed"
 }
 
@@ -260,7 +268,6 @@ forge() { # IN OUT OFFSET BYTES
 }
 
 forged() {
-    wine_scenarios
     note "another name in the trailer: the signature still verifies, Setup.exe refuses"
     forge "$work/signed.exe" "$work/renamed.exe" 4 'Forged\0'
     ossl_verify "$work/renamed.exe" || fail "the renamed file should still pass osslsigncode: $(cat "$work/ossl.txt")"
