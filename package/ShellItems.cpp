@@ -5,6 +5,7 @@
 #include <array>
 
 #include "package/ActiveDesktop.h"
+#include "package/ProgManCommands.h"
 #include "package/ProgManConversation.h"
 #include "package/ZodiDuradad.h"
 #include "system/ComPtr.h"
@@ -17,11 +18,6 @@ namespace {
 
 constexpr DWORD kGroupPauseMs = 1000;
 constexpr char kDisplayControlPanel[] = "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
-
-std::string GroupMacro(const std::string& caption) { return "[CreateGroup(" + caption + "," + caption + ")]"; }
-std::string ItemMacro(const std::string& path, const std::string& caption) {
-    return "[AddItem(" + path + "," + caption + ")]";
-}
 
 [[noreturn]] void RaiseOleError(HRESULT status) {
     char buffer[512];
@@ -62,18 +58,18 @@ void WriteScreenSaverRegistry(const std::string& path) {
 }  // namespace
 
 void TVazuravAzoz::CreateShellItems() {
-    TProgManConversation conversation("ProgMan", "ProgMan");
+    TProgManConversation conversation;
     if (!conversation.Open()) return;  // nothing is processed without the Program Manager
     for (const TShellItem& item : ShellItems) {
         const std::string caption = item.Caption.Text();
         const auto target = [&] { return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text()); };
         switch (item.Kind) {
             case skCreateGroup:
-                conversation.Execute(GroupMacro(caption));
+                conversation.Execute(ProgManCommands::CreateGroup(caption));
                 ::Sleep(kGroupPauseMs);  // lets the shell make the group before items arrive
                 break;
             case skAddItem:
-                conversation.Execute(ItemMacro(target(), caption));
+                conversation.Execute(ProgManCommands::AddItem(target(), caption));
                 break;
             case skScreenSaver:
                 SetScreenSaver(target());
