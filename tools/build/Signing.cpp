@@ -40,7 +40,7 @@ void CopyFile(const std::string& from, const std::string& to) {
     TFileStream in = TFileStream::OpenRead(Platform::ToNative(from));
     TFileStream out = TFileStream::Create(Platform::ToNative(to));
     std::vector<std::uint8_t> buffer(1u << 20);
-    for (std::size_t got; (got = in.Read(buffer.data(), buffer.size())) > 0;) out.Write(buffer.data(), got);
+    ReadToEnd(in, buffer, [&](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); });
 }
 
 std::string Mib(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
