@@ -210,8 +210,8 @@ TRegistration RegistrationOf(const RecordHead::TPackHeader& header, std::span<co
     TRegistration r;
     r.KeyName = CodePage::ToUtf8(codePage, app);
     r.DisplayName = value(kDisplayNameValue, r.KeyName);
-    r.Publisher = value("Publisher", "");
-    r.DisplayVersion = value("DisplayVersion", "");
+    r.Publisher = value(kPublisherValue, "");
+    r.DisplayVersion = value(kDisplayVersionValue, "");
     return r;
 }
 

@@ -304,11 +304,12 @@ void TDescription::ResolveUninstaller(TEntry& package) {
             return;
         } else {
             path = SourceFiles::UninstallerBeside({plan_.StubPath});
-            if (path.empty()) path = SourceFiles::FindToolFile(options_.ToolPath, "Uninstall.exe");
+            const std::string name(UninstallContract::kUninstallerName);
+            if (path.empty()) path = SourceFiles::FindToolFile(options_.ToolPath, name);
             if (path.empty()) {
                 facts_.UninstallerAsked = true;
-                Error(at, "uninstaller = true, but no Uninstall.exe lies beside the stub or makesetup; give its path: "
-                          "uninstaller = \"path/to/Uninstall.exe\" or --uninstaller FILE");
+                Error(at, "uninstaller = true, but no " + name + " lies beside the stub or makesetup; give its path: " +
+                              "uninstaller = \"path/to/" + name + "\" or --uninstaller FILE");
                 return;
             }
         }
