@@ -94,9 +94,7 @@ void TVazuravAzoz::SetScreenSaver(const std::string& Path) {
 }
 
 void TVazuravAzoz::SetWallpaper(const std::string& Path) {
-    // Initialises COM for the thread once more and never undoes it: this count
-    // lasts until the process ends (the application object undoes only its own).
-    ::CoInitialize(nullptr);
+    // COM is initialised for the thread by the application object (TApplication).
     ComPtr<IUnknown> object;
     const HRESULT created = ::CoCreateInstance(ActiveDesktop::kClassId, nullptr,
                                                CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
