@@ -156,6 +156,17 @@ macro(makesetup_value key fallback)
     endif()
 endmacro()
 
+# Each of the keys whose own variable is set (no fallback), added to `text`
+# by `writer`: makesetup_key (a string) or makesetup_bare_key.
+macro(makesetup_own_keys writer)
+    foreach(key ${ARGN})
+        makesetup_value(${key} "")
+        if(origin)
+            cmake_language(CALL ${writer} text ${key} "${value}" ${origin})
+        endif()
+    endforeach()
+endmacro()
+
 # The executables' folder below the install folder, "" for the top one.
 function(makesetup_executables_folder out)
     set(folder bin)
@@ -234,12 +245,7 @@ function(makesetup_package_tables out)
         makesetup_key(text icon "${icon}" ${origin})
     endif()
 
-    foreach(key copyright help_link license)
-        makesetup_value(${key} "")
-        if(origin)
-            makesetup_key(text ${key} "${value}" ${origin})
-        endif()
-    endforeach()
+    makesetup_own_keys(makesetup_key copyright help_link license)
 
     makesetup_value(description "")
     if(origin)
@@ -281,12 +287,7 @@ function(makesetup_package_tables out)
         endif()
     endwhile()
 
-    foreach(key registration codepage auto_folders)
-        makesetup_value(${key} "")
-        if(origin)
-            makesetup_bare_key(text ${key} "${value}" ${origin})
-        endif()
-    endforeach()
+    makesetup_own_keys(makesetup_bare_key registration codepage auto_folders)
 
     set(uninstaller ON)
     if(DEFINED CPACK_MAKESETUP_UNINSTALLER)
