@@ -40,7 +40,9 @@ public:
         } catch (const EReadError&) {
             throw EBuildError(path + ": the file became shorter while it was packed");
         }
-        if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+        char more = 0;
+        if (source.Size() != size || source.Read(&more, 1) != 0)
+            throw EBuildError(path + ": the file changed while it was packed");
         return offset;
     }
     // Counts bytes read for the package elsewhere.
