@@ -156,14 +156,20 @@ macro(makesetup_value key fallback)
     endif()
 endmacro()
 
-# Each of the keys whose own variable is set (no fallback), added to `text`
-# by `writer`: makesetup_key (a string) or makesetup_bare_key.
+# A key from its own variable or the CPack variable `fallback` (see
+# makesetup_value), added to `text` by `writer` when it has a value:
+# makesetup_key (a string) or makesetup_bare_key.
+macro(makesetup_given_key writer key fallback)
+    makesetup_value(${key} "${fallback}")
+    if(origin)
+        cmake_language(CALL ${writer} text ${key} "${value}" ${origin})
+    endif()
+endmacro()
+
+# Keys taken only from their own variables.
 macro(makesetup_own_keys writer)
-    foreach(key ${ARGN})
-        makesetup_value(${key} "")
-        if(origin)
-            cmake_language(CALL ${writer} text ${key} "${value}" ${origin})
-        endif()
+    foreach(own_key ${ARGN})
+        makesetup_given_key(${writer} ${own_key} "")
     endforeach()
 endmacro()
 
@@ -216,10 +222,7 @@ function(makesetup_package_tables out)
                         "the setup executable gets no version (set CPACK_MAKESETUP_VERSION)")
     endif()
 
-    makesetup_value(author CPACK_PACKAGE_VENDOR)
-    if(origin)
-        makesetup_key(text author "${value}" ${origin})
-    endif()
+    makesetup_given_key(makesetup_key author CPACK_PACKAGE_VENDOR)
     makesetup_value(email "")
     if(origin)
         makesetup_key(text email "${value}" ${origin})
@@ -228,10 +231,7 @@ function(makesetup_package_tables out)
     elseif(CPACK_PACKAGE_CONTACT MATCHES "^[^ <>]+@[^ <>]+$")
         makesetup_key(text email "${CPACK_PACKAGE_CONTACT}" CPACK_PACKAGE_CONTACT)
     endif()
-    makesetup_value(website CPACK_PACKAGE_HOMEPAGE_URL)
-    if(origin)
-        makesetup_key(text website "${value}" ${origin})
-    endif()
+    makesetup_given_key(makesetup_key website CPACK_PACKAGE_HOMEPAGE_URL)
 
     makesetup_value(icon "")
     if(NOT origin AND CPACK_PACKAGE_ICON MATCHES "\\.[iI][cC][oO]$")

@@ -167,12 +167,16 @@ TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& opt
     return plan;
 }
 
-TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+void CheckOutputPath(const TPackagePlan& plan, const std::string& outPath) {
     if (Platform::SameFile(outPath, plan.StubPath))
         throw EBuildError(outPath + ": the output would replace the stub it is made from");
     for (const TPlannedFile& f : plan.Files)
         if (Platform::SameFile(outPath, f.Source))
             throw EBuildError(outPath + ": the output would replace one of the package's own files");
+}
+
+TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+    CheckOutputPath(plan, outPath);
     TTemporaryFile output(Platform::ToNative(outPath));
     const Platform::TRemovedOnInterrupt interrupted(output.Path());
     const TBuildSummary summary = WriteInto(plan, output.File(), progress);

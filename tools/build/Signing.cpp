@@ -113,11 +113,7 @@ TBuildSummary WriteSignedPackage(TPackagePlan plan, const std::string& outPath, 
         throw EBuildError("the package would be " + std::to_string(planned) + " bytes (" + Mib(planned) +
                           "); Windows cannot sign a file of 2 GiB or more, and the signature needs " +
                           std::to_string(SignatureRoom >> 10) + " KiB of that");
-    if (Platform::SameFile(outPath, plan.StubPath))
-        throw EBuildError(outPath + ": the output would replace the stub it is made from");
-    for (const TPlannedFile& f : plan.Files)
-        if (Platform::SameFile(outPath, f.Source))
-            throw EBuildError(outPath + ": the output would replace one of the package's own files");
+    CheckOutputPath(plan, outPath);
     TScratchFiles scratch(Platform::TemporaryPathFor(outPath));
     if (plan.UninstallerFile) {
         TPlannedFile& uninstaller = plan.Files.at(*plan.UninstallerFile);
