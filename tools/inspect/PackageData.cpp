@@ -63,23 +63,12 @@ std::string CheckStream(ByteSource& file, const TPackageContents& package, std::
 }
 
 TDecodedData::TDecodedData(ByteSource& file, const CompressedForm::TStreamInfo& stream)
-    : path_(Platform::TemporaryPathFor((std::filesystem::temp_directory_path() / "makesetup-data").string())) {
-    Platform::RemoveOnInterrupt(path_);
-    {
-        TFileStream out = TFileStream::Create(Platform::ToNative(path_));
-        Decompressor decoder(file, stream.Record.StreamOffset.Get(), stream.Record.StreamSize.Get());
-        std::vector<std::uint8_t> buffer(Decompressor::kBufferSize);
-        const std::uint64_t total = ReadToEnd(
-            decoder, buffer, [&](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); });
-        if (total != stream.Record.DataSize.Get()) RaiseReadError();
-    }
-    data_ = std::make_unique<TFileStream>(TFileStream::OpenRead(Platform::ToNative(path_)));
+    : data_(Platform::ToNative((std::filesystem::temp_directory_path() / "makesetup-data").string())),
+      interrupted_(data_.Path()) {
+    Decompressor decoder(file, stream.Record.StreamOffset.Get(), stream.Record.StreamSize.Get());
+    std::vector<std::uint8_t> buffer(Decompressor::kBufferSize);
+    TFileStream& out = data_.File();
+    const std::uint64_t total =
+        ReadToEnd(decoder, buffer, [&](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); });
+    if (total != stream.Record.DataSize.Get()) RaiseReadError();
 }
-
-TDecodedData::~TDecodedData() {
-    data_.reset();
-    Platform::ForgetOnInterrupt();
-    Platform::RemoveFile(path_);
-}
-
-ByteSource& TDecodedData::Source() { return *data_; }
