@@ -306,6 +306,9 @@ void TResourceImage::CheckLayout() {
         const PeImage::Section& s = sections[i];
         if (s.rawOffset == 0 || s.rawOffset + std::uint64_t(s.rawSize) > image_.size() || s.rawSize < s.virtualSize)
             throw ELayoutError("its " + s.name + " section is not wholly in the file");
+        // Rebuild places the sections it moves at multiples of the file alignment, as the format wants them.
+        if (s.rawOffset != AlignUp(s.rawOffset, layout_.fileAlignment))
+            throw ELayoutError("its " + s.name + " section does not start at a multiple of the file alignment");
         // Linkers may leave a raw size short of the file alignment; the loader rounds it up.
         const PeImage::Section& before = sections[i - 1];
         if (i > resourceSection_ && s.rawOffset != AlignUp(before.rawOffset + before.rawSize, layout_.fileAlignment))

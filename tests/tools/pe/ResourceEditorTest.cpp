@@ -162,6 +162,19 @@ TEST_F(ResourceImageTest, RefusesLayoutsItWouldBreak) {
     Store32(longHeaders, TPeTestImage::OptionalOffset + 60, static_cast<std::uint32_t>(good.size() + 1));
     for (const Bytes* bad : {&notReloc, &signedImage, &pointsIn, &cut, &pe64, &longText, &longHeaders})
         EXPECT_THROW(TResourceImage{*bad}, ELayoutError) << bad - &notReloc;
+    // The resource section one byte past a multiple of the file alignment,
+    // ending where it did: taken once, Rebuild aligned it and then refused
+    // its own output (found by the fuzzer).
+    Bytes unaligned = good;
+    const std::size_t rsrcHeader = TPeTestImage::SectionTable + 40;
+    Store32(unaligned, rsrcHeader + 20, Load32(good, rsrcHeader + 20) + 1);
+    Store32(unaligned, rsrcHeader + 16, Load32(good, rsrcHeader + 16) - 1);
+    try {
+        TResourceImage taken{unaligned};
+        ADD_FAILURE() << "a resource section off the file alignment was taken";
+    } catch (const ELayoutError& e) {
+        EXPECT_NE(std::string(e.what()).find("multiple of the file alignment"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace
