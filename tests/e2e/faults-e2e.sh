@@ -22,10 +22,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../package/faults/faults-namespace.sh"
 [ "$scenario" = full-disk ] && faults_enter_namespace "$0" "$@"
 
-failures=0
-fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
-note() { echo "[$scenario] $*"; }
-
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 . "$here/driver-session.sh"
@@ -35,8 +31,7 @@ on_end=:  # what a scenario must undo before the prefix goes
 finish() {
     eval "$on_end"
     wine_session_end
-    [ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
-    [ $failures = 0 ]
+    scenario_verdict
     exit
 }
 

@@ -12,10 +12,6 @@ scenario=$1 setup_exe=$2 driver=$3 maker=$4 checker=$5 artifacts=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
 . "$(dirname "$0")/../support/uninstall-contract.sh"
 
-failures=0
-fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
-note() { echo "[$scenario] $*"; }
-
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 mkdir -p "$artifacts"
@@ -501,5 +497,4 @@ case $scenario in
     *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 wine_session_end
-[ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
-[ $failures = 0 ]
+scenario_verdict

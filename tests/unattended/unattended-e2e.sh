@@ -23,10 +23,6 @@ scenario=$1 setup_exe=$2 uninstall_exe=$3 driver=$4 tool=$5 checker=$6
 . "$(dirname "$0")/../wine/wine-session.sh"
 . "$(dirname "$0")/../support/uninstall-contract.sh"
 
-failures=0
-fail() { echo "FAIL [$scenario]: $*" >&2; failures=$((failures + 1)); }
-note() { echo "[$scenario] $*"; }
-
 wine_session_start || { echo "wine session did not start" >&2; exit 1; }
 work=$WINE_SESSION_DIR
 . "$(dirname "$0")/../e2e/driver-session.sh"
@@ -315,5 +311,4 @@ case $scenario in
 esac
 if [ -n "${UNATTENDED_E2E_LOGS:-}" ]; then mkdir -p "$UNATTENDED_E2E_LOGS" && cp "$work"/*.log "$UNATTENDED_E2E_LOGS"/ 2>/dev/null; fi
 wine_session_end
-[ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
-[ $failures = 0 ]
+scenario_verdict

@@ -9,8 +9,9 @@
 #                           the same in the background, and the wait for its exit code
 #   wine_reg ARGS           Wine's reg.exe, in the registry view of a 32-bit program
 #   winpath PATH            the Windows form of a Unix path
-#   fail WHY                report a failed check and count it in `failures`
-#                           (a script with scenarios defines its own, naming them)
+#   fail WHY, note WHAT     report a failed check (counted in `failures`) or a
+#                           step, naming the caller's `scenario` when it has one
+#   scenario_verdict        say whether the scenario passed; its exit status
 #
 # Background processes never write to the caller's stdout or stderr, so a
 # test runner reading them is never kept waiting by a leftover process.
@@ -155,5 +156,11 @@ wine_c() { echo "$WINEPREFIX/drive_c/$1"; }
 # Windows form of a Unix path (drive Z: is the Unix root).
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# A script that counted failures before sourcing this keeps its count.
+: "${failures:=0}"
+fail() { echo "FAIL${scenario:+ [$scenario]}: $*" >&2; failures=$((failures + 1)); }
+note() { echo "[${scenario:-$(basename "$0" .sh)}] $*"; }
+scenario_verdict() {
+    [ $failures = 0 ] && echo "[$scenario] passed" || echo "[$scenario] $failures failure(s)"
+    [ $failures = 0 ]
+}

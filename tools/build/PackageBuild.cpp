@@ -64,7 +64,9 @@ public:
             done_ += got;
             if (progress_) progress_(done_, total_);
         }
-        if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+        char more = 0;
+        if (source.Size() != size || source.Read(&more, 1) != 0)
+            throw EBuildError(path + ": the file changed while it was packed");
         return offset;
     }
     // Counts bytes read for the package elsewhere.

@@ -409,6 +409,7 @@ void TDescription::ReadFile(TEntry& entry) {
     }
     const Glob::TExpansion found = Glob::Expand(folder_, *source);
     if (!found.Problem.empty()) Error(entry.At("source"), Preview(*source) + ": " + found.Problem);
+    for (const std::string& warning : found.Warnings) Warning(entry.At("source"), Preview(*source) + ": " + warning);
     if (found.Matches.empty()) Error(entry.At("source"), "pattern " + Preview(*source) + " matches no file");
     for (const Glob::TMatch& match : found.Matches) {
         const PP::TSubPath relative = PP::Normalize(match.Relative);

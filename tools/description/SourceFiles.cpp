@@ -70,6 +70,13 @@ TSource Examine(const std::string& path) {
     }
     try {
         TFileStream probe = TFileStream::OpenRead(Platform::ToNative(path));
+        // Files of /proc and /sys say 0 bytes and still have content: the
+        // package would hold none of it.
+        char first = 0;
+        if (info.Size == 0 && probe.Read(&first, 1) != 0)
+            return {0, "source file " + Quoted(path) + " reads as longer than the 0 bytes it says it has (a file of "
+                                                       "the system, such as those in /proc?); copy it into a regular "
+                                                       "file first"};
     } catch (const Exception& e) {
         return {0, "source file cannot be read: " + e.Message()};
     }

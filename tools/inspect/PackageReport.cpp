@@ -399,3 +399,14 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
         report.Summary += "; not signed";
     return report;
 }
+
+std::vector<std::string> TableProblems(ByteSource& file) {
+    std::vector<std::string> problems;
+    const std::uint64_t size = file.Size();
+    if (size < kHeaderSize) return problems;
+    TPackHeader h{};
+    file.Seek(size - kHeaderSize);
+    file.ReadExact(&h, sizeof h);
+    if (IsValidHeader(h)) CheckTables(h, size, problems);
+    return problems;
+}

@@ -296,6 +296,8 @@ void TResourceImage::CheckLayout() {
             throw ELayoutError("data directory " + std::to_string(d) + " points into or after its resources");
     }
     if (Load32(image_, layout_.peOffset + kCoffSymbolTable) != 0) throw ELayoutError("it carries a symbol table");
+    // Rebuild keeps what follows the sections; they must end inside the file.
+    if (layout_.EndOfSections() > image_.size()) throw ELayoutError("its headers or sections reach past the end of the file");
 }
 
 std::vector<std::uint8_t> TResourceImage::Rebuild() const {
