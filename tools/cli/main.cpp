@@ -219,15 +219,9 @@ struct TWingetArguments {
 
 // Writes `text` as `path`, whole or not at all.
 void WriteTextFile(const std::string& path, const std::string& text) {
-    const std::string part = Platform::TemporaryPathFor(path);
-    try {
-        TFileStream file = TFileStream::Create(Platform::ToNative(part));
-        file.Write(text.data(), text.size());
-    } catch (const Exception&) {
-        Platform::RemoveFile(part);
-        throw;
-    }
-    Platform::RenameOver(part, path);
+    TTemporaryFile file(Platform::ToNative(path));
+    file.File().Write(text.data(), text.size());
+    file.Commit();
 }
 
 int RunWinget(const TWingetArguments& args) {

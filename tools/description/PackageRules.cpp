@@ -64,8 +64,8 @@ void CheckTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnos
                                         std::to_string(it->second) + "; the later file replaces the earlier");
     }
     if (!uninstaller && !facts.UninstallerAsked && !out.HasErrors())
-        out.Warning(facts.PackageAt, "no \"Uninstall.exe\" in the install folder: the uninstall registration points "
-                                     "at one");
+        out.Warning(facts.PackageAt, "no \"" + std::string(UninstallContract::kUninstallerName) +
+                                         "\" in the install folder: the uninstall registration points at one");
 }
 
 void CheckShellTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnostics& out) {

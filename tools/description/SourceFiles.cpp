@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "package/RecordHead.h"
+#include "package/UninstallContract.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "tools/description/Diagnostics.h"
@@ -127,7 +128,8 @@ std::string FindToolFile(const std::string& toolPath, const std::string& fileNam
 std::string UninstallerBeside(const std::vector<std::string>& files) {
     for (const std::string& beside : files) {
         if (beside.empty()) continue;
-        const std::string candidate = FolderOf(Platform::Absolute(beside)) + "/Uninstall.exe";
+        const std::string candidate =
+            FolderOf(Platform::Absolute(beside)) + "/" + std::string(UninstallContract::kUninstallerName);
         if (IsFile(candidate)) return candidate;
     }
     return {};

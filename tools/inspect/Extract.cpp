@@ -133,7 +133,7 @@ TExtractResult ExtractFiles(const std::vector<TExtractEntry>& plan, ByteSource& 
     std::uint64_t total = 0, done = 0;
     for (const TExtractEntry& entry : plan)
         if (entry.Written()) total += entry.Size;
-    std::vector<char> buffer(kBufferSize);
+    std::vector<std::uint8_t> buffer(kBufferSize);
     for (const TExtractEntry& entry : plan) {
         if (!entry.Written()) continue;
         const std::vector<std::string> folders(entry.Parts.begin(), entry.Parts.end() - 1);
@@ -141,14 +141,11 @@ TExtractResult ExtractFiles(const std::vector<TExtractEntry>& plan, ByteSource& 
         try {
             folder.WriteFile(folders, entry.Parts.back(), [&](const TSafeFolder::TSink& write) {
                 data.Seek(entry.Offset);
-                for (std::uint64_t left = entry.Size; left > 0;) {
-                    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-                    data.ReadExact(buffer.data(), chunk);
-                    write(buffer.data(), chunk);
-                    left -= chunk;
-                    done += chunk;
+                ReadChunks(data, entry.Size, buffer, [&](const std::uint8_t* bytes, std::size_t count) {
+                    write(bytes, count);
+                    done += count;
                     if (progress) progress(done, total);
-                }
+                });
             });
             ++result.Written;
             result.Bytes += entry.Size;

@@ -70,4 +70,13 @@ std::string ShellQuote(const std::string& path);
 void RemoveOnInterrupt(const std::string& path);
 void ForgetOnInterrupt();
 
+// RemoveOnInterrupt for as long as it lives.
+class TRemovedOnInterrupt {
+public:
+    explicit TRemovedOnInterrupt(const std::string& path) { RemoveOnInterrupt(path); }
+    ~TRemovedOnInterrupt() { ForgetOnInterrupt(); }
+    TRemovedOnInterrupt(const TRemovedOnInterrupt&) = delete;
+    TRemovedOnInterrupt& operator=(const TRemovedOnInterrupt&) = delete;
+};
+
 }  // namespace Platform
