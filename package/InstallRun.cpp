@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "package/ZodiDuradad.h"
 #include "system/Decompressor.h"
 #include "system/Errors.h"
+#include "system/FileStream.h"
 #include "system/Handles.h"
 #include "system/SystemRules.h"
 #include "system/uCustomModule.h"
@@ -55,28 +57,6 @@ private:
     UniqueRegKey key_;
 };
 
-// Copies `size` bytes from the source's current position; raises EReadError
-// when the source ends early and EWriteError when the target takes less.
-void CopyBytes(ByteSource& from, ByteSink& to, std::uint64_t size, std::vector<std::uint8_t>& buffer) {
-    while (size > 0) {
-        const std::size_t chunk = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
-        from.ReadExact(buffer.data(), chunk);
-        to.Write(buffer.data(), chunk);
-        size -= chunk;
-    }
-}
-
-// A file name that deletes its file when forgotten.
-struct TTemporaryName {
-    std::string path;
-    TTemporaryName() = default;
-    TTemporaryName(const TTemporaryName&) = delete;
-    TTemporaryName& operator=(const TTemporaryName&) = delete;
-    ~TTemporaryName() {
-        if (!path.empty()) ::DeleteFileA(path.c_str());
-    }
-};
-
 // Where a target's bytes go. A new target is written in place. An existing
 // one is opened exclusively first, failing as creating it would (in use,
 // read-only), and its new bytes go to a temporary file beside it that
@@ -102,9 +82,9 @@ private:
     }
 
     std::string target_;
-    UniqueFile existing_;  // kept from others until it is replaced
-    TTemporaryName temporary_;
-    UniqueFile file_;  // closed before the temporary file goes
+    UniqueFile file_;      // a new target
+    UniqueFile existing_;  // an existing one, kept from others until it is replaced
+    std::optional<TTemporaryFile> temporary_;
 };
 
 TTargetFile::TTargetFile(const std::string& target) : target_(target) {
@@ -114,16 +94,14 @@ TTargetFile::TTargetFile(const std::string& target) : target_(target) {
     if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) RaiseCreateError();
     existing_.reset(CreateExclusive(target, OPEN_EXISTING));
     if (!existing_) RaiseCreateError();
-    const std::size_t slash = FindLastOf(target, "\\", IsAnsiLeadByte);
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-    char name[MAX_PATH];
-    if (::GetTempFileNameA(folder.c_str(), "stp", 0, name) == 0) RaiseCreateError();
-    temporary_.path = name;
-    file_.reset(CreateExclusive(temporary_.path, CREATE_ALWAYS));
-    if (!file_) RaiseCreateError();
+    temporary_.emplace(target);
 }
 
 void TTargetFile::Write(const void* buffer, std::size_t count) {
+    if (temporary_) {
+        temporary_->File().Write(buffer, count);
+        return;
+    }
     const auto* in = static_cast<const char*>(buffer);
     while (count > 0) {
         DWORD put = 0;
@@ -135,27 +113,10 @@ void TTargetFile::Write(const void* buffer, std::size_t count) {
 
 void TTargetFile::Commit() {
     file_.reset();
-    if (temporary_.path.empty()) return;
+    if (!temporary_) return;
     existing_.reset();
-    bool moved = ::MoveFileExA(temporary_.path.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    // Windows 95, 98 and Me have no MoveFileEx.
-    if (!moved && ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
-        moved = ::DeleteFileA(target_.c_str()) && ::MoveFileA(temporary_.path.c_str(), target_.c_str());
-    if (!moved) RaiseCreateError();
-    temporary_.path.clear();  // the target's name now
+    temporary_->Commit();
 }
-
-// The decoded bytes of a compressed package, read forward only.
-class TDecodedSource final : public ByteSource {
-public:
-    explicit TDecodedSource(Decompressor& stream) : stream_(stream) {}
-    std::uint64_t Size() override { return 0; }  // not known ahead; never asked
-    void Seek(std::uint64_t) override {}
-    std::size_t Read(void* buffer, std::size_t count) override { return stream_.Read(buffer, count); }
-
-private:
-    Decompressor& stream_;
-};
 
 // Copies the bytes of an earlier target, which must be the `size` bytes with
 // CRC-32 `crc` the package recorded; raises EReadError when they are not
@@ -165,13 +126,10 @@ void CopyEarlierTarget(const std::string& from, ByteSink& to, std::uint64_t size
     TFileStream source = TFileStream::OpenRead(from);
     if (source.Size() != size) RaiseReadError();
     std::uint32_t got = 0;
-    while (size > 0) {
-        const std::size_t chunk = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
-        source.ReadExact(buffer.data(), chunk);
-        got = CompressedForm::Crc32(got, buffer.data(), chunk);
-        to.Write(buffer.data(), chunk);
-        size -= chunk;
-    }
+    ReadChunks(source, size, buffer, [&](const std::uint8_t* bytes, std::size_t count) {
+        got = CompressedForm::Crc32(got, bytes, count);
+        to.Write(bytes, count);
+    });
     if (got != crc) RaiseReadError();
 }
 
@@ -235,7 +193,6 @@ void TVazuravAzoz::CopyFiles() {
 void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer) {
     const std::vector<CompressedForm::TFileSource> plan = CompressedForm::PlanSources(Files, Stream->Record.DataSize.Get());
     Decompressor stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
-    TDecodedSource decoded(stream);
     const auto targetOf = [this](const TFileItem& item) {
         return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
     };
@@ -245,7 +202,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         {
             TTargetFile file(target);
             if (plan[i].How == CompressedForm::TFileSource::Stream)
-                CopyBytes(decoded, file, size, buffer);
+                CopyBytes(stream, file, size, buffer);
             else if (plan[i].How == CompressedForm::TFileSource::Copy)
                 CopyEarlierTarget(targetOf(Files[plan[i].From]), file, size, Stream->Crcs[i], buffer);
             file.Commit();

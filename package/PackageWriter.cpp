@@ -33,13 +33,11 @@ std::uint32_t PackageWriter::AppendData(ByteSource& source, std::uint64_t size,
     const std::uint32_t offset = CurrentOffset("file data");
     std::array<std::uint8_t, 0xF000> buffer;
     std::uint64_t done = 0;
-    while (done < size) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done));
-        source.ReadExact(buffer.data(), chunk);
-        Put(buffer.data(), chunk);
-        done += chunk;
+    ReadChunks(source, size, buffer, [&](const std::uint8_t* bytes, std::size_t count) {
+        Put(bytes, count);
+        done += count;
         if (progress) progress(done);
-    }
+    });
     return offset;
 }
 

@@ -141,12 +141,7 @@ std::uint32_t Checksum(ByteSource& source, std::uint32_t checksumOffset) {
     TChecksum checksum(checksumOffset);
     std::array<std::uint8_t, 1 << 16> chunk{};
     source.Seek(0);
-    for (std::uint64_t done = 0; done < size;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - done));
-        source.ReadExact(chunk.data(), n);
-        checksum.Add(chunk.data(), n);
-        done += n;
-    }
+    ReadChunks(source, size, chunk, [&](const std::uint8_t* bytes, std::size_t count) { checksum.Add(bytes, count); });
     return checksum.Value();
 }
 

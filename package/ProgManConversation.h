@@ -1,4 +1,5 @@
-// The client side of one DDE conversation with the Program Manager service:
+// The client side of one DDE conversation with the Program Manager service
+// (another service in tests):
 // owns its two string handles and the conversation, and sends command macros.
 #pragma once
 
@@ -7,12 +8,14 @@
 
 #include <string>
 
+#include "package/ProgManCommands.h"
 #include "system/Handles.h"
 
 class TProgManConversation {
 public:
     // Nothing is connected until Open.
-    TProgManConversation(std::string Service, std::string Topic);
+    explicit TProgManConversation(std::string Service = ProgManCommands::kService,
+                                  std::string Topic = ProgManCommands::kTopic);
     ~TProgManConversation();
     TProgManConversation(const TProgManConversation&) = delete;
     TProgManConversation& operator=(const TProgManConversation&) = delete;

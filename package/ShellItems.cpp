@@ -5,6 +5,7 @@
 #include <array>
 
 #include "package/ActiveDesktop.h"
+#include "package/ProgManCommands.h"
 #include "package/ProgManConversation.h"
 #include "package/ZodiDuradad.h"
 #include "system/ComPtr.h"
@@ -17,11 +18,6 @@ namespace {
 
 constexpr DWORD kGroupPauseMs = 1000;
 constexpr char kDisplayControlPanel[] = "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
-
-std::string GroupMacro(const std::string& caption) { return "[CreateGroup(" + caption + "," + caption + ")]"; }
-std::string ItemMacro(const std::string& path, const std::string& caption) {
-    return "[AddItem(" + path + "," + caption + ")]";
-}
 
 [[noreturn]] void RaiseOleError(HRESULT status) {
     char buffer[512];
@@ -62,18 +58,18 @@ void WriteScreenSaverRegistry(const std::string& path) {
 }  // namespace
 
 void TVazuravAzoz::CreateShellItems() {
-    TProgManConversation conversation("ProgMan", "ProgMan");
+    TProgManConversation conversation;
     if (!conversation.Open()) return;  // nothing is processed without the Program Manager
     for (const TShellItem& item : ShellItems) {
         const std::string caption = item.Caption.Text();
         const auto target = [&] { return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text()); };
         switch (item.Kind) {
             case skCreateGroup:
-                conversation.Execute(GroupMacro(caption));
+                conversation.Execute(ProgManCommands::CreateGroup(caption));
                 ::Sleep(kGroupPauseMs);  // lets the shell make the group before items arrive
                 break;
             case skAddItem:
-                conversation.Execute(ItemMacro(target(), caption));
+                conversation.Execute(ProgManCommands::AddItem(target(), caption));
                 break;
             case skScreenSaver:
                 SetScreenSaver(target());
@@ -98,9 +94,7 @@ void TVazuravAzoz::SetScreenSaver(const std::string& Path) {
 }
 
 void TVazuravAzoz::SetWallpaper(const std::string& Path) {
-    // Initialises COM for the thread once more and never undoes it: this count
-    // lasts until the process ends (the application object undoes only its own).
-    ::CoInitialize(nullptr);
+    // COM is initialised for the thread by the application object (TApplication).
     ComPtr<IUnknown> object;
     const HRESULT created = ::CoCreateInstance(ActiveDesktop::kClassId, nullptr,
                                                CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,

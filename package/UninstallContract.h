@@ -14,8 +14,16 @@ namespace UninstallContract {
 // The registration is the key named after the application below this one.
 inline constexpr std::uint32_t kRegistrationRoot = RegistryRoots::kLocalMachine;
 inline constexpr std::string_view kRegistrationParent = "software\\microsoft\\windows\\currentversion\\uninstall";
+// The setup program writes these two itself.
 inline constexpr std::string_view kDisplayNameValue = "DisplayName";
 inline constexpr std::string_view kUninstallStringValue = "UninstallString";
+// makesetup adds these to a package's registry table, below the same key.
+inline constexpr std::string_view kDisplayVersionValue = "DisplayVersion";
+inline constexpr std::string_view kPublisherValue = "Publisher";
+inline constexpr std::string_view kUrlInfoAboutValue = "URLInfoAbout";
+inline constexpr std::string_view kInstallLocationValue = "InstallLocation";
+inline constexpr std::string_view kDisplayIconValue = "DisplayIcon";
+inline constexpr std::string_view kHelpLinkValue = "HelpLink";
 
 // In the install folder.
 inline constexpr std::string_view kUninstallerName = "Uninstall.exe";

@@ -8,32 +8,15 @@
 
 #include "system/ByteStream.h"
 #include "system/FileStream.h"
+#include "system/Method.h"
 #include "package/CompressedForm.h"
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
 class TVazuravAzoz;
 
-// A progress handler bound to an object: the operation and the object it is
-// called on. Unassigned until an operation is set.
-struct TProgressEvent {
-    using Code = void (*)(void* object, TVazuravAzoz* Sender, std::int32_t Position, const std::string& Text);
-
-    Code code = nullptr;
-    void* object = nullptr;
-
-    bool Assigned() const { return code != nullptr; }
-    void operator()(TVazuravAzoz* Sender, std::int32_t Position, const std::string& Text) const {
-        code(object, Sender, Position, Text);
-    }
-
-    // Binds `Method` (a member of T taking Sender, Position, Text) to `target`.
-    template <auto Method, typename T>
-    static TProgressEvent Bind(T* target) {
-        return {[](void* o, TVazuravAzoz* s, std::int32_t p, const std::string& t) { (static_cast<T*>(o)->*Method)(s, p, t); },
-                target};
-    }
-};
+// A progress handler: Sender, Position, Text.
+using TProgressEvent = TMethod<TVazuravAzoz*, std::int32_t, const std::string&>;
 
 // What the progress report calls to let the user interface handle its pending
 // window messages; the Win32 user-interface layer installs it. Null: nothing.

@@ -27,6 +27,41 @@ public:
     virtual void Write(const void* buffer, std::size_t count) = 0;
 };
 
+// The chunked reads and copies of every program. `Source` is a ByteSource or
+// another reader with its Read and ReadExact (the Decompressor).
+
+// Reads `size` bytes from the source's current position through `buffer`
+// and hands each chunk to take(bytes, count); raises EReadError when the
+// source ends early.
+template <typename Source, typename Take>
+void ReadChunks(Source& from, std::uint64_t size, std::span<std::uint8_t> buffer, Take&& take) {
+    while (size > 0) {
+        const std::size_t chunk = size < buffer.size() ? static_cast<std::size_t>(size) : buffer.size();
+        from.ReadExact(buffer.data(), chunk);
+        take(buffer.data(), chunk);
+        size -= chunk;
+    }
+}
+
+// Reads from the source's current position to its end through `buffer`,
+// handing each chunk to take(bytes, count); returns the bytes read.
+template <typename Source, typename Take>
+std::uint64_t ReadToEnd(Source& from, std::span<std::uint8_t> buffer, Take&& take) {
+    std::uint64_t total = 0;
+    while (const std::size_t got = from.Read(buffer.data(), buffer.size())) {
+        take(buffer.data(), got);
+        total += got;
+    }
+    return total;
+}
+
+// Copies `size` bytes from the source's current position into `to`; raises
+// EReadError when the source ends early, EWriteError when `to` takes less.
+template <typename Source>
+void CopyBytes(Source& from, ByteSink& to, std::uint64_t size, std::span<std::uint8_t> buffer) {
+    ReadChunks(from, size, buffer, [&](const std::uint8_t* bytes, std::size_t count) { to.Write(bytes, count); });
+}
+
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}

@@ -1,8 +1,10 @@
 // A file opened for the package reader (shared, read-only) or created for a
-// writer (exclusive, truncated). One class, one implementation per platform.
+// writer (exclusive, truncated), and the temporary file an output is written
+// to before it takes its target's place. One implementation per platform.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "system/ByteStream.h"
@@ -31,7 +33,36 @@ public:
     void Write(const void* buffer, std::size_t count) override;
 
 private:
+    friend class TTemporaryFile;
     static constexpr std::intptr_t kClosed = -1;
     explicit TFileStream(std::intptr_t handle) : handle_(handle) {}
     std::intptr_t handle_;  // a HANDLE on Windows, a file descriptor elsewhere
+};
+
+// An output written under a temporary name in its target's folder and put in
+// the target's place whole: until Commit the target keeps its old bytes, and
+// an output given up on the way (an error, an exception) leaves no temporary
+// file behind.
+class TTemporaryFile {
+public:
+    // Creates the temporary file, shared with no one. Raises EFCreateError
+    // naming the target.
+    explicit TTemporaryFile(std::string target);
+    // Removes the temporary file unless it was committed.
+    ~TTemporaryFile();
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+    // The temporary file's name; empty once committed.
+    const std::string& Path() const { return path_; }
+    // The open file, to write (and seek and read back) before Commit.
+    TFileStream& File() { return *file_; }
+    // Closes the file and renames it over the target. Raises EFCreateError
+    // naming the target; the temporary file then still goes.
+    void Commit();
+
+private:
+    std::string target_;
+    std::string path_;
+    std::optional<TFileStream> file_;
 };

@@ -61,3 +61,29 @@ void TFileStream::Write(const void* buffer, std::size_t count) {
         count -= static_cast<std::size_t>(put);
     }
 }
+
+TTemporaryFile::TTemporaryFile(std::string target) : target_(std::move(target)) {
+    static unsigned counter = 0;
+    for (;;) {
+        std::string name = target_ + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            path_ = std::move(name);
+            file_.emplace(TFileStream(fd));
+            return;
+        }
+        if (errno != EEXIST) Raise(EFCreateError(ErrorText::FileCreate(target_, LastSystemErrorText())));
+    }
+}
+
+TTemporaryFile::~TTemporaryFile() {
+    file_.reset();
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+void TTemporaryFile::Commit() {
+    file_.reset();
+    if (::rename(path_.c_str(), target_.c_str()) != 0)
+        Raise(EFCreateError(ErrorText::FileCreate(target_, LastSystemErrorText())));
+    path_.clear();  // the target's name now
+}

@@ -2,12 +2,17 @@
 
 #include "system/Errors.h"
 #include "system/FileStream.h"
+#include "system/SystemRules.h"
 
 namespace {
 HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 std::intptr_t FromHandle(HANDLE h) { return reinterpret_cast<std::intptr_t>(h); }
 // A single ReadFile or WriteFile moves at most this much.
 constexpr std::size_t kMaxTransfer = 1u << 30;
+
+[[noreturn]] void RaiseCreateError(const std::string& path) {
+    Raise(EFCreateError(ErrorText::FileCreate(path, LastSystemErrorText())));
+}
 }  // namespace
 
 TFileStream TFileStream::OpenRead(const std::string& path, TSharing sharing) {
@@ -26,7 +31,7 @@ TFileStream TFileStream::OpenRead(const std::string& path, TSharing sharing) {
 TFileStream TFileStream::Create(const std::string& path) {
     const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) Raise(EFCreateError(ErrorText::FileCreate(path, LastSystemErrorText())));
+    if (h == INVALID_HANDLE_VALUE) RaiseCreateError(path);
     return TFileStream(FromHandle(h));
 }
 
@@ -62,4 +67,36 @@ void TFileStream::Write(const void* buffer, std::size_t count) {
         in += put;
         count -= put;
     }
+}
+
+TTemporaryFile::TTemporaryFile(std::string target) : target_(std::move(target)) {
+    const std::size_t slash = FindLastOf(target_, "\\/", IsAnsiLeadByte);
+    const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash);
+    char name[MAX_PATH];
+    if (::GetTempFileNameA(folder.c_str(), "stp", 0, name) == 0) RaiseCreateError(target_);
+    path_ = name;
+    const HANDLE h = ::CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        ::DeleteFileA(path_.c_str());
+        ::SetLastError(code);
+        RaiseCreateError(target_);
+    }
+    file_.emplace(TFileStream(FromHandle(h)));
+}
+
+TTemporaryFile::~TTemporaryFile() {
+    file_.reset();
+    if (!path_.empty()) ::DeleteFileA(path_.c_str());
+}
+
+void TTemporaryFile::Commit() {
+    file_.reset();
+    bool moved = ::MoveFileExA(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // Windows 95, 98 and Me have no MoveFileEx.
+    if (!moved && ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+        moved = ::DeleteFileA(target_.c_str()) && ::MoveFileA(path_.c_str(), target_.c_str());
+    if (!moved) RaiseCreateError(target_);
+    path_.clear();  // the target's name now
 }

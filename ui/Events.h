@@ -1,25 +1,9 @@
-// Event handlers bound to an object: an operation and the object it is
-// called on, as the package object's progress handler is.
+// The forms' events.
 #pragma once
 
+#include "system/Method.h"
+
 class TComponent;
-
-template <typename... Args>
-struct TMethod {
-    using Code = void (*)(void* object, Args... args);
-
-    Code code = nullptr;
-    void* object = nullptr;
-
-    bool Assigned() const { return code != nullptr; }
-    void operator()(Args... args) const { code(object, args...); }
-
-    // Binds `Method` (a member of T taking Args) to `target`.
-    template <auto Method, typename T>
-    static TMethod Bind(T* target) {
-        return {[](void* o, Args... a) { (static_cast<T*>(o)->*Method)(a...); }, target};
-    }
-};
 
 // A click, a creation: only the sender.
 using TNotifyEvent = TMethod<TComponent*>;

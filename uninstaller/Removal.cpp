@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "package/DdeInstance.h"
+#include "package/ProgManCommands.h"
 #include "package/ProgManConversation.h"
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
@@ -247,8 +248,8 @@ void TRemoval::ReportFolderLeft(const std::string& path, TRemovalReport& report)
 void TRemoval::RemoveGroup(const std::string& name, TRemovalReport& report) {
     const std::string folder = GroupFolder(name);
     if (folder.empty()) return;
-    TProgManConversation progMan("ProgMan", "ProgMan");
-    if (progMan.Open() && progMan.Execute("[DeleteGroup(" + name + ")]") &&
+    TProgManConversation progMan;
+    if (progMan.Open() && progMan.Execute(ProgManCommands::DeleteGroup(name)) &&
         WaitUntil(kGroupRemovalWait, [&] { return !DirExists(folder); })) {
         ++report.GroupsRemoved;
         return;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <cerrno>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -108,6 +110,63 @@ TEST(FileStream, OpenAndCreateFailuresNameThePathAndTheSystemsReason) {
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), "Cannot create file \"" + dir.File("no folder/new.bin") + "\". No such file or directory");
     }
+}
+
+// What a folder holds, by name.
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TemporaryFile, ReplacesTheTargetOnlyWhenCommittedAndNeverLeavesItself) {
+    TempDir dir;
+    const std::string target = dir.File("out.bin");
+    WriteFileBytes(target, TextBytes("old"));
+    const Bytes data = PatternBytes(100);
+
+    // A copy whose source ends early: the target keeps its bytes.
+    {
+        TrickleSource shortSource(Bytes(data.begin(), data.begin() + 50), 7);
+        TTemporaryFile file(target);
+        std::array<std::uint8_t, 16> buffer{};
+        EXPECT_THROW(CopyBytes(shortSource, file.File(), data.size(), buffer), EReadError);
+    }
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out.bin"});
+    EXPECT_EQ(ReadFileBytes(target), TextBytes("old"));
+
+    // Chunks of at most the buffer's size, read back before the commit.
+    {
+        TrickleSource source(data, 7);
+        TTemporaryFile file(target);
+        std::array<std::uint8_t, 16> buffer{};
+        CopyBytes(source, file.File(), data.size(), buffer);
+        file.File().Seek(90);
+        Bytes tail(10);
+        file.File().ReadExact(tail.data(), tail.size());
+        EXPECT_EQ(tail, Bytes(data.begin() + 90, data.end()));
+        file.Commit();
+        EXPECT_TRUE(file.Path().empty());
+    }
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out.bin"});
+    EXPECT_EQ(ReadFileBytes(target), data);
+
+    // A commit that cannot rename (a folder holds the name) names the target.
+    const std::string folder = dir.File("folder");
+    std::filesystem::create_directories(folder + "/inside");
+    try {
+        TTemporaryFile file(folder);
+        file.File().Write("x", 1);
+        file.Commit();
+        FAIL() << "renamed over a folder";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message().rfind("Cannot create file \"" + folder + "\". ", 0), 0u) << e.Message();
+    }
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"folder", "out.bin"}));
+
+    // Nothing made below a missing folder.
+    EXPECT_THROW(TTemporaryFile(dir.File("missing/out.bin")), EFCreateError);
 }
 
 TEST(LastSystemErrorText, IsTheSystemsTextWithoutTheTrailingPeriod) {

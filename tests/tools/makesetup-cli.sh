@@ -77,6 +77,20 @@ head -c 1000 demo-setup.exe >short.exe
 "$tool" verify short.exe >out.txt 2>&1; expect_rc 1 $? "verify truncated"
 contains out.txt "no package trailer" "verify truncated"
 "$tool" list short.exe >out.txt 2>&1; expect_rc 1 $? "list truncated"
+# A table past the end or a negative count: list and extract name the table, as verify does.
+put_int32() { # file offset-from-end value
+    local size; size=$(stat -c %s "$1")
+    printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($3 & 255)) $(($3 >> 8 & 255)) $(($3 >> 16 & 255)) $(($3 >> 24 & 255)))" |
+        dd of="$1" bs=1 seek=$((size - $2)) conv=notrunc 2>/dev/null
+}
+cp demo-setup.exe far-table.exe; put_int32 far-table.exe 24 100000    # FileCount
+cp demo-setup.exe negative.exe; put_int32 negative.exe 8 -5           # DirCount
+for cmd in list "extract -o bad-tables"; do
+    "$tool" $cmd far-table.exe >out.txt 2>&1; expect_rc 1 $? "$cmd of a file table past the end"
+    contains out.txt "far-table.exe: the file table (100000 records of 776 bytes at offset" "$cmd of a file table past the end"
+    "$tool" $cmd negative.exe >out.txt 2>&1; expect_rc 1 $? "$cmd of a negative count"
+    contains out.txt "negative.exe: the directory table has a negative count (-5)" "$cmd of a negative count"
+done
 "$tool" verify missing.exe >out.txt 2>&1; expect_rc 1 $? "verify missing"
 contains out.txt 'Cannot open file "missing.exe"' "verify missing"
 
@@ -103,12 +117,12 @@ build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command false|
 build demo.toml --stub stub.exe -D VERSION=1 -o signed.exe --sign-command 'cp {in} {out}'|carries no signature
 list missing.exe|missing.exe: Cannot open file
 list text.exe|text.exe: not a package
-list tail.exe|tail.exe: Stream read error
+list tail.exe|tail.exe: the file table (3 records of 776 bytes at offset 43
 verify missing.exe|missing.exe: Cannot open file
 verify text.exe|text.exe: no package trailer
 extract missing.exe -o out|missing.exe: Cannot open file
 extract text.exe -o out|text.exe: not a package
-extract tail.exe -o out|tail.exe: Stream read error
+extract tail.exe -o out|tail.exe: the file table (3 records of 776 bytes at offset 43
 extract demo-setup.exe -o a-file|demo-setup.exe: cannot open folder "a-file"
 extract demo-setup.exe --from missing.exe -o out|demo-setup.exe: Cannot open file "missing.exe"
 seal missing.exe|missing.exe: cannot seal: Cannot open file

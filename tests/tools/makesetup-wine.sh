@@ -41,7 +41,7 @@ work=$WINE_SESSION_DIR
 run build 'C:\pkg\package.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 ||
     fail "build exit $?: $(cat "$work/out.txt")"
 [ -f "$pkg/out.exe" ] || fail "build wrote no out.exe"
-ls "$pkg" | grep -q '\.part-' && fail "build left a temporary file"
+ls "$pkg" | grep -qiE '\.part-|^stp.*\.tmp$' && fail "build left a temporary file"
 run verify 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 || fail "verify exit $?"
 contains "$work/out.txt" "OK: 3 files, 2 folders, 0 shell items, 2 registry values; checksum 0x" "verify"
 run list --json 'C:\pkg\out.exe' >"$work/out.txt" 2>&1 || fail "list exit $?"

@@ -29,14 +29,14 @@ std::uint32_t Feed(const TPlannedFile& file, TStreamCompressor& compressor, std:
                    const std::function<void(std::uint64_t)>& advanced) {
     TFileStream source = TFileStream::OpenRead(Platform::ToNative(file.Source));
     TCrc32 crc;
-    for (std::uint64_t done = 0; done < file.Size;) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file.Size - done));
-        const std::size_t got = source.Read(buffer.data(), chunk);
-        if (got == 0) throw EBuildError(file.Source + ": the file became shorter while it was packed");
-        compressor.Write(buffer.data(), got);
-        crc.Update(buffer.data(), got);
-        done += got;
-        if (advanced) advanced(got);
+    try {
+        ReadChunks(source, file.Size, buffer, [&](const std::uint8_t* bytes, std::size_t count) {
+            compressor.Write(bytes, count);
+            crc.Update(bytes, count);
+            if (advanced) advanced(count);
+        });
+    } catch (const EReadError&) {
+        throw EBuildError(file.Source + ": the file became shorter while it was packed");
     }
     if (source.Size() != file.Size) throw EBuildError(file.Source + ": the file changed while it was packed");
     return crc.Value();

@@ -12,10 +12,7 @@ namespace {
 
 std::vector<std::uint8_t> Sha256Of(const std::string& path) {
     TFileStream file = TFileStream::OpenRead(Platform::ToNative(path));
-    TDigest digest(DigestKind::Sha256);
-    std::vector<std::uint8_t> buffer(1u << 20);
-    while (const std::size_t got = file.Read(buffer.data(), buffer.size())) digest.Update(buffer.data(), got);
-    return digest.Final();
+    return DigestOf(DigestKind::Sha256, file);
 }
 
 // The target as the install would write it, folded so that names which

@@ -21,29 +21,6 @@ using namespace RecordHead;
 
 namespace {
 
-// Deletes the temporary file unless the build committed it.
-class TTemporaryFile {
-public:
-    explicit TTemporaryFile(std::string path) : path_(std::move(path)) { Platform::RemoveOnInterrupt(path_); }
-    ~TTemporaryFile() {
-        Platform::ForgetOnInterrupt();
-        if (!committed_) Platform::RemoveFile(path_);
-    }
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-    void Commit(const std::string& finalPath) {
-        Platform::ForgetOnInterrupt();
-        Platform::RenameOver(path_, finalPath);
-        committed_ = true;
-    }
-
-private:
-    std::string path_;
-    bool committed_ = false;
-};
-
 // Copies file data through one large buffer: a tool that packs gigabytes
 // spends less time in system calls with it than with the writer's own.
 class TDataCopier {
@@ -55,16 +32,17 @@ public:
     std::uint32_t Copy(const std::string& path, std::uint64_t size) {
         TFileStream source = TFileStream::OpenRead(Platform::ToNative(path));
         const std::uint32_t offset = writer_.AppendData(buffer_.data(), 0);
-        for (std::uint64_t copied = 0; copied < size;) {
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - copied));
-            const std::size_t got = source.Read(buffer_.data(), chunk);
-            if (got == 0) throw EBuildError(path + ": the file became shorter while it was packed");
-            writer_.AppendData(buffer_.data(), got);
-            copied += got;
-            done_ += got;
-            if (progress_) progress_(done_, total_);
+        try {
+            ReadChunks(source, size, buffer_, [&](const std::uint8_t* bytes, std::size_t count) {
+                writer_.AppendData(bytes, count);
+                Advance(count);
+            });
+        } catch (const EReadError&) {
+            throw EBuildError(path + ": the file became shorter while it was packed");
         }
-        if (source.Size() != size) throw EBuildError(path + ": the file changed while it was packed");
+        char more = 0;
+        if (source.Size() != size || source.Read(&more, 1) != 0)
+            throw EBuildError(path + ": the file changed while it was packed");
         return offset;
     }
     // Counts bytes read for the package elsewhere.
@@ -131,8 +109,7 @@ std::vector<TContentSource> ContentSources(const TPackagePlan& plan, bool compre
     return sources;
 }
 
-TBuildSummary WriteInto(TPackagePlan& plan, const std::string& path, const TBuildProgress& progress) {
-    TFileStream file = TFileStream::Create(Platform::ToNative(path));
+TBuildSummary WriteInto(TPackagePlan& plan, TFileStream& file, const TBuildProgress& progress) {
     TPeChecksumSink peSink(file, plan.StubChecksumOffset);
     TCrcSink sink(peSink);
     PackageWriter writer(sink);
@@ -190,14 +167,19 @@ TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& opt
     return plan;
 }
 
-TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+void CheckOutputPath(const TPackagePlan& plan, const std::string& outPath) {
     if (Platform::SameFile(outPath, plan.StubPath))
         throw EBuildError(outPath + ": the output would replace the stub it is made from");
     for (const TPlannedFile& f : plan.Files)
         if (Platform::SameFile(outPath, f.Source))
             throw EBuildError(outPath + ": the output would replace one of the package's own files");
-    TTemporaryFile temporary(Platform::TemporaryPathFor(outPath));
-    const TBuildSummary summary = WriteInto(plan, temporary.Path(), progress);
-    temporary.Commit(outPath);
+}
+
+TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress) {
+    CheckOutputPath(plan, outPath);
+    TTemporaryFile output(Platform::ToNative(outPath));
+    const Platform::TRemovedOnInterrupt interrupted(output.Path());
+    const TBuildSummary summary = WriteInto(plan, output.File(), progress);
+    output.Commit();
     return summary;
 }

@@ -23,6 +23,10 @@ using TBuildProgress = std::function<void(std::uint64_t done, std::uint64_t tota
 // holds no error.
 TPackagePlan PlanPackage(const std::string& path, const TDescriptionOptions& options, TDiagnostics& diagnostics);
 
+// Raises EBuildError when `outPath` names the stub or one of the package's
+// own files, which the output would replace.
+void CheckOutputPath(const TPackagePlan& plan, const std::string& outPath);
+
 // Raises EBuildError, or the kind of the file operation or the length that
 // failed; nothing is left at `outPath` or beside it on failure.
 TBuildSummary WritePackage(TPackagePlan plan, const std::string& outPath, const TBuildProgress& progress = {});

@@ -40,7 +40,7 @@ void CopyFile(const std::string& from, const std::string& to) {
     TFileStream in = TFileStream::OpenRead(Platform::ToNative(from));
     TFileStream out = TFileStream::Create(Platform::ToNative(to));
     std::vector<std::uint8_t> buffer(1u << 20);
-    for (std::size_t got; (got = in.Read(buffer.data(), buffer.size())) > 0;) out.Write(buffer.data(), got);
+    ReadToEnd(in, buffer, [&](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); });
 }
 
 std::string Mib(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
@@ -113,11 +113,7 @@ TBuildSummary WriteSignedPackage(TPackagePlan plan, const std::string& outPath, 
         throw EBuildError("the package would be " + std::to_string(planned) + " bytes (" + Mib(planned) +
                           "); Windows cannot sign a file of 2 GiB or more, and the signature needs " +
                           std::to_string(SignatureRoom >> 10) + " KiB of that");
-    if (Platform::SameFile(outPath, plan.StubPath))
-        throw EBuildError(outPath + ": the output would replace the stub it is made from");
-    for (const TPlannedFile& f : plan.Files)
-        if (Platform::SameFile(outPath, f.Source))
-            throw EBuildError(outPath + ": the output would replace one of the package's own files");
+    CheckOutputPath(plan, outPath);
     TScratchFiles scratch(Platform::TemporaryPathFor(outPath));
     if (plan.UninstallerFile) {
         TPlannedFile& uninstaller = plan.Files.at(*plan.UninstallerFile);

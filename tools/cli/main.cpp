@@ -157,9 +157,19 @@ int RunBuild(const TBuildArguments& args) {
 
 TFileStream OpenInput(const std::string& path) { return TFileStream::OpenRead(Platform::ToNative(path)); }
 
-// The package of `file`, for list and extract.
+// The package of `file`, for list, extract and winget. The package reader's
+// own errors do not name the table they stopped at: verify's table checks do.
 TPackageContents LoadForReport(TFileStream& file) {
-    std::optional<TPackageContents> package = ReadPackage(file);
+    std::optional<TPackageContents> package;
+    try {
+        package = ReadPackage(file);
+    } catch (const Exception& e) {
+        const std::vector<std::string> tables = TableProblems(file);
+        if (tables.empty()) throw ENotAPackage(e.Message() + " (run \"makesetup verify\" for details)");
+        std::string named;
+        for (const std::string& problem : tables) named += (named.empty() ? "" : "; ") + problem;
+        throw ENotAPackage(named);
+    }
     if (!package) throw ENotAPackage("not a package: the last 552 bytes do not begin with \"qzx\" and a NUL");
     return std::move(*package);
 }
@@ -209,15 +219,9 @@ struct TWingetArguments {
 
 // Writes `text` as `path`, whole or not at all.
 void WriteTextFile(const std::string& path, const std::string& text) {
-    const std::string part = Platform::TemporaryPathFor(path);
-    try {
-        TFileStream file = TFileStream::Create(Platform::ToNative(part));
-        file.Write(text.data(), text.size());
-    } catch (const Exception&) {
-        Platform::RemoveFile(part);
-        throw;
-    }
-    Platform::RenameOver(part, path);
+    TTemporaryFile file(Platform::ToNative(path));
+    file.File().Write(text.data(), text.size());
+    file.Commit();
 }
 
 int RunWinget(const TWingetArguments& args) {

@@ -210,8 +210,8 @@ TRegistration RegistrationOf(const RecordHead::TPackHeader& header, std::span<co
     TRegistration r;
     r.KeyName = CodePage::ToUtf8(codePage, app);
     r.DisplayName = value(kDisplayNameValue, r.KeyName);
-    r.Publisher = value("Publisher", "");
-    r.DisplayVersion = value("DisplayVersion", "");
+    r.Publisher = value(kPublisherValue, "");
+    r.DisplayVersion = value(kDisplayVersionValue, "");
     return r;
 }
 
@@ -275,11 +275,8 @@ std::vector<TManifest> Manifests(const TCatalogTexts& texts, const TRegistration
 
 std::string FileSha256(const std::string& path) {
     TFileStream file = TFileStream::OpenRead(Platform::ToNative(path));
-    TDigest digest(DigestKind::Sha256);
-    std::vector<char> buffer(1 << 20);
-    while (const std::size_t n = file.Read(buffer.data(), buffer.size())) digest.Update(buffer.data(), n);
     std::string hex;
-    for (const std::uint8_t byte : digest.Final()) {
+    for (const std::uint8_t byte : DigestOf(DigestKind::Sha256, file)) {
         char two[3];
         std::snprintf(two, sizeof two, "%02X", byte);
         hex += two;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "package/ProgManCommands.h"
 #include "package/RegistryRoots.h"
 #include "package/UninstallContract.h"
 #include "package/UninstallRecords.h"
@@ -23,6 +24,15 @@ namespace PP = PackagePaths;
 namespace {
 
 constexpr const char* kDdeSyntax = "which the Program Manager command takes as syntax (it is not escaped)";
+
+// "\",\", \"(\", ... or \"]\"": the Program Manager's syntax characters, listed.
+std::string ListedDdeSyntax() {
+    std::string list;
+    const std::string_view chars = ProgManCommands::kSyntaxChars;
+    for (std::size_t i = 0; i < chars.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == chars.size() ? " or " : ", ") + std::string("\"") + chars[i] + '"';
+    return list;
+}
 
 constexpr std::array<std::string_view, 3> kBaseKeywords = {kInstallDir, kWindowsDir, kSystem32Dir};
 
@@ -133,7 +143,7 @@ void TDescription::ReadPackage(const toml::table& root) {
         if (name->empty()) Error(package.At("name"), "the application name is empty");
         Put(plan_.Header.AppName, *name, package.At("name"), "name");
         plan_.Stub.Name = *name;
-        nameHasDdeSyntax_ = PP::DdeSyntaxChar(*name).has_value();
+        nameHasDdeSyntax_ = ProgManCommands::SyntaxChar(*name).has_value();
     }
     if (const auto author = package.Text("author")) {
         Put(plan_.Header.Author, *author, package.At("author"), "author");
@@ -294,11 +304,12 @@ void TDescription::ResolveUninstaller(TEntry& package) {
             return;
         } else {
             path = SourceFiles::UninstallerBeside({plan_.StubPath});
-            if (path.empty()) path = SourceFiles::FindToolFile(options_.ToolPath, "Uninstall.exe");
+            const std::string name(UninstallContract::kUninstallerName);
+            if (path.empty()) path = SourceFiles::FindToolFile(options_.ToolPath, name);
             if (path.empty()) {
                 facts_.UninstallerAsked = true;
-                Error(at, "uninstaller = true, but no Uninstall.exe lies beside the stub or makesetup; give its path: "
-                          "uninstaller = \"path/to/Uninstall.exe\" or --uninstaller FILE");
+                Error(at, "uninstaller = true, but no " + name + " lies beside the stub or makesetup; give its path: " +
+                              "uninstaller = \"path/to/" + name + "\" or --uninstaller FILE");
                 return;
             }
         }
@@ -409,6 +420,7 @@ void TDescription::ReadFile(TEntry& entry) {
     }
     const Glob::TExpansion found = Glob::Expand(folder_, *source);
     if (!found.Problem.empty()) Error(entry.At("source"), Preview(*source) + ": " + found.Problem);
+    for (const std::string& warning : found.Warnings) Warning(entry.At("source"), Preview(*source) + ": " + warning);
     if (found.Matches.empty()) Error(entry.At("source"), "pattern " + Preview(*source) + " matches no file");
     for (const Glob::TMatch& match : found.Matches) {
         const PP::TSubPath relative = PP::Normalize(match.Relative);
@@ -525,7 +537,7 @@ bool TDescription::CheckShellKeys(TEntry& entry, std::string_view key, TShellIte
 void TDescription::ReadCaption(TEntry& entry, std::string_view key, const std::string& caption, TShellItem& record) {
     if (caption.empty()) Error(entry.At(key), "the " + std::string(key) + " caption is empty");
     Put(record.Caption, caption, entry.At(key), std::string(key) + " caption");
-    if (const auto c = PP::DdeSyntaxChar(caption))
+    if (const auto c = ProgManCommands::SyntaxChar(caption))
         Warning(entry.At(key), "caption " + Quoted(caption) + " contains \"" + std::string(1, *c) + "\", " +
                                    kDdeSyntax);
 }
@@ -544,11 +556,11 @@ bool TDescription::ReadShellTarget(TEntry& entry, const std::string& key, const 
     Put(record.FileName, name, entry.At(key), "the target name");
     facts_.ShellTargets.push_back({record.BaseDir.Text(), record.SubDir.Text(), record.FileName.Text(), entry.At(key)});
     if (record.Kind != skAddItem) return true;
-    if (const auto c = PP::DdeSyntaxChar(*target))
+    if (const auto c = ProgManCommands::SyntaxChar(*target))
         Warning(entry.At(key), "target " + Quoted(*target) + " contains \"" + std::string(1, *c) + "\", " + kDdeSyntax);
     else if (*base == kInstallDir && nameHasDdeSyntax_)
-        Warning(entry.At(key), "the default install folder holds the application name, whose \",\", \"(\", \")\", "
-                               "\"[\" or \"]\" the Program Manager command takes as syntax");
+        Warning(entry.At(key), "the default install folder holds the application name, whose " + ListedDdeSyntax() +
+                                   " the Program Manager command takes as syntax");
     return true;
 }
 

@@ -61,7 +61,9 @@ std::string ParseErrorText(const toml::parse_error& e, std::string_view content)
 
 std::string Suggestion(std::string_view word, const std::vector<std::string_view>& known) {
     for (const auto k : known)
-        if (EditDistance(PackagePaths::Folded(word), PackagePaths::Folded(k)) <= 2)
+        // Two edits cannot bridge a greater difference in length, and a word of
+        // megabytes would take seconds to compare.
+        if (word.size() <= k.size() + 2 && EditDistance(PackagePaths::Folded(word), PackagePaths::Folded(k)) <= 2)
             return "; did you mean " + Quoted(k) + "?";
     return {};
 }
@@ -71,7 +73,7 @@ TEntry::TEntry(TDescriptionReader& reader, const toml::table& table, std::string
     : reader_(reader), table_(table), what_(std::move(what)) {
     for (const auto& [key, node] : table_) {
         if (std::find(keys.begin(), keys.end(), key.str()) != keys.end()) continue;
-        reader_.Error(reader_.Line(key.source()), "unknown key " + Quoted(key.str()) + " in " + what_ +
+        reader_.Error(reader_.Line(key.source()), "unknown key " + Preview(key.str()) + " in " + what_ +
                                                       Suggestion(key.str(), keys));
     }
 }
@@ -133,9 +135,16 @@ std::optional<toml::table> TDescriptionReader::Parse() {
         Error(Whole(), e.Message());
         return std::nullopt;
     }
-    if (const TNonAsciiPlace place = FindMisplacedNonAscii(content); place.Line != 0) {
-        Error({file_, place.Line}, "non-ASCII text at column " + std::to_string(place.Column) +
-                                       " outside a quoted string or a comment");
+    if (LooksLikeUtf16(content)) {
+        Error({file_, 1}, "the description is UTF-16 text; save it as UTF-8");
+        return std::nullopt;
+    }
+    if (const TTextProblem problem = PrecheckToml(content); problem.Line != 0) {
+        const std::string column = std::to_string(problem.Column);
+        Error({file_, problem.Line},
+              problem.Kind == TTextProblem::EKind::LongKey
+                  ? "a key of more than " + std::to_string(kMaxKeyParts) + " dotted parts (at column " + column + ")"
+                  : "non-ASCII text at column " + column + " outside a quoted string or a comment");
         return std::nullopt;
     }
     try {
@@ -159,7 +168,7 @@ void TDescriptionReader::CheckTopLevel(const toml::table& root, std::initializer
         } else {
             std::vector<std::string_view> known{singles};
             known.insert(known.end(), lists.begin(), lists.end());
-            Error(Line(key.source()), "unknown table " + Quoted(name) + Suggestion(name, known));
+            Error(Line(key.source()), "unknown table " + Preview(name) + Suggestion(name, known));
         }
     }
 }

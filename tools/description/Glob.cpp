@@ -1,6 +1,8 @@
 #include "tools/description/Glob.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "tools/platform/Platform.h"
 
@@ -39,6 +41,23 @@ public:
     TWalker(const std::vector<std::string>& segments, TExpansion& out) : segments_(segments), out_(out) {}
 
     void Walk(const std::string& folder, std::size_t index, const std::string& relative, int depth) {
+        // A "**" walks its folder again with the next segment: that is no way back.
+        const bool again = !path_.empty() && path_.back().second == folder;
+        const std::optional<Platform::TFileId> id = again ? std::nullopt : Platform::Identify(folder);
+        for (const auto& [above, abovePath] : path_)
+            if (id && *id == above) {
+                out_.Warnings.push_back("folder \"" + folder + "\" leads back to \"" + abovePath +
+                                        "\", which the pattern is already inside; it is not followed");
+                return;
+            }
+        const bool entered = id.has_value();
+        if (entered) path_.emplace_back(*id, folder);
+        WalkBelow(folder, index, relative, depth);
+        if (entered) path_.pop_back();
+    }
+
+private:
+    void WalkBelow(const std::string& folder, std::size_t index, const std::string& relative, int depth) {
         if (depth > kMaxDepth) {
             out_.Problem = "the pattern reaches more than " + std::to_string(kMaxDepth) +
                            " folders deep (a folder link that loops?)";
@@ -63,7 +82,6 @@ public:
                 Walk(JoinPath(folder, entry.Name), index + 1, JoinPath(relative, entry.Name), depth + 1);
     }
 
-private:
     static std::vector<Platform::TDirEntry> Sorted(const std::string& folder) {
         auto entries = Platform::ListFolder(folder);
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.Name < b.Name; });
@@ -78,6 +96,7 @@ private:
 
     const std::vector<std::string>& segments_;
     TExpansion& out_;
+    std::vector<std::pair<Platform::TFileId, std::string>> path_;  // the folders the walk is inside
 };
 
 }  // namespace

@@ -20,10 +20,13 @@ struct TMatch {
 struct TExpansion {
     std::vector<TMatch> Matches;  // sorted by Relative, byte order
     std::string Problem;          // empty unless the walk had to stop
+    std::vector<std::string> Warnings;  // folder links not followed
 };
 
 // Every regular file that `pattern` matches, the pattern taken relative to
-// `baseFolder` unless it is absolute.
+// `baseFolder` unless it is absolute. A folder link that leads back to a
+// folder the walk is inside is not followed (it would repeat that folder's
+// files, or never end), with a warning.
 TExpansion Expand(const std::string& baseFolder, std::string_view pattern);
 
 // The pattern's path with `baseFolder` applied, also for plain paths.

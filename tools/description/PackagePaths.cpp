@@ -80,10 +80,4 @@ bool SameName(std::string_view a, std::string_view b, unsigned codePage) {
     return Folded(a, codePage) == Folded(b, codePage);
 }
 
-std::optional<char> DdeSyntaxChar(std::string_view text) {
-    const std::size_t at = text.find_first_of(",()[]");
-    if (at == std::string_view::npos) return std::nullopt;
-    return text[at];
-}
-
 }  // namespace PackagePaths

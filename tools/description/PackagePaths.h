@@ -2,7 +2,6 @@
 // setup program will join them (backslashes, no normalising on its side).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +32,5 @@ std::vector<std::string> SelfAndAncestors(std::string_view path, unsigned codePa
 // ASCII case folding, as Windows compares file names.
 std::string Folded(std::string_view text, unsigned codePage = CodePage::kDefault);
 bool SameName(std::string_view a, std::string_view b, unsigned codePage = CodePage::kDefault);
-
-// The first of , ( ) [ ] in `text`, which a Program Manager command would
-// take as syntax; nullopt when there is none.
-std::optional<char> DdeSyntaxChar(std::string_view text);
 
 }  // namespace PackagePaths

@@ -64,8 +64,8 @@ void CheckTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnos
                                         std::to_string(it->second) + "; the later file replaces the earlier");
     }
     if (!uninstaller && !facts.UninstallerAsked && !out.HasErrors())
-        out.Warning(facts.PackageAt, "no \"Uninstall.exe\" in the install folder: the uninstall registration points "
-                                     "at one");
+        out.Warning(facts.PackageAt, "no \"" + std::string(UninstallContract::kUninstallerName) +
+                                         "\" in the install folder: the uninstall registration points at one");
 }
 
 void CheckShellTargets(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnostics& out) {
@@ -92,9 +92,23 @@ void CheckLayout(const TPackageFacts& facts, const TPackagePlan& plan, TDiagnost
         }
         position += file.Size;
     }
-    if (position > kMaxPackageOffset)
-        out.Error(facts.PackageAt, "the tables would start at byte " + std::to_string(position) +
-                                       ", beyond the 4 GiB that the package's 32-bit offsets reach");
+    // The writer puts the tables after the data, each at a 32-bit offset of its own.
+    const struct {
+        const char* Name;
+        std::uint64_t Size;
+    } tables[] = {{"file table", plan.Files.size() * sizeof(TFileItem)},
+                  {"directory table", plan.Dirs.size() * sizeof(TDirItem)},
+                  {"shell-item table", plan.ShellItems.size() * sizeof(TShellItem)},
+                  {"registry table", plan.RegItems.size() * sizeof(TRegItem)}};
+    for (const auto& table : tables) {
+        if (position > kMaxPackageOffset) {
+            out.Error(facts.PackageAt, std::string("the ") + table.Name + " would start at byte " +
+                                           std::to_string(position) +
+                                           ", beyond the 4 GiB that the package's 32-bit offsets reach");
+            return;
+        }
+        position += table.Size;
+    }
 }
 
 void Apply(const TPackageFacts& facts, TPackagePlan& plan, TDiagnostics& out) {

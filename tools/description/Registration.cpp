@@ -1,18 +1,20 @@
 #include "tools/description/Registration.h"
 
 #include "package/RecordHead.h"
+#include "package/UninstallContract.h"
 
 std::vector<TRegistrationValue> RegistrationValues(const TRegistrationInfo& info) {
+    using namespace UninstallContract;
     std::vector<TRegistrationValue> values;
-    auto add = [&](const char* name, const std::string& value) {
-        if (!value.empty()) values.push_back({name, value});
+    auto add = [&](std::string_view name, const std::string& value) {
+        if (!value.empty()) values.push_back({std::string(name), value});
     };
     const std::string installDir(RecordHead::kInstallDirMacro);
-    add("DisplayVersion", info.Version);
-    add("Publisher", info.Author);
-    add("URLInfoAbout", info.Website);
-    add("InstallLocation", installDir);
-    if (!info.DisplayIcon.empty()) add("DisplayIcon", installDir + "\\" + info.DisplayIcon);
-    add("HelpLink", info.HelpLink);
+    add(kDisplayVersionValue, info.Version);
+    add(kPublisherValue, info.Author);
+    add(kUrlInfoAboutValue, info.Website);
+    add(kInstallLocationValue, installDir);
+    if (!info.DisplayIcon.empty()) add(kDisplayIconValue, installDir + "\\" + info.DisplayIcon);
+    add(kHelpLinkValue, info.HelpLink);
     return values;
 }

@@ -1,6 +1,6 @@
 // The Programs and Features entry: the values makesetup adds to a package's
-// registry table beside the two the setup program writes itself
-// ("DisplayName", "UninstallString"), under the same key.
+// registry table beside the two the setup program writes itself, under the
+// same key (their names: package/UninstallContract.h).
 #pragma once
 
 #include <string>

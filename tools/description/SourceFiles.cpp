@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "package/RecordHead.h"
+#include "package/UninstallContract.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "tools/description/Diagnostics.h"
@@ -70,6 +71,13 @@ TSource Examine(const std::string& path) {
     }
     try {
         TFileStream probe = TFileStream::OpenRead(Platform::ToNative(path));
+        // Files of /proc and /sys say 0 bytes and still have content: the
+        // package would hold none of it.
+        char first = 0;
+        if (info.Size == 0 && probe.Read(&first, 1) != 0)
+            return {0, "source file " + Quoted(path) + " reads as longer than the 0 bytes it says it has (a file of "
+                                                       "the system, such as those in /proc?); copy it into a regular "
+                                                       "file first"};
     } catch (const Exception& e) {
         return {0, "source file cannot be read: " + e.Message()};
     }
@@ -120,7 +128,8 @@ std::string FindToolFile(const std::string& toolPath, const std::string& fileNam
 std::string UninstallerBeside(const std::vector<std::string>& files) {
     for (const std::string& beside : files) {
         if (beside.empty()) continue;
-        const std::string candidate = FolderOf(Platform::Absolute(beside)) + "/Uninstall.exe";
+        const std::string candidate =
+            FolderOf(Platform::Absolute(beside)) + "/" + std::string(UninstallContract::kUninstallerName);
         if (IsFile(candidate)) return candidate;
     }
     return {};

@@ -10,16 +10,16 @@ public:
         if (text_.substr(0, 3) == "\xEF\xBB\xBF") at_ = 3;
     }
 
-    TNonAsciiPlace Run() {
+    TTextProblem Run() {
         while (at_ < text_.size()) {
             if ((Peek() == '"' || Peek() == '\'') && !QuoteOpensString()) {
                 // The parser stops at the bad value and examines what follows
                 // as bare text: the rest of the line is outside any string.
                 while (at_ < text_.size() && Peek() != '\n' && !NonAscii(Peek())) Skip(1);
-                if (NonAscii(Peek())) return Here();
+                if (NonAscii(Peek())) return Here(Kind::NonAscii);
             } else if (StartsWith("\"\"\"")) {
                 Skip(3);
-                if (!MultiLineBasic()) return Here();
+                if (!MultiLineBasic()) return Here(Kind::NonAscii);
             } else if (StartsWith("'''")) {
                 Skip(3);
                 SkipPast("'''");
@@ -32,8 +32,9 @@ public:
             } else if (Peek() == '#') {
                 while (at_ < text_.size() && Peek() != '\n') Skip(1);
             } else if (NonAscii(Peek())) {
-                return Here();
+                return Here(Kind::NonAscii);
             } else {
+                if (!CountKeyPart(Peek())) return Here(Kind::LongKey);
                 Skip(1);
             }
             NoteLastOnLine();
@@ -42,6 +43,22 @@ public:
     }
 
 private:
+    using Kind = TTextProblem::EKind;
+
+    // Keys start a line, a table header or an inline table's entry; dots
+    // outside strings there separate their parts. False at the dot too many.
+    bool CountKeyPart(char c) {
+        if (c == '\n' || c == '[' || c == '{' || c == ',') {
+            inKey_ = true;
+            keyParts_ = 1;
+        } else if (c == '=' || c == ']' || c == '}') {
+            inKey_ = false;
+        } else if (c == '.' && inKey_) {
+            return ++keyParts_ <= kMaxKeyParts;
+        }
+        return true;
+    }
+
     // Strings start a line (a quoted key, an array's next value) or follow
     // "=", "[", ",", "{" or the "." of a dotted key.
     bool QuoteOpensString() const {
@@ -66,8 +83,8 @@ private:
             }
         }
     }
-    TNonAsciiPlace Here() const {
-        return {line_, static_cast<std::uint32_t>(at_ - lineStart_ + 1)};
+    TTextProblem Here(Kind kind) const {
+        return {kind, line_, static_cast<std::uint32_t>(at_ - lineStart_ + 1)};
     }
     void SkipPast(std::string_view end) {
         while (at_ < text_.size() && !StartsWith(end)) Skip(1);
@@ -100,8 +117,15 @@ private:
     std::uint32_t line_ = 1;
     std::size_t lineStart_ = 0;
     char lastOnLine_ = '\0';  // the last character but blanks on this line; NUL: none yet
+    bool inKey_ = true;         // where a key may be: a line's start, after "[", "{" or ","
+    std::uint32_t keyParts_ = 1;
 };
 
 }  // namespace
 
-TNonAsciiPlace FindMisplacedNonAscii(std::string_view text) { return Scanner(text).Run(); }
+TTextProblem PrecheckToml(std::string_view text) { return Scanner(text).Run(); }
+
+bool LooksLikeUtf16(std::string_view text) {
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
+    return text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0');
+}

@@ -15,11 +15,20 @@ namespace {
 constexpr std::array<std::string_view, 3> kBaseKeywords = {kInstallDir, kWindowsDir, kSystem32Dir};
 constexpr std::size_t kBufferSize = 1u << 20;
 
+// Windows opens a device for these names in any folder, in any case, with
+// any extension, and with blanks or dots before it ("CON .txt"); its COM
+// and LPT ports also take the superscript digits one to three.
 bool IsDeviceName(std::string_view name) {
-    const std::string stem = PackagePaths::Folded(name.substr(0, name.find('.')));
-    static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
-    if (std::find(kPlain.begin(), kPlain.end(), stem) != kPlain.end()) return true;
-    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '0' && stem[3] <= '9';
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    const std::string folded = PackagePaths::Folded(stem);
+    static constexpr std::array<std::string_view, 7> kNamed = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
+    if (std::find(kNamed.begin(), kNamed.end(), folded) != kNamed.end()) return true;
+    if (!folded.starts_with("com") && !folded.starts_with("lpt")) return false;
+    const std::string_view number = std::string_view(folded).substr(3);
+    static constexpr std::array<std::string_view, 3> kSuperscripts = {"\u00B9", "\u00B2", "\u00B3"};
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
+           std::find(kSuperscripts.begin(), kSuperscripts.end(), number) != kSuperscripts.end();
 }
 
 // Why one folder or file name (UTF-8) cannot be written, or "".
@@ -124,7 +133,7 @@ TExtractResult ExtractFiles(const std::vector<TExtractEntry>& plan, ByteSource& 
     std::uint64_t total = 0, done = 0;
     for (const TExtractEntry& entry : plan)
         if (entry.Written()) total += entry.Size;
-    std::vector<char> buffer(kBufferSize);
+    std::vector<std::uint8_t> buffer(kBufferSize);
     for (const TExtractEntry& entry : plan) {
         if (!entry.Written()) continue;
         const std::vector<std::string> folders(entry.Parts.begin(), entry.Parts.end() - 1);
@@ -132,14 +141,11 @@ TExtractResult ExtractFiles(const std::vector<TExtractEntry>& plan, ByteSource& 
         try {
             folder.WriteFile(folders, entry.Parts.back(), [&](const TSafeFolder::TSink& write) {
                 data.Seek(entry.Offset);
-                for (std::uint64_t left = entry.Size; left > 0;) {
-                    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
-                    data.ReadExact(buffer.data(), chunk);
-                    write(buffer.data(), chunk);
-                    left -= chunk;
-                    done += chunk;
+                ReadChunks(data, entry.Size, buffer, [&](const std::uint8_t* bytes, std::size_t count) {
+                    write(bytes, count);
+                    done += count;
                     if (progress) progress(done, total);
-                }
+                });
             });
             ++result.Written;
             result.Bytes += entry.Size;

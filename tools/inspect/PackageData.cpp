@@ -42,12 +42,8 @@ std::string CheckStream(ByteSource& file, const TPackageContents& package, std::
                 crc = stream.Crcs[plan[i].From];
             } else if (plan[i].How == CompressedForm::TFileSource::Stream) {
                 TCrc32 sum;
-                for (std::uint64_t left = files[i].Size.Get(); left > 0;) {
-                    const std::size_t chunk = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-                    decoder.ReadExact(buffer.data(), chunk);
-                    sum.Update(buffer.data(), chunk);
-                    left -= chunk;
-                }
+                ReadChunks(decoder, files[i].Size.Get(), buffer,
+                           [&](const std::uint8_t* bytes, std::size_t count) { sum.Update(bytes, count); });
                 crc = sum.Value();
             }
             if (crc != stream.Crcs[i])
@@ -67,26 +63,12 @@ std::string CheckStream(ByteSource& file, const TPackageContents& package, std::
 }
 
 TDecodedData::TDecodedData(ByteSource& file, const CompressedForm::TStreamInfo& stream)
-    : path_(Platform::TemporaryPathFor((std::filesystem::temp_directory_path() / "makesetup-data").string())) {
-    Platform::RemoveOnInterrupt(path_);
-    {
-        TFileStream out = TFileStream::Create(Platform::ToNative(path_));
-        Decompressor decoder(file, stream.Record.StreamOffset.Get(), stream.Record.StreamSize.Get());
-        std::vector<std::uint8_t> buffer(Decompressor::kBufferSize);
-        std::uint64_t total = 0;
-        while (const std::size_t got = decoder.Read(buffer.data(), buffer.size())) {
-            out.Write(buffer.data(), got);
-            total += got;
-        }
-        if (total != stream.Record.DataSize.Get()) RaiseReadError();
-    }
-    data_ = std::make_unique<TFileStream>(TFileStream::OpenRead(Platform::ToNative(path_)));
+    : data_(Platform::ToNative((std::filesystem::temp_directory_path() / "makesetup-data").string())),
+      interrupted_(data_.Path()) {
+    Decompressor decoder(file, stream.Record.StreamOffset.Get(), stream.Record.StreamSize.Get());
+    std::vector<std::uint8_t> buffer(Decompressor::kBufferSize);
+    TFileStream& out = data_.File();
+    const std::uint64_t total =
+        ReadToEnd(decoder, buffer, [&](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); });
+    if (total != stream.Record.DataSize.Get()) RaiseReadError();
 }
-
-TDecodedData::~TDecodedData() {
-    data_.reset();
-    Platform::ForgetOnInterrupt();
-    Platform::RemoveFile(path_);
-}
-
-ByteSource& TDecodedData::Source() { return *data_; }

@@ -4,12 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "package/PackageReader.h"
 #include "system/ByteStream.h"
+#include "system/FileStream.h"
+#include "tools/platform/Platform.h"
 
 // "plain" or "compressed: ...", for the listing.
 std::string FormText(const TPackageContents& package);
@@ -27,12 +28,9 @@ std::string CheckStream(ByteSource& file, const TPackageContents& package, std::
 class TDecodedData {
 public:
     TDecodedData(ByteSource& file, const CompressedForm::TStreamInfo& stream);
-    ~TDecodedData();
-    TDecodedData(const TDecodedData&) = delete;
-    TDecodedData& operator=(const TDecodedData&) = delete;
-    ByteSource& Source();
+    ByteSource& Source() { return data_.File(); }
 
 private:
-    std::string path_;
-    std::unique_ptr<class TFileStream> data_;
+    TTemporaryFile data_;  // never committed: it goes with this object, or with a constructor that fails
+    Platform::TRemovedOnInterrupt interrupted_;
 };

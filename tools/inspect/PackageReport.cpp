@@ -159,16 +159,15 @@ std::uint32_t CrcWithZeros(ByteSource& file, std::initializer_list<std::uint64_t
     std::vector<std::uint8_t> buffer(1u << 20);
     TCrc32 crc;
     file.Seek(0);
-    for (std::uint64_t at = 0; at < size;) {
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - at));
-        file.ReadExact(buffer.data(), chunk);
-        if (image) image->Add(buffer.data(), chunk);
+    std::uint64_t at = 0;
+    ReadChunks(file, size, buffer, [&](std::uint8_t* bytes, std::size_t chunk) {
+        if (image) image->Add(bytes, chunk);
         for (const std::uint64_t field : zeroed)
             for (std::uint64_t b = std::max(at, field); b < std::min(at + chunk, field + 4); ++b)
-                buffer[static_cast<std::size_t>(b - at)] = 0;
-        crc.Update(buffer.data(), chunk);
+                bytes[static_cast<std::size_t>(b - at)] = 0;
+        crc.Update(bytes, chunk);
         at += chunk;
-    }
+    });
     return crc.Value();
 }
 
@@ -398,4 +397,15 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     else if (!uninstallData)
         report.Summary += "; not signed";
     return report;
+}
+
+std::vector<std::string> TableProblems(ByteSource& file) {
+    std::vector<std::string> problems;
+    const std::uint64_t size = file.Size();
+    if (size < kHeaderSize) return problems;
+    TPackHeader h{};
+    file.Seek(size - kHeaderSize);
+    file.ReadExact(&h, sizeof h);
+    if (IsValidHeader(h)) CheckTables(h, size, problems);
+    return problems;
 }

@@ -38,6 +38,10 @@ struct TVerifyReport {
 
 TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage = CodePage::kDefault);
 
+// What verify says about the trailer's tables (a negative count, a table past
+// the end of the file), naming each: the package reader's own errors do not.
+std::vector<std::string> TableProblems(ByteSource& file);
+
 // The layout the setup program writes into the uninstall data file: the tables
 // contiguous from offset 0, then the header (its file data stays in the
 // setup executable).

@@ -37,8 +37,12 @@ TFd OpenFolder(int parent, const std::string& name) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         TFd fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (fd) return fd;
-        if (errno == ELOOP) throw ESafeFolder(Quoted(name) + " is a link; links are not followed");
-        if (errno == ENOTDIR) throw ESafeFolder(Quoted(name) + " is a file, not a folder");
+        // With O_DIRECTORY a link is refused as "not a folder" too: look at what is there.
+        struct stat there {};
+        if ((errno == ELOOP || errno == ENOTDIR) && ::fstatat(parent, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(there.st_mode))
+            throw ESafeFolder(Quoted(name) + " is a link; links are not followed");
+        if (errno == ELOOP || errno == ENOTDIR) throw ESafeFolder(Quoted(name) + " is a file, not a folder");
         if (errno != ENOENT) throw ESafeFolder("cannot open folder " + Quoted(name) + ": " + std::strerror(errno));
         if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
             throw ESafeFolder("cannot create folder " + Quoted(name) + ": " + std::strerror(errno));

@@ -99,25 +99,52 @@ public:
 
     std::vector<std::uint8_t> Write(std::uint32_t sectionRva) {
         Group();
-        std::size_t tablesEnd = kTableSize + types_.size() * kEntrySize;
-        for (const TType& type : types_) tablesEnd += kTableSize + type.Names.size() * kEntrySize;
-        for (const TType& type : types_)
-            for (const TNameGroup& name : type.Names) tablesEnd += kTableSize + name.Items.size() * kEntrySize;
-        out_.assign(tablesEnd, 0);
-        std::size_t next = 0;
-        const std::size_t root = next;
-        next += kTableSize + types_.size() * kEntrySize;
-        std::vector<std::size_t> typeTables, nameTables;
+        const TTablePlaces places = PlaceTables();
+        out_.assign(places.End, 0);
+        const TKeys keys = WriteTexts();
+        Align(4);
+        const std::vector<std::size_t> entryOf = WriteData(sectionRva);
+        Align(4);
+        PutTables(places, keys, entryOf);
+        return std::move(out_);
+    }
+
+private:
+    struct TNameGroup {
+        std::vector<std::size_t> Items;  // one per language
+    };
+    struct TType {
+        std::vector<TNameGroup> Names;
+    };
+
+    // Where each directory table lies: the root, then each type's, then each name's.
+    struct TTablePlaces {
+        std::size_t Root = 0, End = 0;
+        std::vector<std::size_t> Types, Names;
+    };
+    // The entry keys of the root and the type tables: an id, or where its text lies.
+    struct TKeys {
+        std::vector<std::uint32_t> Types, Names;
+    };
+
+    TTablePlaces PlaceTables() const {
+        TTablePlaces places;
+        std::size_t next = places.Root + kTableSize + types_.size() * kEntrySize;
         for (const TType& type : types_) {
-            typeTables.push_back(next);
+            places.Types.push_back(next);
             next += kTableSize + type.Names.size() * kEntrySize;
         }
         for (const TType& type : types_)
             for (const TNameGroup& name : type.Names) {
-                nameTables.push_back(next);
+                places.Names.push_back(next);
                 next += kTableSize + name.Items.size() * kEntrySize;
             }
-        // Texts, then the data entries, then the data, 8-byte aligned.
+        places.End = next;
+        return places;
+    }
+
+    // Each text once, after the tables.
+    TKeys WriteTexts() {
         std::map<std::u16string, std::uint32_t> texts;
         auto textOf = [&](const TName& n) -> std::uint32_t {
             if (!n.IsNamed()) return n.Id;
@@ -129,16 +156,20 @@ public:
             }
             return it->second | kNamedEntry;
         };
-        std::vector<std::uint32_t> typeKeys, nameKeys;
+        TKeys keys;
         for (const TType& type : types_) {
-            typeKeys.push_back(textOf(items_[type.Names.front().Items.front()].Type));
-            for (const TNameGroup& name : type.Names) nameKeys.push_back(textOf(items_[name.Items.front()].Name));
+            keys.Types.push_back(textOf(items_[type.Names.front().Items.front()].Type));
+            for (const TNameGroup& name : type.Names) keys.Names.push_back(textOf(items_[name.Items.front()].Name));
         }
-        Align(4);
-        const std::size_t dataEntries = out_.size();
-        out_.resize(out_.size() + items_.size() * kDataEntrySize, 0);
+        return keys;
+    }
+
+    // The data entries, then the data, 8-byte aligned; returns where each
+    // item's data entry lies.
+    std::vector<std::size_t> WriteData(std::uint32_t sectionRva) {
         std::vector<std::size_t> entryOf(items_.size());
-        std::size_t entry = dataEntries;
+        std::size_t entry = out_.size();
+        out_.resize(out_.size() + items_.size() * kDataEntrySize, 0);
         for (const TType& type : types_)
             for (const TNameGroup& name : type.Names)
                 for (std::size_t item : name.Items) {
@@ -155,38 +186,31 @@ public:
                     Store32(out_, entryOf[item] + 8, r.CodePage);
                     out_.insert(out_.end(), r.Data.begin(), r.Data.end());
                 }
-        Align(4);
+        return entryOf;
+    }
 
-        // The tables, now that every place is known.
+    // The tables, once every place is known.
+    void PutTables(const TTablePlaces& places, const TKeys& keys, const std::vector<std::size_t>& entryOf) {
         std::size_t nameIndex = 0;
         std::vector<std::uint32_t> rootTargets;
         for (std::size_t t = 0; t < types_.size(); ++t) {
-            std::vector<std::uint32_t> keys, targets;
+            std::vector<std::uint32_t> nameKeys, targets;
             for (const TNameGroup& name : types_[t].Names) {
-                keys.push_back(nameKeys[nameIndex]);
-                targets.push_back(static_cast<std::uint32_t>(nameTables[nameIndex]) | kSubdirectory);
+                nameKeys.push_back(keys.Names[nameIndex]);
+                targets.push_back(static_cast<std::uint32_t>(places.Names[nameIndex]) | kSubdirectory);
                 std::vector<std::uint32_t> languages, entries;
                 for (std::size_t item : name.Items) {
                     languages.push_back(items_[item].Language);
                     entries.push_back(static_cast<std::uint32_t>(entryOf[item]));
                 }
-                PutTable(nameTables[nameIndex], languages, entries);
+                PutTable(places.Names[nameIndex], languages, entries);
                 ++nameIndex;
             }
-            PutTable(typeTables[t], keys, targets);
-            rootTargets.push_back(static_cast<std::uint32_t>(typeTables[t]) | kSubdirectory);
+            PutTable(places.Types[t], nameKeys, targets);
+            rootTargets.push_back(static_cast<std::uint32_t>(places.Types[t]) | kSubdirectory);
         }
-        PutTable(root, typeKeys, rootTargets);
-        return std::move(out_);
+        PutTable(places.Root, keys.Types, rootTargets);
     }
-
-private:
-    struct TNameGroup {
-        std::vector<std::size_t> Items;  // one per language
-    };
-    struct TType {
-        std::vector<TNameGroup> Names;
-    };
 
     void Group() {
         for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -296,6 +320,8 @@ void TResourceImage::CheckLayout() {
             throw ELayoutError("data directory " + std::to_string(d) + " points into or after its resources");
     }
     if (Load32(image_, layout_.peOffset + kCoffSymbolTable) != 0) throw ELayoutError("it carries a symbol table");
+    // Rebuild keeps what follows the sections; they must end inside the file.
+    if (layout_.EndOfSections() > image_.size()) throw ELayoutError("its headers or sections reach past the end of the file");
 }
 
 std::vector<std::uint8_t> TResourceImage::Rebuild() const {

@@ -9,4 +9,9 @@ std::string TemporaryPathFor(const std::string& outPath) {
     return candidate;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    const std::optional<TFileId> x = Identify(a);
+    return x && x == Identify(b);
+}
+
 }  // namespace Platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ bool RemoveFile(const std::string& path);
 bool MakeFolder(const std::string& path);
 // Moves `from` onto `to`, replacing it; raises EFCreateError on failure.
 void RenameOver(const std::string& from, const std::string& to);
+// What tells one file or folder from every other on this machine, links resolved.
+struct TFileId {
+    std::uint64_t Volume = 0, Index = 0;
+    bool operator==(const TFileId&) const = default;
+};
+// The identity of what `path` names; nothing when it cannot be examined.
+std::optional<TFileId> Identify(const std::string& path);
 // True when both paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 // `path` made absolute against the current folder (not otherwise changed).
@@ -61,5 +69,14 @@ std::string ShellQuote(const std::string& path);
 // ForgetOnInterrupt; one path at a time. Does nothing where unsupported.
 void RemoveOnInterrupt(const std::string& path);
 void ForgetOnInterrupt();
+
+// RemoveOnInterrupt for as long as it lives.
+class TRemovedOnInterrupt {
+public:
+    explicit TRemovedOnInterrupt(const std::string& path) { RemoveOnInterrupt(path); }
+    ~TRemovedOnInterrupt() { ForgetOnInterrupt(); }
+    TRemovedOnInterrupt(const TRemovedOnInterrupt&) = delete;
+    TRemovedOnInterrupt& operator=(const TRemovedOnInterrupt&) = delete;
+};
 
 }  // namespace Platform

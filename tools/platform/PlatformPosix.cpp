@@ -76,9 +76,10 @@ void RenameOver(const std::string& from, const std::string& to) {
         Raise(EFCreateError(ErrorText::FileCreate(to, LastSystemErrorText())));
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat x {}, y {};
-    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+std::optional<TFileId> Identify(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return TFileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 std::string Absolute(const std::string& path) {

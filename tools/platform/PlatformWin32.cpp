@@ -83,16 +83,13 @@ void RenameOver(const std::string& from, const std::string& to) {
         Raise(EFCreateError(ErrorText::FileCreate(to, LastSystemErrorText())));
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-        const UniqueFile file(::CreateFileA(ToNative(path).c_str(), 0,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return file && ::GetFileInformationByHandle(file.get(), &info) != 0;
-    };
-    BY_HANDLE_FILE_INFORMATION x{}, y{};
-    return identify(a, x) && identify(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+std::optional<TFileId> Identify(const std::string& path) {
+    // Backup semantics open folders too; without the reparse flag links are followed.
+    const UniqueFile file(::CreateFileA(ToNative(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return TFileId{info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 std::string Absolute(const std::string& path) {

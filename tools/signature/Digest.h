@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "system/ByteStream.h"
+
 enum class DigestKind { Sha1, Sha256, Sha384, Sha512 };
 
 // The hash an algorithm identifier's object identifier names (its content
@@ -31,3 +33,6 @@ private:
     struct TState;
     std::unique_ptr<TState> state_;
 };
+
+// The digest of what `source` holds from its current position to its end.
+std::vector<std::uint8_t> DigestOf(DigestKind kind, ByteSource& source);

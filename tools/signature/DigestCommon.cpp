@@ -33,3 +33,10 @@ std::string DigestName(DigestKind kind) {
         if (d.Kind == kind) return d.Name;
     return "?";
 }
+
+std::vector<std::uint8_t> DigestOf(DigestKind kind, ByteSource& source) {
+    TDigest digest(kind);
+    std::vector<std::uint8_t> buffer(1u << 20);
+    ReadToEnd(source, buffer, [&](const std::uint8_t* bytes, std::size_t count) { digest.Update(bytes, count); });
+    return digest.Final();
+}

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "package/PackageReader.h"
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "package/CompressedForm.h"
 #include "package/PackageWriter.h"
@@ -12,6 +14,7 @@
 #include "tests/tools/ToolTestFiles.h"
 #include "tools/build/FileContents.h"
 #include "tools/build/PackageBuild.h"
+#include "tools/inspect/PackageData.h"
 #include "tools/inspect/PackageReport.h"
 
 using namespace RecordHead;
@@ -135,6 +138,35 @@ TEST_F(CompressedTest, RoundTripsEveryFileAndAPlainReaderFindsNoPackage) {
     const TVerifyReport report = VerifyPackage(file);
     EXPECT_TRUE(report.Ok()) << (report.Problems.empty() ? "" : report.Problems[0]);
     EXPECT_NE(report.Summary.find("CRC-32 matches"), std::string::npos) << report.Summary;
+}
+
+// list and extract read the decoded data from a scratch file that goes with
+// its reader, and with a reader that failed halfway.
+TEST_F(CompressedTest, DecodedDataLeavesNoScratchFileEvenWhenTheStreamBreaksOff) {
+    const std::string out = pkg.Dir().File("fast.exe");
+    WritePackage(Plan("fast"), out);
+    TFileStream file = TFileStream::OpenRead(out);
+    const auto package = ReadPackage(file);
+    ASSERT_TRUE(package && package->Stream);
+    TempDir scratch;
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string saved = tmpdir ? tmpdir : "";
+    ::setenv("TMPDIR", scratch.Path().c_str(), 1);
+    const auto leftInScratch = [&] {
+        return std::distance(std::filesystem::directory_iterator(scratch.Path()), std::filesystem::directory_iterator());
+    };
+    {
+        TDecodedData decoded(file, *package->Stream);
+        EXPECT_EQ(decoded.Source().Size(), package->Stream->Record.DataSize.Get());
+        EXPECT_EQ(leftInScratch(), 1);
+    }
+    EXPECT_EQ(leftInScratch(), 0);
+    CompressedForm::TStreamInfo cut = *package->Stream;
+    cut.Record.StreamSize.Set(cut.Record.StreamSize.Get() / 2);
+    EXPECT_THROW(TDecodedData(file, cut), EReadError);
+    EXPECT_EQ(leftInScratch(), 0);
+    if (tmpdir) ::setenv("TMPDIR", saved.c_str(), 1);
+    else ::unsetenv("TMPDIR");
 }
 
 TEST_F(CompressedTest, SameInputGivesByteIdenticalOutput) {

@@ -45,6 +45,27 @@ TEST_F(DescriptionReaderTest, FilesThatCannotBeReadOrAreNotTomlAreRefusedWithThe
     EXPECT_TRUE(Reports(out, true, 3, "non-ASCII text at column 2 outside a quoted string or a comment")) << ErrorsOf(out);
 }
 
+TEST_F(DescriptionReaderTest, TextThatWouldCrashOrSlowTheParserIsRefusedWithItsLine) {
+    // 200,000 dotted parts once overflowed the parser's stack.
+    std::string deep = "[package]\nname = \"x\"\na";
+    for (int i = 0; i < 200000; ++i) deep += ".a";
+    EXPECT_FALSE(Parse(deep + " = 1\n"));
+    EXPECT_TRUE(Reports(out, true, 3, "a key of more than 64 dotted parts (at column 128)")) << ErrorsOf(out);
+
+    out = {};
+    const std::u16string utf16 = u"\uFEFF[package]\nname = \"x\"\n";
+    EXPECT_FALSE(Parse(std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2)));
+    EXPECT_TRUE(Reports(out, true, 1, "the description is UTF-16 text; save it as UTF-8")) << ErrorsOf(out);
+
+    // An unknown key of a megabyte is named by its first characters, not echoed whole.
+    out = {};
+    const auto root = Parse("[package]\n" + std::string(1 << 20, 'k') + " = 1\n");
+    ASSERT_TRUE(root) << ErrorsOf(out);
+    TEntry(*reader, *(*root)["package"].as_table(), "[package]", {"name"});
+    ASSERT_EQ(out.Items().size(), 1u);
+    EXPECT_EQ(out.Items()[0].Text, "unknown key \"" + std::string(37, 'k') + "...\" in [package]");
+}
+
 TEST_F(DescriptionReaderTest, ADescriptionOver16MiBIsRefusedBeforeItIsRead) {
     const std::string path = dir.File("d.toml");
     { std::ofstream(path, std::ios::binary).put('#'); }

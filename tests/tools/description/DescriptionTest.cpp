@@ -333,7 +333,9 @@ source = "bin/Demo.exe"
     EXPECT_FALSE(d.HasErrors()) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 1, "Uninstall.exe")) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 5, "before any group")) << ErrorsOf(d);
-    EXPECT_TRUE(Reports(d, false, 7, "default install folder")) << ErrorsOf(d);
+    EXPECT_TRUE(Reports(d, false, 7, "default install folder holds the application name, whose \",\", \"(\", \")\", "
+                                     "\"[\" or \"]\" the Program Manager command takes as syntax"))
+        << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 9, "\"[\"")) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 12, "not one of the package's files")) << ErrorsOf(d);
     EXPECT_TRUE(Reports(d, false, 16, "{installdir}")) << ErrorsOf(d);

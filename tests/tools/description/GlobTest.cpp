@@ -64,10 +64,22 @@ TEST_F(GlobFiles, AMatchNamesTheFileOnThisMachine) {
     EXPECT_EQ(absolute.Matches.size(), 2u);
 }
 
-TEST_F(GlobFiles, AFolderLinkThatLoopsStopsTheWalkWithAProblem) {
+TEST_F(GlobFiles, AFolderLinkBackIntoTheWalkIsNotFollowedWithAWarning) {
+    // Once such a link packed its folder's files 41 times over; two of them never ended.
     std::filesystem::create_directory_symlink(dir.Path() / "r", dir.Path() / "r" / "sub" / "loop");
+    std::filesystem::create_directory_symlink(dir.Path() / "r" / "sub", dir.Path() / "r" / "sub" / "deep" / "up");
+    std::filesystem::create_directory_symlink(".", dir.Path() / "r" / "sub" / "deep" / "self");
     const auto found = Glob::Expand(dir.Path().string(), "r/**/*.txt");
-    EXPECT_NE(found.Problem.find("folders deep"), std::string::npos) << found.Problem;
+    EXPECT_EQ(found.Problem, "");
+    EXPECT_EQ(Relatives(dir.Path().string(), "r/**/*.txt"), "A.txt b.txt sub/c.txt sub/deep/d.txt ");
+    ASSERT_EQ(found.Warnings.size(), 3u);
+    EXPECT_NE(found.Warnings[0].find("r/sub/deep/self\" leads back to \"" + (dir.Path() / "r/sub/deep").string()),
+              std::string::npos) << found.Warnings[0];
+    // A link elsewhere is followed as before.
+    std::filesystem::create_directories(dir.Path() / "other");
+    WriteFileBytes(dir.Path() / "other" / "o.txt", {});
+    std::filesystem::create_directory_symlink(dir.Path() / "other", dir.Path() / "r" / "other");
+    EXPECT_EQ(Relatives(dir.Path().string(), "r/*/*.txt"), "other/o.txt sub/c.txt ");
 }
 
 TEST(GlobAnchor, RelativePathsGoBelowTheBaseAndAbsoluteOnesStay) {

@@ -47,11 +47,4 @@ TEST(PackagePaths, NamesCompareAsWindowsComparesThemInAscii) {
     EXPECT_EQ(PP::Folded("AbC-Z_z"), "abc-z_z");
 }
 
-TEST(PackagePaths, FindsTheFirstProgramManagerSyntaxCharacter) {
-    EXPECT_EQ(PP::DdeSyntaxChar("Demo"), std::nullopt);
-    EXPECT_EQ(PP::DdeSyntaxChar("Demo (x), y"), '(');
-    EXPECT_EQ(PP::DdeSyntaxChar("a]b[c"), ']');
-    EXPECT_EQ(PP::DdeSyntaxChar("a,b"), ',');
-}
-
 }  // namespace

@@ -136,7 +136,7 @@ TEST_F(PackageRulesTest, DataMayStartAtTheLast32BitOffsetButNotBeyond) {
     File("InstallDir", "", "a.bin", 0x7FFFFFFFu);  // line 10: the next starts at 0xFFFFFFFF
     File("InstallDir", "", "b.bin", 1);            // line 11: starts at 0xFFFFFFFF, fine
     PackageRules::CheckLayout(facts, plan, out);
-    EXPECT_TRUE(Reports(out, true, 1, "the tables would start at byte 4294967296")) << ErrorsOf(out);
+    EXPECT_TRUE(Reports(out, true, 1, "the file table would start at byte 4294967296")) << ErrorsOf(out);
     EXPECT_EQ(out.Items().size(), 1u) << ErrorsOf(out);
 
     TDiagnostics beyond;
@@ -145,6 +145,16 @@ TEST_F(PackageRulesTest, DataMayStartAtTheLast32BitOffsetButNotBeyond) {
     PackageRules::CheckLayout(facts, plan, beyond);
     EXPECT_TRUE(Reports(beyond, true, 12, "the data of \"src/c.bin\" would start at byte 4294967296")) << ErrorsOf(beyond);
     EXPECT_EQ(beyond.Items().size(), 1u) << "one error for the first file past the limit: " << ErrorsOf(beyond);
+
+    // The data ends in time, but a table after the file table would start
+    // too late: once found only after 4 GiB were written.
+    TDiagnostics tables;
+    plan.Files.resize(1);
+    plan.StubSize = 0;
+    plan.Files[0].Size = kMaxPackageOffset - sizeof(RecordHead::TFileItem) + 1;
+    plan.Dirs.resize(1);
+    PackageRules::CheckLayout(facts, plan, tables);
+    EXPECT_TRUE(Reports(tables, true, 1, "the directory table would start at byte 4294967296")) << ErrorsOf(tables);
 }
 
 TEST_F(PackageRulesTest, ApplyFillsTheFoldersAndRunsEveryCheck) {

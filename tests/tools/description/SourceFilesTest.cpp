@@ -54,6 +54,14 @@ TEST_F(SourceFilesTest, ASourceIsAReadableFileWhoseSizeFits32Bits) {
     const std::string huge = Sparse("huge.bin", 0x100000000LL);
     EXPECT_EQ(SourceFiles::Examine(huge).Problem,
               "source file \"" + huge + "\" is 4294967296 bytes; a package records sizes in 32 bits (at most 4294967295)");
+
+    // A file of the system that says 0 bytes and has content was once packed empty.
+    const SourceFiles::TSource empty = SourceFiles::Examine(Put("empty.txt", {}));
+    EXPECT_TRUE(empty.Problem.empty()) << empty.Problem;
+    if (std::filesystem::exists("/proc/self/status")) {
+        EXPECT_NE(SourceFiles::Examine("/proc/self/status").Problem.find("reads as longer than the 0 bytes"),
+                  std::string::npos);
+    }
 }
 
 // Root reads every file through its permission overrides; without them it

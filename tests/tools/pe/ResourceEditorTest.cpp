@@ -154,7 +154,13 @@ TEST_F(ResourceImageTest, RefusesLayoutsItWouldBreak) {
     cut.resize(Load32(good, relocHeader + 20) + 4);
     Bytes pe64 = good;
     pe64[TPeTestImage::OptionalOffset + 1] = 0x02;
-    for (const Bytes* bad : {&notReloc, &signedImage, &pointsIn, &cut, &pe64})
+    // A section before the resources, or the headers, reaching past the end
+    // of the file: found by the fuzzer, Rebuild once failed with length_error.
+    Bytes longText = good;
+    Store32(longText, TPeTestImage::SectionTable + 16, 0x10000000);
+    Bytes longHeaders = good;
+    Store32(longHeaders, TPeTestImage::OptionalOffset + 60, static_cast<std::uint32_t>(good.size() + 1));
+    for (const Bytes* bad : {&notReloc, &signedImage, &pointsIn, &cut, &pe64, &longText, &longHeaders})
         EXPECT_THROW(TResourceImage{*bad}, ELayoutError) << bad - &notReloc;
 }
 

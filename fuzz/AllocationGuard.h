@@ -1,0 +1,49 @@
+// The largest single allocation the fuzzed thread makes while one input is
+// read: a harness traps when it outgrows what the input can justify, so a
+// count or length field that would reserve gigabytes is a finding even when
+// the machine could afford it.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include <sanitizer/allocator_interface.h>
+
+namespace AllocationGuard {
+
+namespace Detail {
+// libFuzzer's own threads allocate too, and are not counted.
+inline thread_local bool tCounting = false;
+inline thread_local std::size_t tLargest = 0;
+inline void Note(const volatile void*, std::size_t size) {
+    if (tCounting && size > Detail::tLargest) Detail::tLargest = size;
+}
+inline void Forget(const volatile void*) {}
+inline const int gInstalled = __sanitizer_install_malloc_and_free_hooks(Note, Forget);
+}  // namespace Detail
+
+// Counts allocations from construction to destruction and traps when the
+// largest exceeds `limit` bytes.
+class TScope {
+public:
+    explicit TScope(std::size_t limit) : limit_(limit) {
+        if (!Detail::gInstalled) __builtin_trap();
+        Detail::tLargest = 0;
+        Detail::tCounting = true;
+    }
+    ~TScope() {
+        Detail::tCounting = false;
+        if (Detail::tLargest > limit_) {
+            std::fprintf(stderr, "allocation of %zu bytes, more than the %zu this input allows\n", Detail::tLargest,
+                         limit_);
+            __builtin_trap();
+        }
+    }
+    TScope(const TScope&) = delete;
+    TScope& operator=(const TScope&) = delete;
+
+private:
+    std::size_t limit_;
+};
+
+}  // namespace AllocationGuard
