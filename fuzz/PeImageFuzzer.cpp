@@ -23,7 +23,9 @@ void ReadLayout(std::span<const std::uint8_t> bytes) {
     try {
         const auto layout = PeImage::ReadLayout(source);
         (void)PeImage::ReadSignatureFields(source);
-        if (const auto end = SignedPart::End(source)) (void)SignedPart::FindTrailer(source, *end);
+        const SignedPart::TReading reading = SignedPart::Read(source);
+        if (reading.Signature) (void)SignedPart::FindTrailer(source, *reading.Signature);
+        (void)SignedPart::ProblemText(reading, bytes.size());
         if (!layout) return;
         for (unsigned i = 0; i < 16; ++i) (void)PeImage::ReadDirectory(source, *layout, i);
         (void)layout->EndOfSections();

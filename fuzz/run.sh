@@ -29,7 +29,8 @@ awk '/^```toml/{on=1; next} /^```/{on=0} on' README.md >"$work/seeds/description
 # is there. Their signatures alone seed the signature reader too.
 make_image_seeds() {
     local images=$work/seeds/images scratch=$work/seed-scratch
-    rm -rf "$scratch"
+    # osslsigncode writes no file over an existing one: each run makes them anew.
+    rm -rf "$scratch" "$images" "$work/seeds/signatures"
     mkdir -p "$images" "$scratch"
     "$build/tests/tools/make_test_stub" "$images/stub.exe"
     for exe in build/win32/Setup.exe build/win32/Uninstall.exe; do

@@ -133,17 +133,4 @@ std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& s
     return std::nullopt;
 }
 
-std::optional<std::uint64_t> End(ByteSource& source) {
-    const TReading reading = Read(source);
-    if (!reading.Signature) return std::nullopt;
-    return reading.Signature->TableOffset;
-}
-
-std::optional<std::uint64_t> FindTrailer(ByteSource& source, std::uint64_t signedEnd,
-                                         const RecordHead::TPackHeader* equalTo) {
-    TSignature signature = Read(source).Signature.value_or(TSignature{});
-    signature.TableOffset = signedEnd;
-    return FindTrailer(source, signature, equalTo);
-}
-
 }  // namespace SignedPart

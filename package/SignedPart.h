@@ -76,10 +76,4 @@ std::string ProblemText(const TReading& reading, std::uint64_t fileSize);
 std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& signature,
                                          const RecordHead::TPackHeader* equalTo = nullptr);
 
-// The older questions makesetup's signature reports ask, answered by Read:
-// the signed part's end, and a trailer kept before `signedEnd`.
-std::optional<std::uint64_t> End(ByteSource& source);
-std::optional<std::uint64_t> FindTrailer(ByteSource& source, std::uint64_t signedEnd,
-                                         const RecordHead::TPackHeader* equalTo = nullptr);
-
 }  // namespace SignedPart

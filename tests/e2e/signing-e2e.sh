@@ -44,6 +44,14 @@ trailer_at_end_is_copy() {
     [ "$(tail -c 552 "$1" | head -c 3)" = qzx ] || return 1
     "$tool" verify "$1" >/dev/null 2>&1
 }
+u32_at() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; } # FILE OFFSET
+put_u32() { # FILE OFFSET VALUE
+    local bytes='' shift
+    for shift in 0 8 16 24; do bytes+=$(printf '\\%03o' $((($3 >> shift) & 255))); done
+    printf "$bytes" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+# The certificate table entry's place in a PE32 image: optional header + 128.
+certificate_entry() { echo $(($(u32_at "$1" 60) + 24 + 128)); }
 flip_byte() { # FILE OFFSET
     local byte
     byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
@@ -86,6 +94,33 @@ tools() {
     plain_size=$(stat -c %s "$work/plain.exe")
     cmp -s <(head -c "$plain_size" "$work/plain.exe" | tail -c +1024) <(head -c "$plain_size" "$work/sealed.exe" | tail -c +1024) ||
         fail "sealing moved the package's bytes"
+
+    note "a signature whose digest is not the file's: seal refuses it"
+    local readme
+    readme=$(file_span "$work/plain.exe" readme.txt)
+    cp "$work/outside.exe" "$work/mismatch.exe"
+    flip_byte "$work/mismatch.exe" "${readme%% *}"
+    "$tool" seal "$work/mismatch.exe" -o "$work/mismatch-sealed.exe" >"$work/out.txt" 2>&1 &&
+        fail "seal accepts a signature that does not belong to the file"
+    grep -q 'the signature does not belong to this file' "$work/out.txt" && ! grep -q ': sealed' "$work/out.txt" ||
+        fail "seal of a mismatched signature says: $(cat "$work/out.txt")"
+    [ -e "$work/mismatch-sealed.exe" ] && fail "the refused seal wrote a file"
+
+    note "a second signer's entry after the first: verify and seal refuse the table"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/k2.pem" -out "$work/c2.pem" -days 30 \
+        -subj "/CN=Microsoft Windows" >/dev/null 2>&1
+    osslsigncode sign -certs "$work/c2.pem" -key "$work/k2.pem" -in "$work/plain.exe" -out "$work/second.exe" >/dev/null &&
+        "$tool" seal "$work/second.exe" >/dev/null || fail "signing and sealing as the second signer"
+    local entry table
+    entry=$(certificate_entry "$work/outside.exe")
+    table=$(u32_at "$work/outside.exe" "$entry")
+    { cat "$work/outside.exe"; tail -c +$((table + 1)) "$work/second.exe"; } >"$work/two.exe"
+    put_u32 "$work/two.exe" $((entry + 4)) $(($(stat -c %s "$work/two.exe") - table))
+    "$tool" verify "$work/two.exe" >"$work/out.txt" 2>&1 && fail "verify accepts two signatures"
+    grep -q 'a second entry' "$work/out.txt" && ! grep -q 'Microsoft' "$work/out.txt" ||
+        fail "verify of two signatures says: $(cat "$work/out.txt")"
+    "$tool" seal "$work/two.exe" >"$work/out.txt" 2>&1 && fail "seal accepts two signatures"
+    grep -q 'a second entry' "$work/out.txt" || fail "seal of two signatures says: $(cat "$work/out.txt")"
 
     note "an attribute added after sealing buries the trailer; sealing again mends it"
     osslsigncode add -addUnauthenticatedBlob -in "$work/sealed.exe" -out "$work/buried.exe" >/dev/null 2>&1 ||
@@ -131,8 +166,21 @@ tools() {
 
 # ---- under Wine ---------------------------------------------------------------
 
+# The scenarios' packages, built before Wine starts: without one there is
+# nothing to drive, and a wizard waited for in vain only wears out time-outs.
+wine_packages() {
+    build_signed "$work/signed.exe" || { fail "build --sign-command failed"; return 1; }
+    [ "$scenario" = install ] || return 0
+    build_signed "$work/signed-best.exe" --compression best ||
+        { fail "build --compression best --sign-command failed"; return 1; }
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || { fail "plain build"; return 1; }
+    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast ||
+        { fail "build --compression fast"; return 1; }
+}
+
 # Sourced here, not in a function: the driver session's id table is global.
 if [ "$scenario" != tools ]; then
+    wine_packages || { echo "[$scenario] $failures failure(s)"; exit 1; }
     . "$(dirname "$0")/../wine/wine-session.sh"
     wine_session_start || { echo "wine session did not start" >&2; exit 1; }
     mkdir -p "$artifacts"
@@ -140,7 +188,6 @@ if [ "$scenario" != tools ]; then
     e2e_name=signing-$scenario
     driver_session_prepare
 fi
-wine_scenarios() { build_signed "$work/signed.exe" || fail "build --sign-command failed"; }
 
 app_dir() { wine_c "Program Files/Demo"; }
 
@@ -187,14 +234,10 @@ DRIVER
 }
 
 install() {
-    wine_scenarios
     install_one "$work/signed.exe" "$work/signed.exe" "signed" tamper
     note "compressed, signed and not"
-    build_signed "$work/signed-best.exe" --compression best || fail "build --compression best --sign-command failed"
     [ "$(tail -c 552 "$work/signed-best.exe" | head -c 3)" = qzc ] || fail "the signed compressed file ends in no qzc trailer"
     install_one "$work/signed-best.exe" "$work/signed.exe" "signed compressed"
-    "$tool" build "$example" --stub "$setup_exe" -o "$work/plain.exe" -q || fail "plain build"
-    "$tool" build "$example" --stub "$setup_exe" -o "$work/fast.exe" -q --compression fast || fail "build --compression fast"
     install_one "$work/fast.exe" "$work/plain.exe" "compressed"
 }
 
@@ -225,7 +268,6 @@ forge() { # IN OUT OFFSET BYTES
 }
 
 forged() {
-    wine_scenarios
     note "another name in the trailer: the signature still verifies, Setup.exe refuses"
     forge "$work/signed.exe" "$work/renamed.exe" 4 'Forged\0'
     ossl_verify "$work/renamed.exe" || fail "the renamed file should still pass osslsigncode: $(cat "$work/ossl.txt")"

@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "system/LittleEndian.h"
-
 namespace Authenticode {
 namespace {
 
 using Der::Element;
 using Der::View;
 
-using LittleEndian::Load16;
-using LittleEndian::Load32;
-
-constexpr std::uint64_t kMaxTable = 64u << 20;  // far above any signature; keeps a bad entry from costing memory
+constexpr std::uint64_t kMaxSignature = 64u << 20;  // far above any signature; keeps a bad entry from costing memory
 
 // 1.2.840.113549.1.7.2, 1.3.6.1.4.1.311.2.1.4, 1.2.840.113549.1.9.4
 constexpr std::array<std::uint8_t, 9> kSignedDataOid = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
@@ -138,42 +133,22 @@ void Hash(ByteSource& file, std::uint64_t from, std::uint64_t to, TDigest& diges
 }  // namespace
 
 std::optional<TSignedImage> ReadSignedImage(ByteSource& file) {
-    std::optional<PeImage::Layout> layout = PeImage::ReadLayout(file);
-    if (!layout) return std::nullopt;
-    const PeImage::DataDirectory table = PeImage::ReadDirectory(file, *layout, PeImage::CertificateDirectory);
-    if (table.address == 0 || table.size == 0) return std::nullopt;
-    const std::uint64_t end = std::uint64_t(table.address) + table.size;
-    if (end > file.Size())
-        throw ESignatureFormat("the certificate table (" + std::to_string(table.size) + " bytes at offset " +
-                               std::to_string(table.address) + ") reaches past the end of the file");
-    if (table.size > kMaxTable) throw ESignatureFormat("the certificate table is larger than any signature");
-    std::vector<std::uint8_t> bytes(table.size);
-    file.Seek(table.address);
-    file.ReadExact(bytes.data(), bytes.size());
+    const SignedPart::TReading reading = SignedPart::Read(file);
+    if (reading.Problem != SignedPart::TProblem::None)
+        throw ESignatureFormat(SignedPart::ProblemText(reading, file.Size()));
+    if (!reading.Signature) return std::nullopt;
+    return ReadSignedImage(file, *reading.Signature);
+}
 
+TSignedImage ReadSignedImage(ByteSource& file, const SignedPart::TSignature& signature) {
+    // SignedPart bounds the DER by the table, the table by the file.
+    if (signature.ContentSize > kMaxSignature) throw ESignatureFormat("the signature is larger than any signature");
     TSignedImage image;
-    image.Layout = std::move(*layout);
-    image.TableOffset = table.address;
-    image.TableSize = table.size;
-    std::size_t last = 0, lastLength = 0;
-    bool found = false;
-    for (std::size_t at = 0; at + EntryHeaderSize <= bytes.size();) {
-        const std::size_t length = Load32(&bytes[at]);
-        if (length < EntryHeaderSize || length > bytes.size() - at)
-            throw ESignatureFormat("a WIN_CERTIFICATE entry at offset " + std::to_string(table.address + at) +
-                                   " has a length of " + std::to_string(length) + " that does not fit the table");
-        last = at;
-        lastLength = length;
-        found = true;
-        at += (length + 7) / 8 * 8;
-    }
-    if (!found) throw ESignatureFormat("the certificate table holds no WIN_CERTIFICATE entry");
-    if (Load16(&bytes[last + 4]) != CertificateRevision || Load16(&bytes[last + 6]) != PkcsSignedData)
-        throw ESignatureFormat("the last WIN_CERTIFICATE entry is not a PKCS#7 signature (revision 2.0, type 2)");
-    image.LastEntryOffset = table.address + last;
-    const View der(bytes.data() + last + EntryHeaderSize, lastLength - EntryHeaderSize);
-    const Element root = Der::Read(der, 0, der.size());
-    image.Pkcs7.assign(der.begin(), der.begin() + static_cast<std::ptrdiff_t>(root.end));
+    image.Signature = signature;
+    image.Pkcs7.resize(static_cast<std::size_t>(signature.ContentSize));
+    file.Seek(signature.TableOffset + EntryHeaderSize);
+    file.ReadExact(image.Pkcs7.data(), image.Pkcs7.size());
+    (void)Der::Read(image.Pkcs7, 0, image.Pkcs7.size());  // raises EDerError for what is not DER
     return image;
 }
 
@@ -223,13 +198,12 @@ TSignatureInfo ReadSignatureInfo(View pkcs7) {
 }
 
 Der::Bytes FileDigest(ByteSource& file, const TSignedImage& image, DigestKind kind) {
-    const std::uint64_t checksum = image.Layout.checksumOffset;
-    const std::uint64_t entry = image.Layout.DirectoryEntryOffset(PeImage::CertificateDirectory);
+    const SignedPart::TSignature& s = image.Signature;
     TDigest digest(kind);
     std::vector<std::uint8_t> buffer(1u << 20);
-    Hash(file, 0, checksum, digest, buffer);
-    Hash(file, checksum + 4, entry, digest, buffer);
-    Hash(file, entry + 8, image.TableOffset, digest, buffer);
+    Hash(file, 0, s.ChecksumOffset, digest, buffer);
+    Hash(file, s.ChecksumOffset + 4, s.EntryOffset, digest, buffer);
+    Hash(file, s.EntryOffset + 8, s.TableOffset, digest, buffer);
     return digest.Final();
 }
 

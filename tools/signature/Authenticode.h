@@ -1,8 +1,9 @@
-// The Authenticode signature of a PE file as makesetup reads it: the
-// certificate table and its WIN_CERTIFICATE entries, the path down the
-// PKCS#7 SignedData of the last entry to its last SignerInfo, the signer's
-// subject and the file digest the signature records, and that digest
-// computed over the file. No certificate chain is validated.
+// The Authenticode signature of a PE file as makesetup reads it: the one
+// WIN_CERTIFICATE entry of its certificate table, found by SignedPart as the
+// setup program finds it, the path down its PKCS#7 SignedData to the last
+// SignerInfo, the signer's subject and the file digest the signature
+// records, and that digest computed over the file. No certificate chain is
+// validated.
 #pragma once
 
 #include <cstdint>
@@ -10,28 +11,29 @@
 #include <string>
 #include <vector>
 
-#include "package/PeImage.h"
+#include "package/SignedPart.h"
 #include "system/ByteStream.h"
 #include "tools/signature/Der.h"
 #include "tools/signature/Digest.h"
 
 namespace Authenticode {
 
-inline constexpr std::uint16_t CertificateRevision = 0x0200;
-inline constexpr std::uint16_t PkcsSignedData = 0x0002;
-inline constexpr std::size_t EntryHeaderSize = 8;  // dwLength, wRevision, wCertificateType
+using SignedPart::CertificateRevision;
+using SignedPart::EntryHeaderSize;  // dwLength, wRevision, wCertificateType
+using SignedPart::PkcsSignedData;
 
 struct TSignedImage {
-    PeImage::Layout Layout;
-    std::uint64_t TableOffset = 0;      // the certificate table: where the signed part ends
-    std::uint64_t TableSize = 0;        // as the data directory gives it
-    std::uint64_t LastEntryOffset = 0;  // the last WIN_CERTIFICATE, the one sealing rewrites
-    Der::Bytes Pkcs7;                   // its ContentInfo, exactly as long as its DER says
+    SignedPart::TSignature Signature;  // the table, and the header fields the digest leaves out
+    Der::Bytes Pkcs7;                  // the entry's ContentInfo, exactly as long as its DER says
 };
 
-// The file's signature; nothing when it carries no certificate table.
-// Raises ESignatureFormat for a table that is not well formed.
+// The file's signature; nothing when it carries none. Raises
+// ESignatureFormat for one its verifiers would read otherwise, or not at
+// all (SignedPart's problem in words), and EDerError for an entry whose
+// ContentInfo is not DER.
 std::optional<TSignedImage> ReadSignedImage(ByteSource& file);
+// The same for the signature SignedPart found.
+TSignedImage ReadSignedImage(ByteSource& file, const SignedPart::TSignature& signature);
 
 // The elements from the ContentInfo down to the last SignerInfo: each one
 // the last element of the one before, so they all end where the DER ends.

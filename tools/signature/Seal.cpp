@@ -101,10 +101,10 @@ RecordHead::TPackHeader ReadTrailer(ByteSource& source, std::uint64_t at) {
 
 // The trailer to seal: the one inside the signed part that the file's last
 // bytes already copy (sealing again changes nothing), else the one there.
-std::uint64_t SignedTrailer(ByteSource& file, std::uint64_t signedEnd) {
+std::uint64_t SignedTrailer(ByteSource& file, const SignedPart::TSignature& signature) {
     const RecordHead::TPackHeader last = ReadTrailer(file, file.Size() - kTrailerSize);
-    if (const auto same = SignedPart::FindTrailer(file, signedEnd, &last)) return *same;
-    if (const auto any = SignedPart::FindTrailer(file, signedEnd)) return *any;
+    if (const auto same = SignedPart::FindTrailer(file, signature, &last)) return *same;
+    if (const auto any = SignedPart::FindTrailer(file, signature)) return *any;
     throw ESealError("no package trailer lies right before the signature: the file was not built by makesetup, "
                      "or it was changed between the build and the signing");
 }
@@ -136,34 +136,41 @@ bool SameContent(ByteSource& a, ByteSource& b) {
     return true;
 }
 
+// A signature sealed onto a file it was not made for would pass that file's
+// package off as signed: its file digest must be this file's.
+void CheckBelongs(ByteSource& file, const Authenticode::TSignedImage& image) {
+    const Authenticode::TSignatureInfo info = Authenticode::ReadSignatureInfo(image.Pkcs7);
+    if (!info.Digest) throw ESealError("the signature's file digest uses an algorithm this tool does not compute");
+    if (Authenticode::FileDigest(file, image, *info.Digest) != info.RecordedDigest)
+        throw ESealError("the signature does not belong to this file: its " + DigestName(*info.Digest) +
+                         " file digest does not match the file (changed after it was signed, or signed as another "
+                         "file)");
+    if (!info.AttributesMatch) throw ESealError("the signed attributes do not vouch for the signature's file digest");
+}
+
 // Writes the sealed image of `file` to `path`.
 TSealResult WriteSealed(ByteSource& file, const std::string& path) {
     const std::optional<Authenticode::TSignedImage> image = Authenticode::ReadSignedImage(file);
     if (!image) throw ESealError("the file carries no signature (no certificate table): sign it first");
-    if (image->TableOffset + image->TableSize != file.Size())
-        throw ESealError("data follows the certificate table; a signed file ends with its signature");
+    const SignedPart::TSignature& signature = image->Signature;
     if (file.Size() < kTrailerSize) throw ESealError("the file is too short to hold a package");
+    CheckBelongs(file, *image);
     TSealResult result;
-    result.TrailerCopy = SignedTrailer(file, image->TableOffset);
-    const Bytes entry = SealedEntry(image->Pkcs7, ReadTrailer(file, result.TrailerCopy));
+    result.TrailerCopy = SignedTrailer(file, signature);
+    // The table's one entry, sealed.
+    const Bytes table = SealedEntry(image->Pkcs7, ReadTrailer(file, result.TrailerCopy));
 
-    Bytes table(static_cast<std::size_t>(image->LastEntryOffset - image->TableOffset));
-    file.Seek(image->TableOffset);
-    file.ReadExact(table.data(), table.size());
-    Append(table, entry);
-
-    const PeImage::Layout& layout = image->Layout;
-    const std::uint32_t entryAt = layout.DirectoryEntryOffset(PeImage::CertificateDirectory);
-    Bytes headers(std::max<std::size_t>(entryAt + 8, layout.checksumOffset + 4));
+    Bytes headers(static_cast<std::size_t>(std::max(signature.EntryOffset + 8, signature.ChecksumOffset + 4)));
     file.Seek(0);
     file.ReadExact(headers.data(), headers.size());
-    LittleEndian::Store32(&headers[entryAt + 4], static_cast<std::uint32_t>(table.size()));
+    LittleEndian::Store32(&headers[signature.EntryOffset + 4], static_cast<std::uint32_t>(table.size()));
 
     TSplicedSource sealed;
     sealed.AddMemory(headers);
-    sealed.AddRange(file, headers.size(), image->TableOffset - headers.size());
+    sealed.AddRange(file, headers.size(), signature.TableOffset - headers.size());
     sealed.AddMemory(table);
-    LittleEndian::Store32(&headers[layout.checksumOffset], PeImage::Checksum(sealed, layout.checksumOffset));
+    const auto checksumAt = static_cast<std::uint32_t>(signature.ChecksumOffset);
+    LittleEndian::Store32(&headers[checksumAt], PeImage::Checksum(sealed, checksumAt));
 
     result.Size = sealed.Size();
     result.AlreadySealed = SameContent(sealed, file);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "package/CompressedForm.h"
+#include "package/PackageTables.h"
 #include "package/SignedPart.h"
 #include "system/Errors.h"
 #include "tools/signature/Authenticode.h"
@@ -49,15 +50,20 @@ void CheckDigest(ByteSource& file, const Authenticode::TSignedImage& image, cons
 }  // namespace
 
 std::optional<TSignatureCheck> CheckSignature(ByteSource& file) {
-    std::optional<Authenticode::TSignedImage> image;
+    const SignedPart::TReading reading = SignedPart::Read(file);
     TSignatureCheck check;
+    if (reading.Problem != SignedPart::TProblem::None) {
+        check.Problems.push_back("the signature cannot be read as its verifiers read it: " +
+                                 SignedPart::ProblemText(reading, file.Size()));
+        return check;
+    }
+    if (!reading.Signature) return std::nullopt;
+    check.Part = reading.Signature;
     try {
-        image = Authenticode::ReadSignedImage(file);
-        if (!image) return std::nullopt;
-        check.SignedEnd = image->TableOffset;
-        const Authenticode::TSignatureInfo info = Authenticode::ReadSignatureInfo(image->Pkcs7);
+        const Authenticode::TSignedImage image = Authenticode::ReadSignedImage(file, *check.Part);
+        const Authenticode::TSignatureInfo info = Authenticode::ReadSignatureInfo(image.Pkcs7);
         check.Subject = info.Subject;
-        CheckDigest(file, *image, info, check);
+        CheckDigest(file, image, info, check);
     } catch (const ESignatureFormat& e) {
         check.Problems.push_back("the signature cannot be read: " + e.Message());
     } catch (const EDerError& e) {
@@ -65,12 +71,7 @@ std::optional<TSignatureCheck> CheckSignature(ByteSource& file) {
     } catch (const EDigestError& e) {
         check.Problems.push_back("the signature cannot be read: " + e.Message());
     }
-    if (!image) {
-        const auto end = SignedPart::End(file);
-        if (!end) return check;  // a table past the end of the file: the problem says so
-        check.SignedEnd = *end;
-    }
-    check.TrailerCopy = SignedPart::FindTrailer(file, check.SignedEnd);
+    check.TrailerCopy = SignedPart::FindTrailer(file, *check.Part);
     check.Sealed = check.TrailerCopy && LastBytesAreCopy(file, *check.TrailerCopy);
     return check;
 }
@@ -78,35 +79,41 @@ std::optional<TSignatureCheck> CheckSignature(ByteSource& file) {
 std::vector<std::string> CheckSignedPackage(ByteSource& file, const TPackHeader& trailer,
                                             const TSignatureCheck& signature) {
     std::vector<std::string> problems;
-    const std::string end = std::to_string(signature.SignedEnd);
-    if (!SignedPart::FindTrailer(file, signature.SignedEnd, &trailer))
+    if (!signature.Part) return problems;  // the signature's own problem says why
+    const SignedPart::TSignature& part = *signature.Part;
+    const std::string end = std::to_string(part.TableOffset);
+    // Why a range the signature must cover is not covered: it reaches past
+    // the signed part, or over CheckSum or the certificate table entry,
+    // which may change after signing. Empty when it is covered.
+    const auto outside = [&](std::uint64_t offset, std::uint64_t size) -> std::string {
+        if (part.Covers(offset, size)) return "";
+        if (offset + size > part.TableOffset) return " reaches past the signed part, which ends at offset " + end;
+        return " covers a header field the signature leaves out (CheckSum at offset " +
+               std::to_string(part.ChecksumOffset) + ", the certificate table entry at offset " +
+               std::to_string(part.EntryOffset) + ")";
+    };
+    if (!SignedPart::FindTrailer(file, part, &trailer))
         problems.push_back("the trailer at the end of the file is not the copy inside the signed part (which ends at "
                            "offset " + end + "): changed after it was sealed, or sealed from another file");
-    const struct {
-        const char* Name;
-        std::int32_t Count;
-        std::uint32_t Offset;
-        std::uint64_t RecordSize;
-    } tables[] = {{"file table", trailer.FileCount.Get(), trailer.FileOffset.Get(), sizeof(TFileItem)},
-                  {"directory table", trailer.DirCount.Get(), trailer.DirOffset.Get(), sizeof(TDirItem)},
-                  {"shell-item table", trailer.ShellCount.Get(), trailer.ShellOffset.Get(), sizeof(TShellItem)},
-                  {"registry table", trailer.RegCount.Get(), trailer.RegOffset.Get(), sizeof(TRegItem)}};
-    for (const auto& t : tables)
-        if (t.Count > 0 && t.Offset + std::uint64_t(t.Count) * t.RecordSize > signature.SignedEnd)
-            problems.push_back(std::string("the ") + t.Name + " at offset " + std::to_string(t.Offset) +
-                               " reaches past the signed part, which ends at offset " + end);
+    for (const TTableSpan& t : TableSpans(trailer))
+        if (t.Count > 0)
+            if (const std::string where = outside(t.Offset, std::uint64_t(t.Count) * t.RecordSize); !where.empty())
+                problems.push_back("the " + std::string(t.Name.Name) + " at offset " + std::to_string(t.Offset) + where);
     if (CompressedForm::IsCompressedHeader(trailer)) {
         // The records count in the decoded data: the stream, its record and
         // the CRC table are what must lie inside.
         try {
             const CompressedForm::TStreamInfo info = CompressedForm::ReadStreamInfo(file, file.Size(), trailer);
-            const std::uint64_t ends[] = {std::uint64_t(info.Record.StreamOffset.Get()) + info.Record.StreamSize.Get(),
-                                          std::uint64_t(info.Record.CrcOffset.Get()) + 4 * info.Crcs.size(),
-                                          std::uint64_t(trailer.FileOffset.Get())};
-            for (const std::uint64_t e : ends)
-                if (e > signature.SignedEnd)
-                    problems.push_back("the compressed stream, its record or its CRC table reaches past the signed "
-                                       "part, which ends at offset " + end);
+            const CompressedForm::TStreamRecord& r = info.Record;
+            const struct {
+                const char* Name;
+                std::uint64_t Offset, Size;
+            } parts[] = {{"compressed stream", r.StreamOffset.Get(), r.StreamSize.Get()},
+                         {"CRC table", r.CrcOffset.Get(), 4 * std::uint64_t(info.Crcs.size())},
+                         {"stream record", CompressedForm::StreamRecordOffset(trailer), sizeof r}};
+            for (const auto& p : parts)
+                if (const std::string where = outside(p.Offset, p.Size); !where.empty())
+                    problems.push_back("the " + std::string(p.Name) + " at offset " + std::to_string(p.Offset) + where);
         } catch (const EReadError&) {
             // a damaged stream record: verify names it
         }
@@ -118,9 +125,9 @@ std::vector<std::string> CheckSignedPackage(ByteSource& file, const TPackHeader&
     file.Seek(trailer.FileOffset.Get());
     file.ReadExact(files.data(), files.size() * sizeof(TFileItem));
     for (std::size_t i = 0; i < files.size(); ++i)
-        if (std::uint64_t(files[i].Offset.Get()) + files[i].Size.Get() > signature.SignedEnd)
-            problems.push_back("file " + std::to_string(i) + "'s data at offset " + std::to_string(files[i].Offset.Get()) +
-                               " reaches past the signed part, which ends at offset " + end);
+        if (const std::string where = outside(files[i].Offset.Get(), files[i].Size.Get()); !where.empty())
+            problems.push_back("file " + std::to_string(i) + "'s data at offset " +
+                               std::to_string(files[i].Offset.Get()) + where);
     return problems;
 }
 
