@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
 done
 makesetup=$native/tools/makesetup
 [ -x "$makesetup" ] || makesetup=$native/tools/cli/makesetup
-setup_exe=$win32/Setup.exe driver=$win32/bin/windriver.exe checker=$win32/tests/e2e/layout_check
+bench=compression-compare setup_exe=$win32/Setup.exe driver=$win32/bin/windriver.exe checker=$win32/tests/e2e/layout_check
 for f in "$makesetup" "$setup_exe" "$driver" "$checker"; do
     [ -f "$f" ] || { echo "compression-compare: $f is missing; build both presets" >&2; exit 1; }
 done
@@ -68,36 +68,26 @@ describe plain doc none
 describe best doc best
 describe fast doc fast
 describe big big none
-cat >"$work/peer.nsi" <<NSI
-Name "Bench peer"
-OutFile "$work/peer.exe"
+# The peer's script: NAME, then the line that takes the files.
+peer_script() {
+    cat >"$work/$1.nsi" <<NSI
+Name "Bench $1"
+OutFile "$work/$1.exe"
 InstallDir "C:\\bench"
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 CRCCheck off
 Section
   SetOutPath "\$INSTDIR"
-  File /r "$work/doc/*"
+  $2
 SectionEnd
 NSI
-cat >"$work/tiny.nsi" <<NSI
-Name "Bench tiny"
-OutFile "$work/tiny.exe"
-InstallDir "C:\\bench"
-RequestExecutionLevel user
-SetCompressor /SOLID lzma
-CRCCheck off
-Section
-  SetOutPath "\$INSTDIR"
-  File "$work/tiny.kb"
-SectionEnd
-NSI
+}
+peer_script peer "File /r \"$work/doc/*\""
+peer_script tiny "File \"$work/tiny.kb\""
 head -c 1024 /dev/urandom >"$work/tiny.kb"
 
 declare -A best
-keep_best() { # key seconds
-    if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
-}
 # Its warnings (no uninstaller in the tree) are shown only when it fails.
 pack() { "$makesetup" build "$work/$1.toml" --stub "$setup_exe" -o "$work/$1.exe" -q 2>"$work/pack.err" ||
     { cat "$work/pack.err" >&2; return 1; }; }
@@ -127,32 +117,6 @@ while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)
 fresh() { rm -rf "$target"; sync; }
 
-# Runs a driver script (stdin); prints the time between its two `clock` lines.
-clocked() {
-    local script=$work/script.txt
-    cat >"$script"
-    wine_timeout 7200 "$driver" script "$(winpath "$script")" </dev/null >"$work/driver.out" 2>&1 ||
-        { echo "compression-compare: driver script failed:" >&2; sed 's/^/    /' "$work/driver.out" >&2; exit 1; }
-    tr -d '\r' <"$work/driver.out" | sed -n 's/^clock=//p' | awk 'NR == 1 { a = $1 } NR == 2 { printf "%.4f", $1 - a }'
-}
-# From the Install click to the finished page, as the driver sees them.
-install_wizard() {
-    clocked <<EOF
-start "$(winpath "$work/$1.exe")"
-wait-window --class TfrmWelcome --timeout 120
-click --id ${ID[btn1Defaul]}
-expect-visible --id ${ID[edtPath]}
-set-text --id ${ID[edtPath]} --value "C:\bench"
-click --id ${ID[btn2Defaul]}
-expect-visible --id ${ID[btn3Defaul]}
-clock
-click --id ${ID[btn3Defaul]}
-expect-visible --id ${ID[btn5Defaul]} --timeout 7200
-clock
-click --id ${ID[btn5Defaul]}
-expect-exit-code 0 --timeout 120
-EOF
-}
 install_peer() { wine_timeout 3600 "$work/$1.exe" /S '/D=C:\bench'; }
 install_cp() { mkdir "$target" && cp "$work/big/big.bin" "$target/"; }
 check_install() { # tree who
@@ -163,7 +127,7 @@ check_install() { # tree who
 echo "compression-compare: installing (wizard plain and best, peer /S; cp and the wizard with one file; warm-up and $rounds rounds)"
 for ((i = 0; i <= rounds; i++)); do
     for who in plain best; do
-        fresh; t=$(install_wizard "$who"); check_install doc "$who"
+        fresh; t=$(install_wizard "$work/$who.exe"); check_install doc "$who"
         [ $i -gt 0 ] && keep_best "install.$who" "$t"
     done
     fresh; t=$(seconds install_peer peer); check_install doc peer
@@ -171,7 +135,7 @@ for ((i = 0; i <= rounds; i++)); do
     [ $i -gt 0 ] && keep_best install.peer "$t" && keep_best install.tiny "$t0"
     fresh; t=$(seconds install_cp)
     [ $i -gt 0 ] && keep_best copy.cp "$t"
-    fresh; t=$(install_wizard big); cmp -s "$work/big/big.bin" "$target/big.bin" ||
+    fresh; t=$(install_wizard "$work/big.exe"); cmp -s "$work/big/big.bin" "$target/big.bin" ||
         { echo "compression-compare: the wizard's copy of big.bin differs" >&2; exit 1; }
     [ $i -gt 0 ] && keep_best copy.wizard "$t"
 done

@@ -69,9 +69,6 @@ done
 
 bench_stdout=$work/last.out  # the engine's own report, read after an install
 declare -A best
-keep_best() { # key seconds
-    if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
-}
 
 pack_cat() { { cat "$stub"; find "$work/$1" -type f -print0 | sort -z | xargs -0 cat; } >"$work/pack/$1.cat"; }
 pack_ours() { "$makesetup" build "$work/$1.toml" --stub "$stub" -o "$work/pack/$1-ours.exe" -q 2>/dev/null; }

@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
         *) usage ;;
     esac
 done
-makesetup=$native/tools/makesetup data_tool=$native/bench/install_bench_data
+bench=wizard-compare makesetup=$native/tools/makesetup data_tool=$native/bench/install_bench_data
 setup_exe=$win32/Setup.exe uninstall_exe=$win32/Uninstall.exe driver=$win32/bin/windriver.exe
 install_bench=$win32/bench/install_bench.exe uninstall_bench=$win32/bench/uninstall_bench.exe
 checker=$win32/tests/e2e/layout_check
@@ -96,19 +96,8 @@ declare -A ID
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)
 
-# Runs a driver script (stdin); prints the time between its two `clock` lines.
-clocked() {
-    local script=$work/script.txt
-    cat >"$script"
-    wine_timeout 7200 "$driver" script "$(winpath "$script")" </dev/null >"$work/driver.out" 2>&1 ||
-        { echo "wizard-compare: driver script failed:" >&2; sed 's/^/    /' "$work/driver.out" >&2; exit 1; }
-    tr -d '\r' <"$work/driver.out" | sed -n 's/^clock=//p' | awk 'NR == 1 { a = $1 } NR == 2 { printf "%.4f", $1 - a }'
-}
 fresh() { rm -rf "$target"; sync; }
 declare -A best
-keep_best() { # key seconds
-    if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
-}
 check_install() { # set who
     diff -r -q -x uninstall001.dat -x Uninstall.exe "$work/$1/tree" "$target" >/dev/null ||
         { echo "wizard-compare: $2's install of $1 differs from its source" >&2; exit 1; }
@@ -119,24 +108,6 @@ install_cp() { mkdir "$target" && cp -r "$work/$1/tree/." "$target/"; }
 install_engine() {
     wine_timeout 3600 "$install_bench" "$(winpath "$work/$1/ours.exe")" 'C:\bench' </dev/null | tr -d '\r' |
         sed -n 's/.*seconds=\([0-9.]*\).*/\1/p'
-}
-# From the Install click to the finished page, as the driver sees them.
-install_wizard() {
-    clocked <<EOF
-start "$(winpath "$work/$1/ours.exe")"
-wait-window --class TfrmWelcome --timeout 120
-click --id ${ID[btn1Defaul]}
-expect-visible --id ${ID[edtPath]}
-set-text --id ${ID[edtPath]} --value "C:\bench"
-click --id ${ID[btn2Defaul]}
-expect-visible --id ${ID[btn3Defaul]}
-clock
-click --id ${ID[btn3Defaul]}
-expect-visible --id ${ID[btn5Defaul]} --timeout 7200
-clock
-click --id ${ID[btn5Defaul]}
-expect-exit-code 0 --timeout 120
-EOF
 }
 # The peer: from its Install click to its Close button.
 install_peer() {
@@ -159,7 +130,7 @@ for set in "${sets[@]}"; do
     for ((i = 1; i <= rounds; i++)); do
         fresh; keep_best "cp.$set" "$(seconds install_cp "$set")"
         fresh; keep_best "engine.$set" "$(install_engine "$set")"; check_install "$set" engine
-        fresh; keep_best "wizard.$set" "$(install_wizard "$set")"; check_install "$set" wizard
+        fresh; keep_best "wizard.$set" "$(install_wizard "$work/$set/ours.exe")"; check_install "$set" wizard
     done
     if [ $peer = 1 ]; then
         fresh; best[peer.$set]=$(install_peer "$set"); check_install "$set" peer

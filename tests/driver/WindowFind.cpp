@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -109,7 +110,7 @@ std::string ControlSelector::Describe() const {
     if (id) add("id", std::to_string(*id));
     if (text) add("text", Quote(*text));
     if (className) add("class", Quote(*className));
-    if (index) add("index", std::to_string(index));
+    if (index) add("index", std::to_string(*index));
     return "control " + out;
 }
 
@@ -139,15 +140,24 @@ std::vector<HWND> Descendants(HWND top) {
 }
 
 HWND FindControl(HWND top, const ControlSelector& s) {
-    int seen = 0;
+    std::vector<HWND> matches;
     for (HWND child : Descendants(top)) {
         if (s.handle && child != *s.handle) continue;
         if (s.id && ::GetDlgCtrlID(child) != *s.id) continue;
         if (s.className && ClassOf(child) != *s.className) continue;
         if (s.text && !TextMatches(WindowText(child), *s.text)) continue;
-        if (seen++ == s.index) return child;
+        matches.push_back(child);
     }
-    return nullptr;
+    if (s.text) {
+        // A caption names the control a person sees: of a wizard's pages, each
+        // with its own "&Next >", the one shown. Two shown at once is a page
+        // still changing, so no choice is made until it has.
+        const auto hidden = std::stable_partition(matches.begin(), matches.end(),
+                                                  [](HWND c) { return ::IsWindowVisible(c) != FALSE; });
+        if (!s.index && hidden - matches.begin() > 1) return nullptr;
+    }
+    const auto n = static_cast<std::size_t>(s.index.value_or(0));
+    return n < matches.size() ? matches[n] : nullptr;
 }
 
 std::string WindowText(HWND window) {

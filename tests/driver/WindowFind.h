@@ -51,7 +51,7 @@ struct ControlSelector {
     std::optional<int> id;
     std::optional<std::string> text;  // exact, with or without the & marker
     std::optional<std::string> className;
-    int index = 0;  // the n-th match (0 = first)
+    std::optional<int> index;  // the n-th match (0 = first)
 
     bool Empty() const { return !handle && !id && !text && !className; }
     std::string Describe() const;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # makesetup.exe under Wine: builds, verifies and lists a package in a prefix
-# of its own, and refuses a broken description with its line.
-#   makesetup-wine.sh MAKESETUP.EXE
+# of its own, refuses a broken description with its line, and compresses to
+# the same bytes as the native makesetup.
+#   makesetup-wine.sh MAKESETUP.EXE NATIVE_MAKESETUP
 set -u
 . "$(dirname "$0")/../wine/wine-session.sh"
-tool=$1
+tool=$1 native=$2
 wine_session_start || exit 125
 contains() { grep -qF -- "$2" "$1" || { fail "$3: no \"$2\" in:"; cat "$1" >&2; }; }
 
@@ -71,6 +72,18 @@ run extract 'C:\pkg\out.exe' -o 'C:\z' >"$work/out.txt" 2>&1
 rc=$?
 [ $rc = 1 ] || fail "extract through a link: exit $rc"
 [ -z "$(ls -A "$work/outside")" ] || fail "extract wrote through a link: $(ls -A "$work/outside")"
+
+# The compressed form: the same zstd stream from the library built here for
+# Windows as from the system's, so a package is reproducible on either.
+run build 'C:\pkg\package.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\best.exe' --compression best -q \
+    >"$work/out.txt" 2>&1 || fail "build --compression best: $(cat "$work/out.txt")"
+if [ -x "$native" ]; then
+    "$native" build "$pkg/package.toml" --stub "$pkg/stub.exe" -o "$work/native-best.exe" --compression best -q \
+        >"$work/out.txt" 2>&1 || fail "native build --compression best: $(cat "$work/out.txt")"
+    cmp -s "$pkg/best.exe" "$work/native-best.exe" || fail "makesetup.exe and the native makesetup compress differently"
+else
+    fail "no native makesetup at $native"
+fi
 
 run build 'C:\pkg\bad.toml' --stub 'C:\pkg\stub.exe' -o 'C:\pkg\bad.exe' >"$work/out.txt" 2>&1
 rc=$?

@@ -1,6 +1,9 @@
 #include "tools/build/CompressedPayload.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "package/CompressedForm.h"
 #include "system/FileStream.h"
@@ -42,7 +45,34 @@ std::uint32_t Feed(const TPlannedFile& file, TStreamCompressor& compressor, std:
     return crc.Value();
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
 }  // namespace
+
+void OrderForStream(std::vector<TPlannedFile>& files) {
+    struct TKey {
+        std::string extension, name;
+        auto operator<=>(const TKey&) const = default;
+    };
+    std::vector<std::pair<TKey, std::size_t>> keys;
+    keys.reserve(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string name = LowerAscii(files[i].Record.FileName.Text());
+        const std::size_t dot = name.rfind('.');
+        std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+        keys.push_back({{std::move(extension), std::move(name)}, i});
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TPlannedFile> ordered;
+    ordered.reserve(files.size());
+    for (const auto& key : keys) ordered.push_back(std::move(files[key.second]));
+    files = std::move(ordered);
+}
 
 void WriteCompressedData(PackageWriter& writer, std::vector<TPlannedFile>& files, TCompression compression,
                          const std::vector<TContentSource>& sources,

@@ -13,6 +13,14 @@
 #include "tools/build/FileContents.h"
 #include "tools/description/PackagePlan.h"
 
+// Puts the files in the order the stream holds them best: by the name's
+// extension, then by name, both without regard to ASCII case, so that
+// contents alike (every "copyright", every ".html") lie within the
+// compressor's window of each other. The sort is stable and files of the
+// same name keep their order, so a later file still replaces an earlier one
+// at the same target.
+void OrderForStream(std::vector<TPlannedFile>& files);
+
 // Sets each file's Offset in the decoded data, taking each file's bytes
 // from where `sources` says; `advanced` hears how many bytes of source were
 // read since it was last called. Raises EBuildError

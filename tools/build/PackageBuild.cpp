@@ -114,6 +114,7 @@ TBuildSummary WriteInto(TPackagePlan& plan, TFileStream& file, const TBuildProgr
     TCrcSink sink(peSink);
     PackageWriter writer(sink);
     const bool compressed = plan.Compression != TCompression::None;
+    if (compressed) OrderForStream(plan.Files);
     const std::vector<TContentSource> sources = ContentSources(plan, compressed);
     std::uint64_t total = plan.StubSize;
     for (std::size_t i = 0; i < plan.Files.size(); ++i)

@@ -149,7 +149,7 @@ void CheckBelongs(ByteSource& file, const Authenticode::TSignedImage& image) {
 }
 
 // Writes the sealed image of `file` to `path`.
-TSealResult WriteSealed(ByteSource& file, const std::string& path) {
+TSealResult WriteSealed(ByteSource& file, TFileStream& out) {
     const std::optional<Authenticode::TSignedImage> image = Authenticode::ReadSignedImage(file);
     if (!image) throw ESealError("the file carries no signature (no certificate table): sign it first");
     const SignedPart::TSignature& signature = image->Signature;
@@ -174,7 +174,6 @@ TSealResult WriteSealed(ByteSource& file, const std::string& path) {
 
     result.Size = sealed.Size();
     result.AlreadySealed = SameContent(sealed, file);
-    TFileStream out = TFileStream::Create(Platform::ToNative(path));
     CopyAll(sealed, out);
     return result;
 }
@@ -215,26 +214,21 @@ Bytes SealedEntry(View pkcs7, const RecordHead::TPackHeader& trailer) {
 }
 
 TSealResult SealFile(const std::string& inPath, const std::string& outPath) {
-    const std::string temporary = Platform::TemporaryPathFor(outPath);
     try {
+        TTemporaryFile out(Platform::ToNative(outPath));
         TSealResult result;
         {
+            // Closed before the commit: sealing in place renames over it.
             TFileStream in = TFileStream::OpenRead(Platform::ToNative(inPath));
-            result = WriteSealed(in, temporary);
+            result = WriteSealed(in, out.File());
         }
-        Platform::RenameOver(temporary, outPath);
+        out.Commit();
         return result;
     } catch (const ESealError&) {
-        Platform::RemoveFile(temporary);
         throw;
-    } catch (const ESignatureFormat& e) {
-        Platform::RemoveFile(temporary);
-        throw ESealError(e.what());
     } catch (const EDerError& e) {
-        Platform::RemoveFile(temporary);
         throw ESealError(std::string("the signature is not DER this tool can rebuild: ") + e.what());
     } catch (const Exception& e) {
-        Platform::RemoveFile(temporary);
         throw ESealError(e.Message());
     }
 }

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "package/PackageReader.h"
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "package/CompressedForm.h"
 #include "package/PackageWriter.h"
@@ -198,6 +200,41 @@ TEST_F(CompressedTest, DamageToTheStreamOrACrcIsFound) {
         for (const std::string& p : report.Problems) problems += p + "\n";
         EXPECT_NE(problems.find(c.Problem), std::string::npos) << "byte " << c.At << ":\n" << problems;
     }
+}
+
+// The stream holds files grouped by kind, not in the description's order; a
+// later file must still replace an earlier one of the same name.
+TEST_F(CompressedTest, FilesOfOneNameKeepTheirOrderWhenTheStreamGroupsThem) {
+    const Bytes first = PatternBytes(700, 1), second = PatternBytes(900, 2);
+    pkg.Put("a/readme.txt", first);
+    pkg.Put("b/README.TXT", second);
+    pkg.Put("c/z.bin", PatternBytes(300, 3));
+    pkg.Describe("[package]\nname = \"Demo\"\ncompression = \"best\"\nregistration = false\n"
+                 "[[file]]\nsource = \"a/readme.txt\"\n[[file]]\nsource = \"c/z.bin\"\n"
+                 "[[file]]\nsource = \"b/README.TXT\"\n");
+    const std::string out = pkg.Dir().File("best.exe");
+    WritePackage(pkg.ReadClean(), out);
+
+    TVazuravAzoz package;
+    ASSERT_TRUE(package.OpenPackage(out));
+    const auto& files = package.GetFiles();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].FileName.Text(), "z.bin");  // grouped: the .bin before both .txt
+    // Installed in table order, by name without regard to case.
+    const auto plan = CompressedForm::PlanSources(files, package.GetStream()->Record.DataSize.Get());
+    TFileStream file = TFileStream::OpenRead(out);
+    const auto& record = package.GetStream()->Record;
+    Decompressor decoder(file, record.StreamOffset.Get(), record.StreamSize.Get());
+    std::map<std::string, Bytes> installed;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        ASSERT_EQ(plan[i].How, CompressedForm::TFileSource::Stream);
+        Bytes bytes(files[i].Size.Get());
+        decoder.ReadExact(bytes.data(), bytes.size());
+        std::string name = files[i].FileName.Text();
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        installed[name] = bytes;
+    }
+    EXPECT_EQ(installed["readme.txt"], second);
 }
 
 TEST_F(SharedDataTest, AnUnknownCompressionIsRefusedOnItsLine) {

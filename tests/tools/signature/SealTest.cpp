@@ -2,7 +2,12 @@
 // trailer, every length consistent, an earlier seal replaced.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "package/PackageWriter.h"
 #include "system/LittleEndian.h"
@@ -137,3 +142,17 @@ TEST(SealedEntry, RefusesWhatIsNotASignature) {
 }
 
 }  // namespace
+
+TEST(SealFile, AFailedSealLeavesTheTargetAsItWasAndNoTemporaryFile) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("seal-test-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; };
+    write(folder / "unsigned.exe", std::string(4096, 'M'));
+    write(folder / "target.exe", "old bytes");
+    EXPECT_THROW(Seal::SealFile((folder / "unsigned.exe").string(), (folder / "target.exe").string()), ESealError);
+    std::ifstream target(folder / "target.exe", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(target), {}), "old bytes");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+    fs::remove_all(folder);
+}
