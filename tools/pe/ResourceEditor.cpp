@@ -302,6 +302,12 @@ void TResourceImage::CheckLayout() {
         if (b.virtualAddress < a.virtualAddress || (b.rawSize != 0 && a.rawSize != 0 && b.rawOffset < a.rawOffset))
             throw ELayoutError("its sections are not in address order");
     }
+    // Rebuild keeps the file up to the resources as it is: nothing before them may reach into them.
+    const std::uint32_t resourcesStart = sections[resourceSection_].rawOffset;
+    if (layout_.sizeOfHeaders > resourcesStart) throw ELayoutError("its headers reach into its resources");
+    for (std::size_t i = 0; i < resourceSection_; ++i)
+        if (sections[i].rawSize != 0 && sections[i].rawOffset + std::uint64_t(sections[i].rawSize) > resourcesStart)
+            throw ELayoutError("its " + sections[i].name + " section reaches into its resources");
     for (std::size_t i = resourceSection_; i < sections.size(); ++i) {
         const PeImage::Section& s = sections[i];
         if (s.rawOffset == 0 || s.rawOffset + std::uint64_t(s.rawSize) > image_.size() || s.rawSize < s.virtualSize)

@@ -169,6 +169,11 @@ TEST_F(ResourceImageTest, RefusesLayoutsItWouldBreak) {
     const std::size_t rsrcHeader = TPeTestImage::SectionTable + 40;
     Store32(unaligned, rsrcHeader + 20, Load32(good, rsrcHeader + 20) + 1);
     Store32(unaligned, rsrcHeader + 16, Load32(good, rsrcHeader + 16) - 1);
+    // .text reaching into the resources: Rebuild cut it short (fuzzer).
+    Bytes overlapping = good;
+    const std::uint32_t textStart = Load32(good, TPeTestImage::SectionTable + 20);
+    Store32(overlapping, TPeTestImage::SectionTable + 16, Load32(good, rsrcHeader + 20) + 0x200 - textStart);
+    EXPECT_THROW(TResourceImage{overlapping}, ELayoutError);
     try {
         TResourceImage taken{unaligned};
         ADD_FAILURE() << "a resource section off the file alignment was taken";
