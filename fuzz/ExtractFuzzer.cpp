@@ -17,8 +17,8 @@
 #include "package/PackageReader.h"
 #include "system/ByteStream.h"
 #include "system/Errors.h"
-#include "tools/inspect/Extract.h"
-#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/Unpack.h"
+#include "tools/inspect/PackageListing.h"
 #include "tools/inspect/SafeFolder.h"
 
 namespace fs = std::filesystem;

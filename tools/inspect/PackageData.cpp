@@ -5,7 +5,7 @@
 #include "system/Decompressor.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
-#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/PackageListing.h"
 #include "tools/platform/Crc32.h"
 #include "tools/platform/Platform.h"
 

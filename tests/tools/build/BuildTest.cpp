@@ -8,7 +8,7 @@
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tools/platform/Platform.h"
-#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/PackageListing.h"
 
 using namespace RecordHead;
 

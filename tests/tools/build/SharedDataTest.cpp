@@ -17,7 +17,7 @@
 #include "tools/build/FileContents.h"
 #include "tools/build/PackageBuild.h"
 #include "tools/inspect/PackageData.h"
-#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/PackageListing.h"
 
 using namespace RecordHead;
 

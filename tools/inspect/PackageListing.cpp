@@ -1,4 +1,4 @@
-#include "tools/inspect/PackageReport.h"
+#include "tools/inspect/PackageListing.h"
 
 #include <algorithm>
 #include <array>

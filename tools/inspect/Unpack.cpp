@@ -1,4 +1,4 @@
-#include "tools/inspect/Extract.h"
+#include "tools/inspect/Unpack.h"
 
 #include <algorithm>
 #include <array>
