@@ -9,10 +9,12 @@
 #   offsets), no legacy formats, no error strings, no tracing hooks, no
 #   run-time dispatch to CPU extensions, no assembly.
 #
-# SETUP_ZSTD_TUNING picks size or speed. Measured with a 60 MB stream under
-# Wine (through qemu-i386 on this kind of machine): "size" (-Os, no inlining)
-# adds 25 KB to a program and decodes it in 18 s; -Os with inlining adds 30 KB
-# and takes as long; "speed" (-O2) adds 45 KB and takes 10.5 s.
+# SETUP_ZSTD_TUNING picks the build (setup_zstd_decoder below); "size" is
+# the default. bench/decode-speed.sh weighs them side by side: decoding the
+# 92 MB of /usr/share/doc's distinct contents under Wine took 1.02 s "size",
+# 0.59 s "hot" (+17.9 KB), 0.55 s "hotx2" (+20 KB), 0.59 s "speed" (+22 KB).
+# The install decodes on a second thread beside its file writes, which hides
+# that second for a few kilobytes, so the stub keeps "size".
 # `makesetup_zstd` is the whole library (compressor too) for the packaging
 # tool: Debian's natively, built from the same source for makesetup.exe.
 if(NOT WIN32)
