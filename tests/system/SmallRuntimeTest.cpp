@@ -1,8 +1,12 @@
-// The runtime pieces of system/SmallRuntime.cpp, linked as the setup program
-// links them (setup_small_exe): the library's error raisers keep their texts
-// and catch as std::exception, and the thread calls the exception runtime
-// makes keep their promises. No GoogleTest here: it needs the library raisers
-// this program replaces.
+// The runtime pieces of system/SmallRuntime.cpp and the entry of
+// system/SmallStart.cpp, linked as the setup program links them
+// (setup_small_exe): static objects are built before WinMain with its usual
+// arguments and destroyed at exit, the library's error raisers keep their
+// texts and catch as std::exception, and the thread calls the exception
+// runtime makes keep their promises. No GoogleTest here: it needs the library
+// raisers this program replaces. CTest starts it with the arguments
+// `"two words" x` and expects its last lines to be "0 failed" and the one a
+// static object's destructor writes.
 #include <windows.h>
 
 #include <cstdint>
@@ -51,6 +55,29 @@ std::string WhatOf(F action) {
 
 void CheckText(const char* what, const std::string& got, const std::string& expected) {
     Check(got == expected, what, "got \"" + got + "\", expected \"" + expected + "\"");
+}
+
+// A static object with work at run time, so the optimiser cannot build it
+// at compile time; it says at exit that it was destroyed.
+class TStaticObject {
+public:
+    TStaticObject() : process_(::GetCurrentProcessId()) {}
+    ~TStaticObject() { std::printf("static objects destroyed\n"); }
+    DWORD Process() const { return process_; }
+
+private:
+    DWORD process_;
+};
+
+TStaticObject gStaticObject;
+
+void StartUp(HINSTANCE instance, const char* arguments) {
+    Check(gStaticObject.Process() == ::GetCurrentProcessId(), "static objects are built before WinMain");
+    Check(instance == ::GetModuleHandleA(nullptr), "WinMain gets the program's module");
+    CheckText("WinMain gets the command line after the program's name", arguments, "\"two words\" x");
+    unsigned short control = 0;
+    asm volatile("fnstcw %0" : "=m"(control));
+    Check((control & 0x0300) == 0x0300, "the x87 unit computes at 64-bit precision", std::to_string(control));
 }
 
 // Values the optimiser cannot see through, so each check raises at run time.
@@ -161,7 +188,8 @@ void Keys() {
 
 }  // namespace
 
-int main() {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    StartUp(instance, arguments);
     LibraryRaisers();
     NestedRaising();
     Once();
