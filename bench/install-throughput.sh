@@ -6,12 +6,16 @@
 # source with cp and installs each package with install_bench.exe into the
 # same folder on the same disk, and prints the best time of each, the ratio
 # and the install's peak memory. Installed trees are compared with their
-# sources at the end.
+# sources at the end. BIG_MIB (default 1024) sizes the single file; ONLY=big
+# or ONLY=many runs one set.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 data_tool=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 bench_exe=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 rounds=${ROUNDS:-3}
+sets=${ONLY:-big many}
+data_options=(--big-mib "${BIG_MIB:-1024}")
+[ -n "${ONLY:-}" ] && data_options+=(--only "$ONLY")
 . "$here/../tests/wine/wine-session.sh"
 . "$here/../tests/support/uninstall-contract.sh"
 . "$here/bench-helpers.sh"
@@ -20,7 +24,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
 cleanup() { wine_session_end; rm -rf "$work"; }
 trap cleanup EXIT
 echo "install-bench: writing the data sets and packages in $work"
-"$data_tool" "$work"
+"$data_tool" "$work" "${data_options[@]}"
 wine_session_start
 trap cleanup EXIT
 
@@ -37,7 +41,7 @@ install_pkg() {
 }
 
 declare -A best_cp best_install
-for set in big many; do
+for set in $sets; do
     fresh; "copy_$set"; fresh; install_pkg "$set" >/dev/null  # warm the page cache and Wine
     for ((i = 1; i <= rounds; i++)); do
         fresh; best_cp[$set]=$(best "${best_cp[$set]:-}" "$(seconds "copy_$set")")
@@ -59,5 +63,6 @@ report() { # set label bytes
             m["peak_ws"] / 1048576, m["peak_ws_before"] / 1048576, m["peak_private"] / 1048576
     }'
 }
-report big "1 GiB, 1 file" "$(stat -c %s "$work/big/big.bin")"
-report many "20,000 files" "$(find "$work/many" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+[ -d "$work/big" ] && report big "${BIG_MIB:-1024} MiB, 1 file" "$(stat -c %s "$work/big/big.bin")"
+[ -d "$work/many" ] && report many "20,000 files" "$(find "$work/many" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')"
+echo "load average $(cut -d' ' -f1-3 /proc/loadavg)"

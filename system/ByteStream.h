@@ -43,7 +43,7 @@ public:
 };
 
 // The chunked reads and copies of every program. `Source` is a ByteSource or
-// another reader with its Read and ReadExact (the Decompressor, TReadAhead).
+// another reader with its Read and ReadExact (the Decompressor).
 
 // Reads `size` bytes from the source's current position through `buffer`
 // and hands each chunk to take(bytes, count); raises EReadError when the
