@@ -13,8 +13,7 @@
 # the default. bench/decode-speed.sh weighs them side by side: decoding the
 # 92 MB of /usr/share/doc's distinct contents under Wine took 1.02 s "size",
 # 0.59 s "hot" (+17.9 KB), 0.55 s "hotx2" (+20 KB), 0.59 s "speed" (+22 KB).
-# The install decodes on a second thread beside its file writes, which hides
-# that second for a few kilobytes, so the stub keeps "size".
+# The stub keeps "size": the others cost 18-22 KB for about half a second.
 # `makesetup_zstd` is the whole library (compressor too) for the packaging
 # tool: Debian's natively, built from the same source for makesetup.exe.
 if(NOT WIN32)

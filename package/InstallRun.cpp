@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -16,7 +15,6 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
-#include "system/ReadAhead.h"
 #include "system/SystemRules.h"
 #include "system/uCustomModule.h"
 
@@ -178,12 +176,7 @@ void TVazuravAzoz::CopyFiles() {
 // against its CRC-32). The whole plan is checked before the first file.
 void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer) {
     const std::vector<CompressedForm::TFileSource> plan = CompressedForm::PlanSources(Files, Stream->Record.DataSize.Get());
-    Decompressor decoder(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
-    // Decoded on a second thread while this one writes the files.
-    std::vector<std::uint64_t> streamed;
-    for (std::size_t i = 0; i < Files.size(); ++i)
-        if (plan[i].How == CompressedForm::TFileSource::Stream) streamed.push_back(Files[i].Size.Get());
-    TReadAhead stream(decoder, std::move(streamed));
+    Decompressor stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
     const auto targetOf = [this](const TFileItem& item) {
         return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
     };
@@ -193,7 +186,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         {
             TTargetFile file(target);
             if (plan[i].How == CompressedForm::TFileSource::Stream)
-                stream.CopyTo(file, size);
+                CopyBytes(stream, file, size, buffer);
             else if (plan[i].How == CompressedForm::TFileSource::Copy)
                 CopyEarlierTarget(targetOf(Files[plan[i].From]), file, size, Stream->Crcs[i], buffer);
             file.Commit();
@@ -201,7 +194,8 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         ReportProgress("Copy file " + target);
     }
     // Reading past the last byte checks the stream's own checksum; no bytes may be left.
-    if (!stream.AtEnd()) RaiseReadError();
+    std::uint8_t more;
+    if (stream.Read(&more, 1) != 0) RaiseReadError();
 }
 
 std::string TVazuravAzoz::UninstallCommand() const {

@@ -1,5 +1,5 @@
 // Sample data and zstd frames made by the library's own compressor, for the
-// tests of the decoder and of its read-ahead.
+// tests of the decoder.
 #pragma once
 
 #include <zstd.h>
