@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "package/DdeInstance.h"
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
@@ -37,7 +38,7 @@ int Run() {
     SetProcessMessages([] { TApplication::Current()->ProcessMessagesAfterItem(); });
     TVazuravAzoz pack;
     // Without a valid trailer the program ends silently.
-    if (pack.OpenPackage(ExecutablePath())) ShowWizard(pack);
+    if (pack.OpenPackage(ExecutablePath(), kFullReading)) ShowWizard(pack);
     SetProcessMessages(nullptr);
     return 0;
 }

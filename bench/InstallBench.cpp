@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "bench/BenchClock.h"
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     }
     try {
         TVazuravAzoz pack;
-        if (!pack.OpenPackage(argv[1])) {
+        if (!pack.OpenPackage(argv[1], kFullReading)) {
             std::fprintf(stderr, "install_bench: %s is no package\n", argv[1]);
             return 1;
         }

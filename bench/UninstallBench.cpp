@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         const std::string installDir = argv[1];
         TRemoval removal(installDir, installDir + "\\Uninstall.exe");
         TVazuravAzoz data;
-        if (!data.OpenPackage(removal.DataFile())) {
+        if (!data.OpenPackage(removal.DataFile(), {})) {
             std::fprintf(stderr, "uninstall_bench: %s is no uninstall data file\n", removal.DataFile().c_str());
             return 1;
         }

@@ -4,10 +4,16 @@
 // the machine could afford it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include <sanitizer/allocator_interface.h>
+
+#include "package/CompressedForm.h"
+#include "system/Decompressor.h"
 
 namespace AllocationGuard {
 
@@ -21,6 +27,18 @@ inline void Note(const volatile void*, std::size_t size) {
 inline void Forget(const volatile void*) {}
 inline const int gInstalled = __sanitizer_install_malloc_and_free_hooks(Note, Forget);
 }  // namespace Detail
+
+// What a compressed package may allocate beyond its size: the decoder's
+// window and buffers, and the tables its frame can decode to (no more than
+// the frame's bytes can hold, and never more than the setup program holds).
+// Nothing for any other input.
+inline std::size_t CompressedFormAllowance(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t trailer = sizeof(RecordHead::TPackHeader);
+    if (size < trailer || std::memcmp(data + size - trailer, "qzc", 4) != 0) return 0;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(CompressedForm::MaxFrameRatio * size,
+                                                            CompressedForm::MaxTablesSize)) +
+           (std::size_t(1) << Decompressor::kWindowLogMax) + (1u << 20);
+}
 
 // Counts allocations from construction to destruction and traps when the
 // largest exceeds `limit` bytes.

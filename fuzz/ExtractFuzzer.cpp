@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "package/CompressedReading.h"
 #include "fuzz/AllocationGuard.h"
 #include "package/PackageReader.h"
 #include "system/ByteStream.h"
@@ -74,10 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<TPackageContents> package;
     {
         // Checksums and copies read through 1 MiB buffers, whatever the input.
-        const AllocationGuard::TScope guard(4 * size + (2u << 20));
+        const AllocationGuard::TScope guard(4 * size + (2u << 20) + AllocationGuard::CompressedFormAllowance(data, size));
         try {
             (void)VerifyPackage(source);
-            package = ReadPackage(source);
+            package = ReadPackage(source, kFullReading);
             if (!package) return 0;
             (void)ListText("fuzz", size, *package);
             (void)ListJson("fuzz", size, *package, {}, 932);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "package/PackageTables.h"
 #include "system/Errors.h"
 #include "system/LittleEndian.h"
 
@@ -41,6 +42,17 @@ std::uint32_t StreamRecordOffset(const TPackHeader& header) {
     return tables - static_cast<std::uint32_t>(sizeof(TStreamRecord));
 }
 
+std::uint64_t DecodedTablesSize(const TPackHeader& header) {
+    std::uint64_t at = header.FileOffset.Get();
+    for (const TTableSpan& t : TableSpans(header)) {
+        if (t.Count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
+        if (t.Offset != at) RaiseReadError();
+        at += std::uint64_t(t.Count) * t.RecordSize;
+        if (at - header.FileOffset.Get() > MaxTablesSize) RaiseReadError();
+    }
+    return at - header.FileOffset.Get();
+}
+
 TStreamInfo ReadStreamInfo(ByteSource& source, std::uint64_t fileSize, const TPackHeader& header) {
     TStreamInfo info;
     const std::uint32_t at = StreamRecordOffset(header);
@@ -48,8 +60,10 @@ TStreamInfo ReadStreamInfo(ByteSource& source, std::uint64_t fileSize, const TPa
     source.Seek(at);
     source.ReadExact(&info.Record, sizeof info.Record);
     const TStreamRecord& r = info.Record;
-    if (r.Codec.Text() != Codec || r.WindowLog.Get() > MaxWindowLog) RaiseReadError();
+    if (r.Codec.Text() != Codec || r.WindowLog.Get() > MaxWindowLog || r.Reserved.Get() != 0) RaiseReadError();
     if (!Inside(r.StreamOffset.Get(), r.StreamSize.Get(), fileSize)) RaiseReadError();
+    if (!Inside(header.FileOffset.Get(), r.TablesSize.Get(), fileSize)) RaiseReadError();
+    if (DecodedTablesSize(header) > MaxFrameRatio * r.TablesSize.Get()) RaiseReadError();
     const std::size_t count = header.FileCount.Get() > 0 ? static_cast<std::size_t>(header.FileCount.Get()) : 0;
     if (!Inside(r.CrcOffset.Get(), std::uint64_t(count) * 4, fileSize)) RaiseReadError();
     std::vector<std::uint8_t> bytes(count * 4);

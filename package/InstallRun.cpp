@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
+#include "system/ReadAhead.h"
 #include "system/SystemRules.h"
 #include "system/uCustomModule.h"
 
@@ -68,7 +70,9 @@ public:
     // Raises EFCreateError with the target's path.
     explicit TTargetFile(const std::string& target);
     // Raises EWriteError when the file takes less.
-    void Write(const void* buffer, std::size_t count) override;
+    void Write(const void* buffer, std::size_t count) override {
+        (temporary_ ? temporary_->File() : *file_).Write(buffer, count);
+    }
     // Closes the file and puts it in the target's place; raises EFCreateError.
     void Commit();
 
@@ -76,39 +80,21 @@ private:
     [[noreturn]] void RaiseCreateError() const {
         Raise(EFCreateError(ErrorText::FileCreate(target_, LastSystemErrorText())));
     }
-    static HANDLE CreateExclusive(const std::string& path, DWORD disposition) {
-        return ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
 
     std::string target_;
-    UniqueFile file_;      // a new target
-    UniqueFile existing_;  // an existing one, kept from others until it is replaced
+    std::optional<TFileStream> file_;  // a new target
+    UniqueFile existing_;              // an existing one, kept from others until it is replaced
     std::optional<TTemporaryFile> temporary_;
 };
 
-TTargetFile::TTargetFile(const std::string& target) : target_(target) {
-    file_.reset(CreateExclusive(target, CREATE_NEW));
+TTargetFile::TTargetFile(const std::string& target) : target_(target), file_(TFileStream::CreateNew(target)) {
     if (file_) return;
     const DWORD code = ::GetLastError();
     if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) RaiseCreateError();
-    existing_.reset(CreateExclusive(target, OPEN_EXISTING));
+    existing_.reset(::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing_) RaiseCreateError();
     temporary_.emplace(target);
-}
-
-void TTargetFile::Write(const void* buffer, std::size_t count) {
-    if (temporary_) {
-        temporary_->File().Write(buffer, count);
-        return;
-    }
-    const auto* in = static_cast<const char*>(buffer);
-    while (count > 0) {
-        DWORD put = 0;
-        if (!::WriteFile(file_.get(), in, static_cast<DWORD>(count), &put, nullptr) || put == 0) RaiseWriteError();
-        in += put;
-        count -= put;
-    }
 }
 
 void TTargetFile::Commit() {
@@ -192,7 +178,12 @@ void TVazuravAzoz::CopyFiles() {
 // against its CRC-32). The whole plan is checked before the first file.
 void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer) {
     const std::vector<CompressedForm::TFileSource> plan = CompressedForm::PlanSources(Files, Stream->Record.DataSize.Get());
-    Decompressor stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
+    Decompressor decoder(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
+    // Decoded on a second thread while this one writes the files.
+    std::vector<std::uint64_t> streamed;
+    for (std::size_t i = 0; i < Files.size(); ++i)
+        if (plan[i].How == CompressedForm::TFileSource::Stream) streamed.push_back(Files[i].Size.Get());
+    TReadAhead stream(decoder, std::move(streamed));
     const auto targetOf = [this](const TFileItem& item) {
         return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
     };
@@ -202,7 +193,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         {
             TTargetFile file(target);
             if (plan[i].How == CompressedForm::TFileSource::Stream)
-                CopyBytes(stream, file, size, buffer);
+                stream.CopyTo(file, size);
             else if (plan[i].How == CompressedForm::TFileSource::Copy)
                 CopyEarlierTarget(targetOf(Files[plan[i].From]), file, size, Stream->Crcs[i], buffer);
             file.Commit();
@@ -210,8 +201,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         ReportProgress("Copy file " + target);
     }
     // Reading past the last byte checks the stream's own checksum; no bytes may be left.
-    std::uint8_t more;
-    if (stream.Read(&more, 1) != 0) RaiseReadError();
+    if (!stream.AtEnd()) RaiseReadError();
 }
 
 std::string TVazuravAzoz::UninstallCommand() const {

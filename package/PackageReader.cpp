@@ -10,101 +10,94 @@ using namespace RecordHead;
 
 namespace {
 
-[[noreturn]] void RaiseSignatureError(std::string_view text) { Raise(ESignatureError(std::string(text))); }
+// The bytes of `count` records of `recordSize` at `offset`, checked against
+// the source first, so no count makes the reader allocate more than the
+// source holds; the source is positioned there.
+std::size_t TableBytes(ByteSource& source, std::uint64_t sourceSize, std::int32_t count, std::uint32_t offset,
+                       std::size_t recordSize) {
+    if (count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
+    source.Seek(offset);
+    const std::uint64_t bytes = std::uint64_t(count) * recordSize;
+    if (bytes > 0 && (offset > sourceSize || bytes > sourceSize - offset)) RaiseReadError();
+    return static_cast<std::size_t>(bytes);
+}
 
-// Sizes `table` to `count` records and reads them from `offset`, checked
-// against the source first, so no count makes the reader allocate more than
-// the source holds.
+// Sizes `table` to `count` records and reads them from `offset`.
 template <typename Record>
 void LoadTable(ByteSource& source, std::uint64_t sourceSize, std::int32_t count, std::uint32_t offset,
                std::vector<Record>& table) {
-    if (count < 0) Raise(ERangeError(std::string(ErrorText::RangeCheck)));
-    source.Seek(offset);
-    const std::uint64_t bytes = std::uint64_t(count) * sizeof(Record);
-    if (bytes > 0 && (offset > sourceSize || bytes > sourceSize - offset)) RaiseReadError();
-    table.assign(static_cast<std::size_t>(count), Record{});
-    if (bytes > 0) source.ReadExact(table.data(), static_cast<std::size_t>(bytes));
+    const std::size_t bytes = TableBytes(source, sourceSize, count, offset, sizeof(Record));
+    table = std::vector<Record>(static_cast<std::size_t>(count));
+    if (bytes > 0) source.ReadExact(table.data(), bytes);
 }
 
-// A signed executable installs only from its signed part: the trailer must
-// be the copy kept there, and every table must lie inside it, clear of the
-// header fields the signature leaves out.
-void CheckTablesSigned(ByteSource& source, const TPackHeader& header, const SignedPart::TSignature& signature) {
-    if (!SignedPart::FindTrailer(source, signature, &header)) RaiseSignatureError(ErrorText::PackageOutsideSignature);
+// A signed executable installs only from its signed part: every table must
+// lie inside it, clear of the header fields the signature leaves out, and so
+// must every file's data.
+void CheckTablesSigned(const TPackHeader& header, const SignedPart::TSignature& signature) {
     for (const TTableSpan& t : TableSpans(header))  // negative counts are left to the range check
         if (t.Count > 0 && !signature.Covers(t.Offset, std::uint64_t(t.Count) * t.RecordSize))
-            RaiseSignatureError(ErrorText::PackageOutsideSignature);
+            SignedPart::Refuse(ErrorText::PackageOutsideSignature);
 }
 
 void CheckFilesSigned(const std::vector<TFileItem>& files, const SignedPart::TSignature& signature) {
     for (const TFileItem& f : files)
-        if (!signature.Covers(f.Offset.Get(), f.Size.Get())) RaiseSignatureError(ErrorText::PackageOutsideSignature);
-}
-
-// The compressed form's file data: its stream, the stream record and the
-// CRC table must all lie in the signed part.
-void CheckStreamSigned(const CompressedForm::TStreamInfo& info, const TPackHeader& header,
-                       const SignedPart::TSignature& signature) {
-    const CompressedForm::TStreamRecord& r = info.Record;
-    if (!signature.Covers(r.StreamOffset.Get(), r.StreamSize.Get()) ||
-        !signature.Covers(r.CrcOffset.Get(), 4 * std::uint64_t(info.Crcs.size())) ||
-        !signature.Covers(CompressedForm::StreamRecordOffset(header), sizeof r))
-        RaiseSignatureError(ErrorText::PackageOutsideSignature);
+        if (!signature.Covers(f.Offset.Get(), f.Size.Get())) SignedPart::Refuse(ErrorText::PackageOutsideSignature);
 }
 
 }  // namespace
 
 bool ReadPackageInto(ByteSource& source, TPackHeader& header, TTablesOut tables,
-                     std::optional<CompressedForm::TStreamInfo>& stream,
-                     const std::function<void(std::size_t index, std::int32_t count)>& beforeTable) {
+                     std::optional<CompressedForm::TStreamInfo>& stream, const TPackageReading& reading,
+                     const TBeforeTable& beforeTable) {
     const std::uint64_t size = source.Size();
     if (size < sizeof header) RaiseReadError();  // never read before the start
     source.Seek(size - sizeof header);
     source.ReadExact(&header, sizeof header);
-    // A signature that cannot be read as Windows reads it may hide what it covers.
-    const SignedPart::TReading signature = SignedPart::Read(source);
-    if (signature.Problem != SignedPart::TProblem::None) RaiseSignatureError(ErrorText::SignatureUnreadable);
-    const std::optional<SignedPart::TSignature>& signedPart = signature.Signature;
     const bool compressed = CompressedForm::IsCompressedHeader(header);
-    if (!IsValidHeader(header) && !compressed) {
-        // Signed after it was built, never sealed: say so rather than end silently.
-        if (signedPart && SignedPart::FindTrailer(source, *signedPart)) RaiseSignatureError(ErrorText::PackageNotSealed);
-        return false;
+    const bool package = IsValidHeader(header) || compressed;
+    std::optional<SignedPart::TSignature> signedPart;
+    if (reading.Signature) signedPart = reading.Signature(source, header, package);
+    if (!package) return false;
+    stream.reset();
+    // The compressed form's tables come from its decoded frame, at the
+    // offsets they would have in its place.
+    std::unique_ptr<ByteSource> frame;
+    if (compressed) {
+        if (!reading.Compressed) RaiseReadError();
+        frame = reading.Compressed(source, header, signedPart ? &*signedPart : nullptr, stream.emplace());
+    } else if (signedPart) {
+        CheckTablesSigned(header, *signedPart);
     }
-    if (signedPart) CheckTablesSigned(source, header, *signedPart);
+    ByteSource& tablesFrom = frame ? *frame : source;
+    const std::uint64_t tablesEnd = tablesFrom.Size();
     std::size_t index = 0;
     ForEachTable(header, tables, [&](auto& records, const LEInt32& count, const LEUInt32& offset, TTableName) {
         if (beforeTable) beforeTable(index++, count.Get());
-        LoadTable(source, size, count.Get(), offset.Get(), records);
-        if constexpr (std::is_same_v<std::decay_t<decltype(records)>, std::vector<TFileItem>>) {
-            stream.reset();
-            if (compressed) {
-                stream = CompressedForm::ReadStreamInfo(source, size, header);
-                if (signedPart) CheckStreamSigned(*stream, header, *signedPart);
-            } else if (signedPart) {
-                CheckFilesSigned(records, *signedPart);
-            }
-        }
+        LoadTable(tablesFrom, tablesEnd, count.Get(), offset.Get(), records);
+        if constexpr (std::is_same_v<std::decay_t<decltype(records)>, std::vector<TFileItem>>)
+            if (signedPart && !compressed) CheckFilesSigned(records, *signedPart);
     });
     return true;
 }
 
-std::optional<TPackageContents> ReadPackage(ByteSource& source) {
+std::optional<TPackageContents> ReadPackage(ByteSource& source, const TPackageReading& reading) {
     TPackageContents package;
     PackageTables& t = package.Tables;
-    if (!ReadPackageInto(source, package.Header, {t.Files, t.Dirs, t.ShellItems, t.RegItems}, package.Stream))
+    if (!ReadPackageInto(source, package.Header, {t.Files, t.Dirs, t.ShellItems, t.RegItems}, package.Stream,
+                         reading))
         return std::nullopt;
     return package;
 }
 
-std::optional<TPackageContents> ReadPackageFile(const std::string& path) {
+std::optional<TPackageContents> ReadPackageFile(const std::string& path, const TPackageReading& reading) {
     TFileStream file = TFileStream::OpenRead(path);
-    return ReadPackage(file);
+    return ReadPackage(file, reading);
 }
 
 std::optional<TPackageContents> ReadRecordsOf(const std::string& path, std::string_view appName) {
     try {
-        std::optional<TPackageContents> package = ReadPackageFile(path);
+        std::optional<TPackageContents> package = ReadPackageFile(path, {});
         if (package && package->AppName() == appName) return package;
     } catch (const Exception&) {
         // missing or broken: no earlier install

@@ -60,7 +60,7 @@ struct TTableSpan {
 inline std::array<TTableSpan, 4> TableSpans(const RecordHead::TPackHeader& header) {
     std::array<TTableSpan, 4> spans;
     std::size_t i = 0;
-    const PackageTables none;
+    const PackageTablesView none;
     ForEachTable(header, none, [&](const auto& records, const auto& count, const auto& offset, TTableName name) {
         spans[i++] = {name, count.Get(), offset.Get(), sizeof(typename std::decay_t<decltype(records)>::value_type)};
     });

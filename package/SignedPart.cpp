@@ -5,6 +5,7 @@
 
 #include "package/CompressedForm.h"
 #include "package/PeImage.h"
+#include "system/Errors.h"
 #include "system/LittleEndian.h"
 
 namespace SignedPart {
@@ -131,6 +132,22 @@ std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& s
         return at;
     }
     return std::nullopt;
+}
+
+void Refuse(std::string_view text) { Raise(ESignatureError(std::string(text))); }
+
+std::optional<TSignature> OfPackage(ByteSource& source, const RecordHead::TPackHeader& header, bool isPackage) {
+    // A signature that cannot be read as Windows reads it may hide what it covers.
+    const TReading reading = Read(source);
+    if (reading.Problem != TProblem::None) Refuse(ErrorText::SignatureUnreadable);
+    if (!reading.Signature) return std::nullopt;
+    if (!isPackage) {
+        // Signed after it was built, never sealed: say so rather than end silently.
+        if (FindTrailer(source, *reading.Signature)) Refuse(ErrorText::PackageNotSealed);
+        return std::nullopt;
+    }
+    if (!FindTrailer(source, *reading.Signature, &header)) Refuse(ErrorText::PackageOutsideSignature);
+    return reading.Signature;
 }
 
 }  // namespace SignedPart

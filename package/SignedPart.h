@@ -76,4 +76,17 @@ std::string ProblemText(const TReading& reading, std::uint64_t fileSize);
 std::optional<std::uint64_t> FindTrailer(ByteSource& source, const TSignature& signature,
                                          const RecordHead::TPackHeader* equalTo = nullptr);
 
+// The signature of a setup executable whose trailer, `header`, is a package's
+// (`isPackage`) or not, as the package reader needs it: nothing when the file
+// is not signed. Raises ESignatureError when the signature cannot be read as
+// Windows reads it, when a package's trailer is not the copy kept inside the
+// signed part, or when a file without a package at its end was signed after
+// its package was built and never sealed. The setup program and makesetup
+// hand it to the package reader; the uninstaller does without it.
+std::optional<TSignature> OfPackage(ByteSource& source, const RecordHead::TPackHeader& header, bool isPackage);
+
+// Raises ESignatureError with `text` (an ErrorText): what the package
+// readers raise for a signed file they will not trust.
+[[noreturn]] void Refuse(std::string_view text);
+
 }  // namespace SignedPart

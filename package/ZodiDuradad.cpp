@@ -30,21 +30,21 @@ void SetProcessMessages(TProcessMessages pump) { gProcessMessages = pump; }
 
 TVazuravAzoz::~TVazuravAzoz() = default;
 
-bool TVazuravAzoz::OpenPackage(const std::string& FileName) {
+bool TVazuravAzoz::OpenPackage(const std::string& FileName, const TPackageReading& reading) {
     PackageFile = FileName;
     PackageStream.reset();
     PackageStream.emplace(TFileStream::OpenRead(FileName, TFileStream::TSharing::ReadOnly));
-    if (LoadPackage(*PackageStream)) return true;
+    if (LoadPackage(*PackageStream, reading)) return true;
     PackageStream.reset();
     Package = nullptr;
     return false;
 }
 
-bool TVazuravAzoz::LoadPackage(ByteSource& source) {
+bool TVazuravAzoz::LoadPackage(ByteSource& source, const TPackageReading& reading) {
     Package = &source;  // CopyFiles reads the file data from it
     // The total counts each table before it is read, so a failing one leaves
     // the sum so far; a negative count is refused before it reaches the total.
-    return ReadPackageInto(source, Header, {Files, Dirs, ShellItems, RegItems}, Stream,
+    return ReadPackageInto(source, Header, {Files, Dirs, ShellItems, RegItems}, Stream, reading,
                            [this](std::size_t index, std::int32_t count) {
                                if (index == 0) TotalSteps = 0;
                                AddSteps(TotalSteps, count > 0 ? count : 0);

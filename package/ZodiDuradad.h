@@ -10,6 +10,7 @@
 #include "system/FileStream.h"
 #include "system/Method.h"
 #include "package/CompressedForm.h"
+#include "package/PackageReader.h"
 #include "package/PackageWriter.h"
 #include "package/RecordHead.h"
 
@@ -31,7 +32,8 @@ public:
     TVazuravAzoz& operator=(const TVazuravAzoz&) = delete;
 
     // Opens the named file and reads its trailer and four tables, and of the
-    // compressed form the stream record and the CRC table. The file stays
+    // compressed form the stream record and the CRC table, as `reading` says
+    // (the setup program: both forms, the signed-part rules). The file stays
     // open, for the install's file data, until the object goes; meanwhile no
     // process can write, rename or delete it, so the bytes installed are the
     // bytes checked here. False when the trailer's magic is neither form's
@@ -39,10 +41,10 @@ public:
     // reaching past the end of the file, or a file shorter than the trailer),
     // ERangeError (a negative count) or ESignatureError (a signed file whose
     // package is not all signed).
-    bool OpenPackage(const std::string& FileName);
+    bool OpenPackage(const std::string& FileName, const TPackageReading& reading);
     // The same from any byte source, which CopyFiles then reads the file data
     // from: it must outlive the install. PackageFile is left as it is.
-    bool LoadPackage(ByteSource& source);
+    bool LoadPackage(ByteSource& source, const TPackageReading& reading);
 
     std::int32_t GetTotalSteps() const { return TotalSteps; }
     std::string GetAppName() const { return Header.AppName.Text(); }

@@ -5,15 +5,7 @@
 
 #include "system/Errors.h"
 
-void ByteSource::ReadExact(void* buffer, std::size_t count) {
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    while (count > 0) {
-        const std::size_t got = Read(out, count);
-        if (got == 0) RaiseReadError();
-        out += got;
-        count -= got;
-    }
-}
+void ByteSource::ReadExact(void* buffer, std::size_t count) { ReadAll(*this, buffer, count); }
 
 std::size_t MemorySource::Read(void* buffer, std::size_t count) {
     if (position_ >= bytes_.size()) return 0;

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "system/Errors.h"
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -20,6 +22,19 @@ public:
     void ReadExact(void* buffer, std::size_t count);
 };
 
+// Reads exactly `count` bytes through from.Read, which returns 0 only at the
+// end (a ByteSource, the Decompressor); raises EReadError when fewer arrive.
+template <typename Reader>
+void ReadAll(Reader& from, void* buffer, std::size_t count) {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    while (count > 0) {
+        const std::size_t got = from.Read(out, count);
+        if (got == 0) RaiseReadError();
+        out += got;
+        count -= got;
+    }
+}
+
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
@@ -28,7 +43,7 @@ public:
 };
 
 // The chunked reads and copies of every program. `Source` is a ByteSource or
-// another reader with its Read and ReadExact (the Decompressor).
+// another reader with its Read and ReadExact (the Decompressor, TReadAhead).
 
 // Reads `size` bytes from the source's current position through `buffer`
 // and hands each chunk to take(bytes, count); raises EReadError when the

@@ -62,16 +62,6 @@ std::size_t Decompressor::Read(void* buffer, std::size_t count) {
     return out.pos;
 }
 
-void Decompressor::ReadExact(void* buffer, std::size_t count) {
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    while (count > 0) {
-        const std::size_t got = Read(out, count);
-        if (got == 0) RaiseReadError();
-        out += got;
-        count -= got;
-    }
-}
-
 std::size_t Decompressor::MemoryInUse() const { return ZSTD_sizeof_DCtx(context_.get()) + input_.capacity(); }
 
 std::vector<std::uint8_t> Decompressor::DecodeAll(const std::uint8_t* data, std::size_t size) {

@@ -37,7 +37,7 @@ public:
     // ends inside a frame.
     std::size_t Read(void* buffer, std::size_t count);
     // Decodes exactly `count` bytes; raises EReadError when fewer arrive.
-    void ReadExact(void* buffer, std::size_t count);
+    void ReadExact(void* buffer, std::size_t count) { ReadAll(*this, buffer, count); }
 
     // What the decoder holds now, its buffers included.
     std::size_t MemoryInUse() const;

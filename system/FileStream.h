@@ -21,6 +21,9 @@ public:
     // Creates or truncates the file for writing, shared with no one.
     // Raises EFCreateError.
     static TFileStream Create(const std::string& path);
+    // Creates a file that must not exist yet, shared with no one; nothing
+    // when it cannot be created, with the system's error code left to ask.
+    static std::optional<TFileStream> CreateNew(const std::string& path);
 
     TFileStream(TFileStream&& other) noexcept : handle_(other.handle_) { other.handle_ = kClosed; }
     TFileStream& operator=(TFileStream&&) = delete;

@@ -29,6 +29,12 @@ TFileStream TFileStream::Create(const std::string& path) {
     return TFileStream(fd);
 }
 
+std::optional<TFileStream> TFileStream::CreateNew(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return std::nullopt;
+    return TFileStream(fd);
+}
+
 TFileStream::~TFileStream() {
     if (handle_ != kClosed) ::close(static_cast<int>(handle_));
 }

@@ -35,6 +35,13 @@ TFileStream TFileStream::Create(const std::string& path) {
     return TFileStream(FromHandle(h));
 }
 
+std::optional<TFileStream> TFileStream::CreateNew(const std::string& path) {
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    return TFileStream(FromHandle(h));
+}
+
 TFileStream::~TFileStream() {
     if (handle_ != kClosed) ::CloseHandle(AsHandle(handle_));
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "package/DdeInstance.h"
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
@@ -63,7 +64,7 @@ int Install(const TSwitches& switches, TRunLog& log) {
     log.Line("Setup program " + self);
     TVazuravAzoz pack;
     try {
-        if (!pack.OpenPackage(self)) {
+        if (!pack.OpenPackage(self, kFullReading)) {
             log.Line("No package is appended to this program. Nothing has been installed.");
             return ExitCode::kNotAPackage;
         }

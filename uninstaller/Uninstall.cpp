@@ -62,7 +62,7 @@ std::optional<TUninstallPlan> LoadPlan(TPackageContents& data, const TRemoval& r
     }
     std::string reason;
     try {
-        if (auto read = ReadPackageFile(file)) data = std::move(*read);
+        if (auto read = ReadPackageFile(file, {})) data = std::move(*read);
         else reason = "it is not an uninstall data file";
     } catch (const Exception& error) {
         reason = error.Message();

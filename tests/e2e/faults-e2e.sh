@@ -11,6 +11,9 @@
 #                    question; No keeps the installing page
 #   truncated        Setup.exe's own file cut short while its files are copied
 #   second-instance  a second Setup.exe started while the first copies
+#   damaged-stream   the same files packed compressed (makesetup from
+#                    $MAKESETUP), a byte of the stream changed halfway: the
+#                    read error box as for a cut package
 #
 # full-disk needs a mount namespace; without one it exits with 77 (a skip).
 set -u
@@ -301,11 +304,41 @@ EOF
     [ -z "$(ls "$app_dir" "$app_dir/data" | grep -i '\.tmp$')" ] || fail "temporary files left: $(ls "$app_dir")"
 }
 
+damaged_stream() {
+    local pack=$work/pack
+    mkdir -p "$pack"
+    cp -r "$expected" "$pack/files"
+    printf '[package]\nname = "Fault Demo"\ncompression = "fast"\nregistration = false\n[[file]]\nsource = "files/**"\n' \
+        >"$pack/package.toml"
+    "$MAKESETUP" build "$pack/package.toml" --stub "$setup_exe" -o "$setup_c" -q 2>/dev/null || { fail "not packed"; return; }
+    local offset size
+    read -r offset size < <("$MAKESETUP" list --json "$setup_c" |
+        awk -F'[:,]' '/"StreamOffset"/ { o = $2 } /"StreamSize"/ { s = $2 } END { print o + 0, s + 0 }')
+    [ "$size" -gt 0 ] || { fail "no stream in the package"; return; }
+    printf '\xff' | dd of="$setup_c" bs=1 seek=$((offset + size / 2)) conv=notrunc status=none
+    start_setup
+    to_ready
+    drive <<EOF
+click --class TfrmWelcome --id @btn3Defaul@ --mouse
+$(error_box 'Stream read error.')
+$failed_page
+EOF
+    expect_stopped_in_copy "$app_dir"
+    drive <<EOF
+click --class TfrmWelcome --id @Button11@
+$ask
+msgbox-press Yes
+EOF
+    check_question
+    expect_exit 0
+}
+
 case $scenario in
     cancel-copy) cancel_copy ;;
     full-disk) full_disk ;;
     truncated) truncated ;;
     second-instance) second_instance ;;
+    damaged-stream) damaged_stream ;;
     *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 finish

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "package/CompressedReading.h"
+#include "package/PackageReader.h"
 #include "package/PackageWriter.h"
+#include "system/ByteStream.h"
+#include "system/Errors.h"
+#include "tests/package/CompressedPackage.h"
+#include "tests/support/TestFiles.h"
 
 using namespace RecordHead;
 using CompressedForm::PlanSources;
@@ -44,4 +50,80 @@ TEST(CompressedForm, Crc32IsZlibs) {
     const char check[] = "123456789";  // the polynomial's published check value
     EXPECT_EQ(CompressedForm::Crc32(0, check, 9), 0xCBF43926u);
     EXPECT_EQ(CompressedForm::Crc32(CompressedForm::Crc32(0, check, 4), check + 4, 5), 0xCBF43926u);
+}
+
+namespace {
+
+// What ReadPackage raises for `image`, or "" when it reads it.
+std::string ReadError(const Bytes& image, const TPackageReading& reading = kFullReading) {
+    MemorySource source(image);
+    try {
+        if (!ReadPackage(source, reading)) return "no package";
+        return "";
+    } catch (const Exception& e) {
+        return e.TypeName();
+    }
+}
+
+}  // namespace
+
+TEST(CompressedForm, TablesComeFromTheirFrameAndOnlyAReaderWithTheDecoderTakesThem) {
+    TCompressedPackage p = MakeCompressedPackage();
+    MemorySource source(p.Image);
+    const std::optional<TPackageContents> read = ReadPackage(source, kFullReading);
+    ASSERT_TRUE(read && read->Stream);
+    EXPECT_EQ(read->AppName(), "Packed App");
+    ASSERT_EQ(read->Tables.Files.size(), 3u);
+    EXPECT_EQ(read->Tables.Files[1].SubDir.Text(), "doc");
+    EXPECT_EQ(read->Tables.Files[2].Offset.Get(), 0u);
+    ASSERT_EQ(read->Tables.Dirs.size(), 1u);
+    EXPECT_TRUE(read->Tables.ShellItems.empty());
+    ASSERT_EQ(read->Tables.RegItems.size(), 1u);
+    EXPECT_EQ(read->Tables.RegItems[0].ValueData.Text(), "%InstallDir%");
+    EXPECT_EQ(read->Stream->Crcs.size(), 3u);
+    EXPECT_EQ(read->Stream->Record.DataSize.Get(), 5003u);
+    // A reader of the plain layout finds no package; one without the decoder refuses it.
+    EXPECT_FALSE(IsValidHeader(p.Trailer()));
+    EXPECT_EQ(ReadError(p.Image, {}), "EReadError");
+}
+
+TEST(CompressedForm, FramesAndCountsThatDisagreeAreRefused) {
+    using TChange = void (*)(TCompressedPackage&);
+    const struct {
+        const char* What;
+        TChange Change;
+        const char* Error;
+    } cases[] = {
+        {"the frame cut short", [](TCompressedPackage& p) { p.Record().TablesSize.Set(p.Record().TablesSize.Get() - 4); }, "EReadError"},
+        {"the frame past the end", [](TCompressedPackage& p) { p.Record().TablesSize.Set(p.Record().TablesSize.Get() + 600); }, "EReadError"},
+        {"a frame giving more than the tables", [](TCompressedPackage& p) { p.Trailer().RegCount.Set(0); }, "EReadError"},
+        {"a frame giving fewer than the tables",
+         [](TCompressedPackage& p) {
+             p.Trailer().DirCount.Set(2);
+             p.Trailer().ShellOffset.Set(p.Trailer().ShellOffset.Get() + sizeof(TDirItem));
+             p.Trailer().RegOffset.Set(p.Trailer().RegOffset.Get() + sizeof(TDirItem));
+         },
+         "EReadError"},
+        {"tables apart", [](TCompressedPackage& p) { p.Trailer().RegOffset.Set(p.Trailer().RegOffset.Get() + 1); }, "EReadError"},
+        {"more tables than the frame can hold",
+         [](TCompressedPackage& p) {
+             p.Trailer().RegCount.Set(1 + static_cast<std::int32_t>(CompressedForm::MaxFrameRatio * p.Record().TablesSize.Get() / sizeof(TRegItem)));
+         },
+         "EReadError"},
+        {"a negative count", [](TCompressedPackage& p) { p.Trailer().ShellCount.Set(-1); }, "ERangeError"},
+        {"the earlier form", [](TCompressedPackage& p) { p.Record().Codec.TrySet("zst"); }, "EReadError"},
+        {"reserved bytes in use", [](TCompressedPackage& p) { p.Record().Reserved.Set(1); }, "EReadError"},
+    };
+    ASSERT_EQ(ReadError(MakeCompressedPackage().Image), "");
+    for (const auto& c : cases) {
+        TCompressedPackage p = MakeCompressedPackage();
+        c.Change(p);
+        EXPECT_EQ(ReadError(p.Image), c.Error) << c.What;
+    }
+    // However large the frame, no more tables than the setup program holds.
+    TCompressedPackage p = MakeCompressedPackage();
+    TPackHeader& h = p.Trailer();
+    EXPECT_EQ(CompressedForm::DecodedTablesSize(h), 3 * sizeof(TFileItem) + sizeof(TDirItem) + sizeof(TRegItem));
+    h.RegCount.Set(static_cast<std::int32_t>(CompressedForm::MaxTablesSize / sizeof(TRegItem)));
+    EXPECT_THROW(CompressedForm::DecodedTablesSize(h), EReadError);
 }

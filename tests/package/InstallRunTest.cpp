@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/Handles.h"
@@ -23,7 +24,7 @@ protected:
     void OpenBytes(const Bytes& bytes) {
         packagePath = dir.File("setup" + std::to_string(++packages) + ".exe");
         WriteFileBytes(packagePath, bytes);
-        ASSERT_TRUE(pack.OpenPackage(packagePath));
+        ASSERT_TRUE(pack.OpenPackage(packagePath, kFullReading));
         pack.SetInstallDir(installDir + "\\");  // stored without the backslash
         pack.SetOnProgress(log.Event());
     }
@@ -168,7 +169,7 @@ TEST_F(InstallRun, WritesTheUninstallDataFileWithThePackageTables) {
     pack.Install();
 
     TVazuravAzoz reread;
-    ASSERT_TRUE(reread.OpenPackage(At(kUninstallDataFile)));
+    ASSERT_TRUE(reread.OpenPackage(At(kUninstallDataFile), kFullReading));
     EXPECT_EQ(reread.GetAppName(), "Uninstall Data Demo");
     EXPECT_EQ(reread.GetTotalSteps(), 4);
     ASSERT_EQ(reread.GetFiles().size(), 1u);

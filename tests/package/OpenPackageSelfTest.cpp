@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "tests/support/PlainPrinter.h"
 #include "tests/support/TestFiles.h"
@@ -39,7 +40,7 @@ DWORD RunAndWait(const std::string& exe, const std::string& args) {
 int OpenSelf() {
     try {
         TVazuravAzoz pack;
-        if (!pack.OpenPackage(OwnPath())) return 200;
+        if (!pack.OpenPackage(OwnPath(), kFullReading)) return 200;
         return pack.GetAppName() == "Self" ? pack.GetTotalSteps() : 201;
     } catch (...) {
         return 202;
@@ -50,7 +51,7 @@ int OpenSelf() {
 
 TEST(OpenPackageSelf, RunningExecutableWithoutPayloadIsNoPackage) {
     TVazuravAzoz pack;
-    EXPECT_FALSE(pack.OpenPackage(OwnPath()));
+    EXPECT_FALSE(pack.OpenPackage(OwnPath(), kFullReading));
 }
 
 TEST(OpenPackageSelf, RunningExecutableWithPayloadOpensItself) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "package/CompressedReading.h"
 #include "package/PackageReader.h"
 #include "package/PackageWriter.h"
 #include "package/ZodiDuradad.h"
@@ -53,7 +54,7 @@ TEST_F(OpenPackage, LoadsAllFourTablesTextsAndTotalSteps) {
                                 .Reg(0x80000002u, "Software\\Demo", "Version", "1.0")
                                 .Reg(0x80000002u, "Software\\Demo", "Lang", "en")
                                 .Build());
-    ASSERT_TRUE(pack.OpenPackage(path));
+    ASSERT_TRUE(pack.OpenPackage(path, kFullReading));
     EXPECT_EQ(pack.GetTotalSteps(), 2 + 2 + 1 + 3) << "registry records count too";
     EXPECT_EQ(pack.GetAppName(), "Demo");
     EXPECT_EQ(pack.GetAuthor(), "Ann Author");
@@ -74,7 +75,7 @@ TEST_F(OpenPackage, LoadsAllFourTablesTextsAndTotalSteps) {
 }
 
 TEST_F(OpenPackage, EmptyPackageOpensWithZeroSteps) {
-    ASSERT_TRUE(pack.OpenPackage(Write(PackageBuilder().App("Empty").Build())));
+    ASSERT_TRUE(pack.OpenPackage(Write(PackageBuilder().App("Empty").Build()), kFullReading));
     EXPECT_EQ(pack.GetTotalSteps(), 0);
     EXPECT_TRUE(pack.GetFiles().empty() && pack.GetDirs().empty());
     EXPECT_TRUE(pack.GetShellItems().empty() && pack.GetRegItems().empty());
@@ -82,7 +83,7 @@ TEST_F(OpenPackage, EmptyPackageOpensWithZeroSteps) {
 
 TEST_F(OpenPackage, FullWidthTextFieldsComeBackWhole) {
     const std::string name(256, 'N'), author(64, 'a'), website(128, 'w');
-    ASSERT_TRUE(pack.OpenPackage(Write(PackageBuilder().App(name, author, std::string(64, 'e'), website).Build())));
+    ASSERT_TRUE(pack.OpenPackage(Write(PackageBuilder().App(name, author, std::string(64, 'e'), website).Build()), kFullReading));
     EXPECT_EQ(pack.GetAppName(), name);
     EXPECT_EQ(pack.GetAuthor(), author);
     EXPECT_EQ(pack.GetEmail(), std::string(64, 'e'));
@@ -91,7 +92,7 @@ TEST_F(OpenPackage, FullWidthTextFieldsComeBackWhole) {
 
 TEST_F(OpenPackage, FileWithoutTrailerIsNoPackageAndKeepsTheName) {
     const auto path = Write(PatternBytes(5000));
-    EXPECT_FALSE(pack.OpenPackage(path));
+    EXPECT_FALSE(pack.OpenPackage(path, kFullReading));
     EXPECT_EQ(pack.GetPackageFile(), path);
     EXPECT_EQ(pack.GetTotalSteps(), 0);
 }
@@ -99,16 +100,16 @@ TEST_F(OpenPackage, FileWithoutTrailerIsNoPackageAndKeepsTheName) {
 TEST_F(OpenPackage, MagicMustBeQzxAndNul) {
     TPackHeader header = MakeHeader("x");
     header.Magic.bytes[3] = 'A';
-    EXPECT_FALSE(pack.OpenPackage(Write(WithTrailer({}, header))));
+    EXPECT_FALSE(pack.OpenPackage(Write(WithTrailer({}, header)), kFullReading));
     header.Magic.bytes = {'Q', 'z', 'x', 0};
-    EXPECT_FALSE(pack.OpenPackage(Write(WithTrailer({}, header))));
+    EXPECT_FALSE(pack.OpenPackage(Write(WithTrailer({}, header)), kFullReading));
 }
 
 TEST_F(OpenPackage, EmptyTablesAreNotReadWhateverTheirOffsets) {
     TPackHeader header = MakeHeader("x");
     header.FileOffset.Set(0xFFFFFFF0u);
     header.RegOffset.Set(0x7FFFFFFFu);
-    ASSERT_TRUE(pack.OpenPackage(Write(WithTrailer({}, header))));
+    ASSERT_TRUE(pack.OpenPackage(Write(WithTrailer({}, header)), kFullReading));
     EXPECT_EQ(pack.GetTotalSteps(), 0);
 }
 
@@ -124,7 +125,7 @@ TEST_F(OpenPackage, TablesMayBeAnywhereInAnyOrderAndShareAnOffset) {
     header.DirCount.Set(1);
     header.DirOffset.Set(1678);
     header.ShellOffset.Set(1678);  // empty table sharing the directory table's offset
-    ASSERT_TRUE(pack.OpenPackage(Write(WithTrailer(bytes, header))));
+    ASSERT_TRUE(pack.OpenPackage(Write(WithTrailer(bytes, header)), kFullReading));
     ASSERT_EQ(pack.GetDirs().size(), 1u);
     EXPECT_EQ(pack.GetDirs()[0].SubDir.Text(), "sub");
     ASSERT_EQ(pack.GetRegItems().size(), 1u);
@@ -140,7 +141,7 @@ TEST_F(OpenPackage, TableBeyondTheEndRaisesReadErrorKeepingEarlierTables) {
     header.DirCount.Set(2);
     header.DirOffset.Set(static_cast<std::uint32_t>(bytes.size() + 552 - 512));  // second record passes the end
     try {
-        pack.OpenPackage(Write(WithTrailer(bytes, header)));
+        pack.OpenPackage(Write(WithTrailer(bytes, header)), kFullReading);
         FAIL() << "no error";
     } catch (const EReadError& e) {
         EXPECT_EQ(e.Message(), "Stream read error");
@@ -153,19 +154,19 @@ TEST_F(OpenPackage, TableBeyondTheEndRaisesReadErrorKeepingEarlierTables) {
 TEST_F(OpenPackage, HugeCountsRaiseReadErrorWithoutAllocating) {
     TPackHeader header = MakeHeader("x");
     header.RegCount.Set(0x7FFFFFFF);
-    EXPECT_THROW(pack.OpenPackage(Write(WithTrailer({}, header))), EReadError);
+    EXPECT_THROW(pack.OpenPackage(Write(WithTrailer({}, header)), kFullReading), EReadError);
     header = MakeHeader("x");
     header.FileCount.Set(0x7FFFFFFF);
     header.FileOffset.Set(0xFFFFFFFFu);
     // A file once opened stays held against writers: the next case is another file.
-    EXPECT_THROW(pack.OpenPackage(Write(WithTrailer({}, header), "files.exe")), EReadError);
+    EXPECT_THROW(pack.OpenPackage(Write(WithTrailer({}, header), "files.exe"), kFullReading), EReadError);
 }
 
 TEST_F(OpenPackage, NegativeCountRaisesRangeError) {
     TPackHeader header = MakeHeader("x");
     header.ShellCount.Set(-1);
     try {
-        pack.OpenPackage(Write(WithTrailer({}, header)));
+        pack.OpenPackage(Write(WithTrailer({}, header)), kFullReading);
         FAIL() << "no error";
     } catch (const ERangeError& e) {
         EXPECT_EQ(e.Message(), "Range check error");
@@ -173,14 +174,14 @@ TEST_F(OpenPackage, NegativeCountRaisesRangeError) {
 }
 
 TEST_F(OpenPackage, FileShorterThanTheTrailerRaisesReadError) {
-    EXPECT_THROW(pack.OpenPackage(Write(PatternBytes(551))), EReadError);
-    EXPECT_THROW(pack.OpenPackage(Write({}, "empty.exe")), EReadError);
+    EXPECT_THROW(pack.OpenPackage(Write(PatternBytes(551)), kFullReading), EReadError);
+    EXPECT_THROW(pack.OpenPackage(Write({}, "empty.exe"), kFullReading), EReadError);
 }
 
 TEST_F(OpenPackage, MissingFileRaisesOpenErrorWithPathAndSystemText) {
     const std::string path = dir.File("missing.exe");
     try {
-        pack.OpenPackage(path);
+        pack.OpenPackage(path, kFullReading);
         FAIL() << "no error";
     } catch (const EFOpenError& e) {
         const std::string prefix = "Cannot open file \"" + path + "\". ";

@@ -11,6 +11,7 @@
 
 #include <fstream>
 
+#include "package/CompressedReading.h"
 #include "package/DdeInstance.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
@@ -208,7 +209,7 @@ TEST(Inspection, InstallsTheDemoPackage) {
     builder.WriteTo(root + "\\setup.exe");
 
     TVazuravAzoz pack;
-    ASSERT_TRUE(pack.OpenPackage(root + "\\setup.exe"));
+    ASSERT_TRUE(pack.OpenPackage(root + "\\setup.exe", kFullReading));
     pack.SetInstallDir(root + "\\Demo App");
     pack.Install();
     const std::string link = ProgramsFolder() + "\\Inspection Demo\\Demo App.lnk";

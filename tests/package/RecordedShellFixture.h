@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "tests/package/EngineTestSupport.h"
 
@@ -24,7 +25,7 @@ protected:
     }
     void Open(const PackageBuilder& builder) {
         builder.WriteTo(packagePath);
-        ASSERT_TRUE(pack.OpenPackage(packagePath));
+        ASSERT_TRUE(pack.OpenPackage(packagePath, kFullReading));
         pack.SetInstallDir(installDir);
         pack.SetOnProgress(log.Event());
     }

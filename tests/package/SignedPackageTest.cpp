@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "package/CompressedReading.h"
+#include "tests/package/CompressedPackage.h"
 #include "package/PackageWriter.h"
 #include "package/SignedPart.h"
 #include "package/ZodiDuradad.h"
@@ -96,6 +98,20 @@ TSigned SignedPackage(const TLayout& layout = {}, std::uint32_t fileOffset = 0) 
     return result;
 }
 
+// The compressed form signed and sealed the same way.
+TSigned SignedCompressed(TCompressedPackage& p) {
+    TSigned result;
+    const TPackHeader header = p.Trailer();
+    result.Image = p.Image;
+    result.TrailerCopy = result.Image.size() - sizeof header;
+    result.SignedEnd = result.Image.size();
+    const Bytes table = CertificateTable(1000, &header);
+    result.Image.insert(result.Image.end(), table.begin(), table.end());
+    Store32(result.Image, kCertificateEntry, static_cast<std::uint32_t>(result.SignedEnd));
+    Store32(result.Image, kCertificateEntry + 4, static_cast<std::uint32_t>(table.size()));
+    return result;
+}
+
 TPackHeader& LastTrailer(Bytes& image) {
     return *reinterpret_cast<TPackHeader*>(&image[image.size() - sizeof(TPackHeader)]);
 }
@@ -105,7 +121,7 @@ std::string LoadError(const Bytes& image, bool* loaded = nullptr) {
     MemorySource source(image);
     TVazuravAzoz pack;
     try {
-        const bool ok = pack.LoadPackage(source);
+        const bool ok = pack.LoadPackage(source, kFullReading);
         if (loaded) *loaded = ok;
         return "";
     } catch (const Exception& e) {
@@ -126,7 +142,7 @@ TEST(SignedPackage, SealedPackageLoadsFromTheSignedPart) {
         TSigned s = SignedPackage({zeros, 1000, true});
         MemorySource source(s.Image);
         TVazuravAzoz pack;
-        ASSERT_TRUE(pack.LoadPackage(source)) << zeros << " alignment bytes";
+        ASSERT_TRUE(pack.LoadPackage(source, kFullReading)) << zeros << " alignment bytes";
         EXPECT_EQ(pack.GetAppName(), "Signed App");
         EXPECT_EQ(pack.GetTotalSteps(), 2);
         const SignedPart::TReading reading = SignedPart::Read(source);
@@ -167,6 +183,31 @@ TEST(SignedPackage, TablesAndFileDataMustEndBeforeTheSignature) {
     copy.DirCount.Set(-1);
     LastTrailer(table.Image) = copy;
     EXPECT_EQ(LoadError(table.Image), "ERangeError: Range check error");
+}
+
+TEST(SignedPackage, CompressedFormLoadsOnlyWithItsStreamRecordAndTablesFrameSigned) {
+    TCompressedPackage p = MakeCompressedPackage(Stub());
+    bool loaded = false;
+    EXPECT_EQ(LoadError(SignedCompressed(p).Image, &loaded), "");
+    EXPECT_TRUE(loaded);
+
+    // The tables frame reaching into the signature, its record still signed.
+    TCompressedPackage longer = MakeCompressedPackage(Stub());
+    longer.Record().TablesSize.Set(longer.Record().TablesSize.Get() + sizeof(TPackHeader) + 16);
+    EXPECT_EQ(LoadError(SignedCompressed(longer).Image), kOutside);
+
+    // A forger's record and frame in the unauthenticated part, the trailer pointing at them.
+    TCompressedPackage forged = MakeCompressedPackage(Stub());
+    TSigned moved = SignedCompressed(forged);
+    const std::uint32_t from = static_cast<std::uint32_t>(forged.RecordAt);
+    const std::uint32_t to = static_cast<std::uint32_t>(moved.SignedEnd + 16);  // inside the signature's DER
+    const std::size_t both = sizeof(CompressedForm::TStreamRecord) + forged.Record().TablesSize.Get();
+    std::memcpy(&moved.Image[to], &moved.Image[from], both);
+    TPackHeader& last = LastTrailer(moved.Image);
+    const std::uint32_t shift = to - from;
+    for (LEUInt32* offset : {&last.FileOffset, &last.DirOffset, &last.ShellOffset, &last.RegOffset})
+        offset->Set(offset->Get() + shift);
+    EXPECT_EQ(LoadError(moved.Image), kOutside);
 }
 
 // Each of these failed before: the package loaded, unsigned or as signed.

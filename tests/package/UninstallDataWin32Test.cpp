@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "package/CompressedReading.h"
 #include "package/UninstallContract.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
@@ -50,7 +51,7 @@ protected:
     // the install folder; returns the file's bytes.
     Bytes Save(const Bytes& package) {
         WriteFileBytes(dir_.File("setup.exe"), package);
-        EXPECT_TRUE(pack_.OpenPackage(dir_.File("setup.exe")));
+        EXPECT_TRUE(pack_.OpenPackage(dir_.File("setup.exe"), kFullReading));
         ::CreateDirectoryA(InstallDir().c_str(), nullptr);
         pack_.SetInstallDir(InstallDir());
         pack_.SaveUninstallData();
@@ -137,7 +138,7 @@ TEST_F(UninstallData, ExistingFileIsReplaced) {
 
 TEST_F(UninstallData, OneTrailingBackslashOfTheInstallFolderIsDropped) {
     WriteFileBytes(dir_.File("setup.exe"), Package(0, 1, 0, 0).Build());
-    ASSERT_TRUE(pack_.OpenPackage(dir_.File("setup.exe")));
+    ASSERT_TRUE(pack_.OpenPackage(dir_.File("setup.exe"), kFullReading));
     ::CreateDirectoryA(InstallDir().c_str(), nullptr);
     pack_.SetInstallDir(InstallDir() + "\\");
     pack_.SaveUninstallData();
@@ -147,7 +148,7 @@ TEST_F(UninstallData, OneTrailingBackslashOfTheInstallFolderIsDropped) {
 TEST_F(UninstallData, OpensAgainAsTheSamePackage) {
     Save(Package(2, 2, 2, 2).Build());
     TVazuravAzoz back;
-    ASSERT_TRUE(back.OpenPackage(DataFile()));
+    ASSERT_TRUE(back.OpenPackage(DataFile(), kFullReading));
     EXPECT_EQ(back.GetAppName(), "Demo");
     EXPECT_EQ(back.GetAuthor(), "");
     EXPECT_EQ(back.GetTotalSteps(), 8);
@@ -162,7 +163,7 @@ TEST_F(UninstallData, OpensAgainAsTheSamePackage) {
 
 TEST_F(UninstallData, MissingInstallFolderRaisesCreateErrorWithTheFullPath) {
     WriteFileBytes(dir_.File("setup.exe"), Package(1, 0, 0, 0).Build());
-    ASSERT_TRUE(pack_.OpenPackage(dir_.File("setup.exe")));
+    ASSERT_TRUE(pack_.OpenPackage(dir_.File("setup.exe"), kFullReading));
     const std::string missing = dir_.File("never created");
     pack_.SetInstallDir(missing);
     try {

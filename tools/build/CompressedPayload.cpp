@@ -74,9 +74,9 @@ void OrderForStream(std::vector<TPlannedFile>& files) {
     files = std::move(ordered);
 }
 
-void WriteCompressedData(PackageWriter& writer, std::vector<TPlannedFile>& files, TCompression compression,
-                         const std::vector<TContentSource>& sources,
-                         const std::function<void(std::uint64_t)>& advanced) {
+CompressedForm::TStreamRecord WriteCompressedData(PackageWriter& writer, std::vector<TPlannedFile>& files,
+                                                  TCompression compression, const std::vector<TContentSource>& sources,
+                                                  const std::function<void(std::uint64_t)>& advanced) {
     std::uint64_t dataSize = 0;
     for (std::size_t i = 0; i < files.size(); ++i)
         if (sources[i].Streamed) dataSize += files[i].Size;
@@ -115,5 +115,35 @@ void WriteCompressedData(PackageWriter& writer, std::vector<TPlannedFile>& files
     record.StreamSize.Set(static_cast<std::uint32_t>(streamEnd - streamOffset));
     record.DataSize.Set(static_cast<std::uint32_t>(dataSize));
     record.CrcOffset.Set(crcOffset);
+    return record;
+}
+
+TPackHeader WriteCompressedTables(PackageWriter& writer, TPackHeader header, CompressedForm::TStreamRecord record,
+                                  PackageTablesView tables, TCompression compression) {
+    std::uint64_t size = 0;
+    ForEachTable(header, tables, [&](const auto& records, auto&, auto&, TTableName) { size += records.size_bytes(); });
+    if (size > CompressedForm::MaxTablesSize)
+        throw EBuildError("the tables come to " + std::to_string(size) + " bytes, more than the " +
+                          std::to_string(CompressedForm::MaxTablesSize) +
+                          " the setup program holds in the compressed form: use compression = \"none\"");
+    MemorySink frame;
+    TStreamCompressor compressor(frame, compression, size);
+    ForEachTable(header, tables, [&](const auto& records, auto&, auto&, TTableName) {
+        compressor.Write(records.data(), records.size_bytes());
+    });
+    compressor.Finish();
+    record.TablesSize.Set(static_cast<std::uint32_t>(frame.Bytes().size()));
     writer.AppendData(&record, sizeof record);
+    // The offsets the tables would have if the frame were decoded in its place.
+    std::uint64_t at = writer.Position();
+    ForEachTable(header, tables, [&](const auto& records, LEInt32& count, LEUInt32& offset, TTableName name) {
+        if (at > kMaxPackageOffset)
+            throw EPayloadTooLarge("the " + std::string(name.Name) + " would start at byte " + std::to_string(at) +
+                                   ", beyond the 4 GiB that 32-bit offsets reach");
+        offset.Set(static_cast<std::uint32_t>(at));
+        count.Set(static_cast<std::int32_t>(records.size()));
+        at += records.size_bytes();
+    });
+    writer.AppendData(frame.Bytes().data(), frame.Bytes().size());
+    return header;
 }

@@ -123,9 +123,10 @@ TBuildSummary WriteInto(TPackagePlan& plan, TFileStream& file, const TBuildProgr
     TDataCopier copier(writer, total, progress);
     PutStub(plan, copier);
     PackageTables tables;
+    CompressedForm::TStreamRecord record{};
     if (compressed) {
-        WriteCompressedData(writer, plan.Files, plan.Compression, sources,
-                            [&](std::uint64_t bytes) { copier.Advance(bytes); });
+        record = WriteCompressedData(writer, plan.Files, plan.Compression, sources,
+                                     [&](std::uint64_t bytes) { copier.Advance(bytes); });
     } else {
         for (std::size_t i = 0; i < plan.Files.size(); ++i) {
             TPlannedFile& f = plan.Files[i];
@@ -141,7 +142,8 @@ TBuildSummary WriteInto(TPackagePlan& plan, TFileStream& file, const TBuildProgr
     TPackHeader header = plan.Header;
     if (compressed) SetText(header.Magic, CompressedForm::Magic, "Magic");
     header.Reserved.Set(0);
-    header = writer.WriteTables(header, tables.View());
+    header = compressed ? WriteCompressedTables(writer, header, record, tables.View(), plan.Compression)
+                        : writer.WriteTables(header, tables.View());
     // The checksum covers every byte of the file, Reserved taken as zero.
     TCrc32 crc = sink.Crc();
     crc.Update(&header, sizeof header);

@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "package/UninstallContract.h"
+#include "package/CompressedReading.h"
 #include "package/PackageReader.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -162,7 +163,7 @@ TFileStream OpenInput(const std::string& path) { return TFileStream::OpenRead(Pl
 TPackageContents LoadForReport(TFileStream& file) {
     std::optional<TPackageContents> package;
     try {
-        package = ReadPackage(file);
+        package = ReadPackage(file, kFullReading);
     } catch (const Exception& e) {
         const std::vector<std::string> tables = TableProblems(file);
         if (tables.empty()) throw ENotAPackage(e.Message() + " (run \"makesetup verify\" for details)");
@@ -288,7 +289,7 @@ int RunExtract(const TExtractArguments& args) {
         std::optional<TDecodedData> decoded;
         std::optional<TPackageContents> holder;
         const TPackageContents* source = &package;
-        if (from && (holder = ReadPackage(*from))) source = &*holder;
+        if (from && (holder = ReadPackage(*from, kFullReading))) source = &*holder;
         if (source->Stream) {
             decoded.emplace(*data, *source->Stream);
             data = &decoded->Source();

@@ -17,7 +17,9 @@ std::string FormText(const TPackageContents& package) {
     const CompressedForm::TStreamRecord& r = stream->Record;
     return "compressed: zstd, " + std::to_string(r.StreamSize.Get()) + " bytes at offset " +
            std::to_string(r.StreamOffset.Get()) + " decode to " + std::to_string(r.DataSize.Get()) + " (window 2^" +
-           std::to_string(r.WindowLog.Get()) + ")";
+           std::to_string(r.WindowLog.Get()) + "); the tables: a " + std::to_string(r.TablesSize.Get()) +
+           "-byte frame at offset " + std::to_string(package.Header.FileOffset.Get()) +
+           ", the offsets below count as if it were decoded there";
 }
 
 std::string CheckStream(ByteSource& file, const TPackageContents& package, std::vector<std::string>& problems) {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "package/CompressedForm.h"
+#include "package/CompressedReading.h"
 #include "package/PeImage.h"
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
@@ -133,6 +134,28 @@ std::uint64_t CheckFileData(ByteSource& file, const TPackHeader& h, std::uint64_
                                        : "runs into the trailer at offset " + std::to_string(trailer)));
     }
     return SharedBytes(files);
+}
+
+// Why a compressed package the reader refused may be so: one of the earlier
+// form, which kept its tables plain, or tables its frame cannot hold.
+std::string CompressedHint(ByteSource& file, const TPackHeader& h) {
+    if (h.FileOffset.Get() < sizeof(CompressedForm::TStreamRecord) || h.FileOffset.Get() > file.Size()) return {};
+    CompressedForm::TStreamRecord r;
+    file.Seek(CompressedForm::StreamRecordOffset(h));
+    if (file.Read(&r, sizeof r) != sizeof r) return {};
+    if (r.Codec.Text() == "zst")
+        return " (made by an earlier makesetup, which stored the tables plain: build it again)";
+    try {
+        const std::uint64_t tables = CompressedForm::DecodedTablesSize(h);
+        if (tables > CompressedForm::MaxFrameRatio * r.TablesSize.Get())
+            return " (" + std::to_string(tables) + " bytes of tables cannot come from a " +
+                   std::to_string(r.TablesSize.Get()) + "-byte frame)";
+    } catch (const Exception&) {
+        return " (the tables do not follow each other from offset " + std::to_string(h.FileOffset.Get()) +
+               " in the decoded frame, or come to more than " + std::to_string(CompressedForm::MaxTablesSize) +
+               " bytes)";
+    }
+    return {};
 }
 
 std::string Counts(const TPackHeader& h) {
@@ -295,7 +318,8 @@ std::string ListJson(const std::string& path, std::uint64_t fileSize, const TPac
                              {"StreamOffset", stream->Record.StreamOffset.Get()},
                              {"StreamSize", stream->Record.StreamSize.Get()},
                              {"DataSize", stream->Record.DataSize.Get()},
-                             {"CrcOffset", stream->Record.CrcOffset.Get()}};
+                             {"CrcOffset", stream->Record.CrcOffset.Get()},
+                             {"TablesSize", stream->Record.TablesSize.Get()}};
     listing["Files"] = std::move(files);
     listing["Dirs"] = std::move(dirs);
     listing["ShellItems"] = std::move(shellItems);
@@ -362,7 +386,9 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
         const std::vector<std::string> outside = CheckSignedPackage(file, h, *signature);
         report.Problems.insert(report.Problems.end(), outside.begin(), outside.end());
     }
-    CheckTables(h, size, report.Problems);
+    // The compressed form's table offsets count in its decoded tables frame:
+    // the reader checks them below.
+    if (!compressed) CheckTables(h, size, report.Problems);
     const bool uninstallData = IsUninstallLayout(h, size);
     std::uint64_t shared = uninstallData || compressed ? 0 : CheckFileData(file, h, size, codePage, report.Problems);
     // The compressed form's records count in its decoded data: the stream is
@@ -370,13 +396,14 @@ TVerifyReport VerifyPackage(ByteSource& file, unsigned codePage) {
     std::string stream;
     if (compressed && report.Problems.empty()) {
         try {
-            const std::optional<TPackageContents> read = ReadPackage(file);
+            const std::optional<TPackageContents> read = ReadPackage(file, kFullReading);
             if (!read) throw ENotAPackage("no package trailer");
             const TPackageContents& package = *read;
             shared = SharedBytes(package.Tables.Files);
             stream = CheckStream(file, package, report.Problems);
         } catch (const Exception& e) {
-            report.Problems.push_back("the compressed package cannot be read: " + e.Message());
+            report.Problems.push_back("the compressed package cannot be read: " + e.Message() +
+                                      CompressedHint(file, h));
         }
     }
     std::string checksum;

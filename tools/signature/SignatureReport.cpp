@@ -95,13 +95,10 @@ std::vector<std::string> CheckSignedPackage(ByteSource& file, const TPackHeader&
     if (!SignedPart::FindTrailer(file, part, &trailer))
         problems.push_back("the trailer at the end of the file is not the copy inside the signed part (which ends at "
                            "offset " + end + "): changed after it was sealed, or sealed from another file");
-    for (const TTableSpan& t : TableSpans(trailer))
-        if (t.Count > 0)
-            if (const std::string where = outside(t.Offset, std::uint64_t(t.Count) * t.RecordSize); !where.empty())
-                problems.push_back("the " + std::string(t.Name.Name) + " at offset " + std::to_string(t.Offset) + where);
     if (CompressedForm::IsCompressedHeader(trailer)) {
-        // The records count in the decoded data: the stream, its record and
-        // the CRC table are what must lie inside.
+        // The tables and the records count in decoded data: the stream, the
+        // CRC table, the stream record and the tables frame are what must lie
+        // inside.
         try {
             const CompressedForm::TStreamInfo info = CompressedForm::ReadStreamInfo(file, file.Size(), trailer);
             const CompressedForm::TStreamRecord& r = info.Record;
@@ -110,15 +107,20 @@ std::vector<std::string> CheckSignedPackage(ByteSource& file, const TPackHeader&
                 std::uint64_t Offset, Size;
             } parts[] = {{"compressed stream", r.StreamOffset.Get(), r.StreamSize.Get()},
                          {"CRC table", r.CrcOffset.Get(), 4 * std::uint64_t(info.Crcs.size())},
-                         {"stream record", CompressedForm::StreamRecordOffset(trailer), sizeof r}};
+                         {"stream record", CompressedForm::StreamRecordOffset(trailer), sizeof r},
+                         {"tables frame", trailer.FileOffset.Get(), r.TablesSize.Get()}};
             for (const auto& p : parts)
                 if (const std::string where = outside(p.Offset, p.Size); !where.empty())
                     problems.push_back("the " + std::string(p.Name) + " at offset " + std::to_string(p.Offset) + where);
-        } catch (const EReadError&) {
-            // a damaged stream record: verify names it
+        } catch (const Exception&) {
+            // a damaged stream record or tables that do not fit it: verify names them
         }
         return problems;
     }
+    for (const TTableSpan& t : TableSpans(trailer))
+        if (t.Count > 0)
+            if (const std::string where = outside(t.Offset, std::uint64_t(t.Count) * t.RecordSize); !where.empty())
+                problems.push_back("the " + std::string(t.Name.Name) + " at offset " + std::to_string(t.Offset) + where);
     const std::int32_t count = trailer.FileCount.Get();
     if (count <= 0 || trailer.FileOffset.Get() + std::uint64_t(count) * sizeof(TFileItem) > file.Size()) return problems;
     std::vector<TFileItem> files(static_cast<std::size_t>(count));

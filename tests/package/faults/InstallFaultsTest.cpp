@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "package/CompressedReading.h"
 #include "package/ZodiDuradad.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
@@ -85,9 +86,9 @@ protected:
         WriteFileBytes(packagePath, builder.Build());
         if (cuttable) {
             source.emplace(packagePath);
-            ASSERT_TRUE(pack.LoadPackage(*source));
+            ASSERT_TRUE(pack.LoadPackage(*source, kFullReading));
         } else {
-            ASSERT_TRUE(pack.OpenPackage(packagePath));
+            ASSERT_TRUE(pack.OpenPackage(packagePath, kFullReading));
         }
         installDir = dir;
         pack.SetInstallDir(dir);

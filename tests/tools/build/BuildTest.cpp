@@ -1,3 +1,4 @@
+#include "package/CompressedReading.h"
 #include "tools/build/PackageBuild.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ TEST_F(BuildTest, WritesStubDataTablesAndHeaderThatTheSetupProgramReads) {
     ASSERT_GE(bytes.size(), stub.size());
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), bytes.begin()));
 
-    const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(out, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     EXPECT_EQ(package.AppName(), "Demo");

@@ -1,6 +1,7 @@
 // Each content stored once, in the plain layout and in the compressed form.
 #include <gtest/gtest.h>
 
+#include "package/CompressedReading.h"
 #include "package/PackageReader.h"
 #include <cctype>
 #include <cstdlib>
@@ -54,7 +55,7 @@ TEST_F(SharedDataTest, SameBytesShareOneCopyAndEveryReaderStillGetsEachFile) {
     const std::string out = pkg.Dir().File("plain.exe");
     WritePackage(Plan("none"), out);
     const Bytes bytes = ReadFileBytes(out);
-    const std::optional<TPackageContents> packageRead = ReadPackageFile(out);
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(out, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const auto& files = package.Tables.Files;
@@ -101,7 +102,7 @@ protected:
     // earlier record, compared with its source.
     void ExpectInstallable(const std::string& path) {
         TVazuravAzoz package;
-        ASSERT_TRUE(package.OpenPackage(path));
+        ASSERT_TRUE(package.OpenPackage(path, kFullReading));
         ASSERT_TRUE(package.GetStream());
         const auto& files = package.GetFiles();
         const auto& stream = *package.GetStream();
@@ -134,6 +135,15 @@ TEST_F(CompressedTest, RoundTripsEveryFileAndAPlainReaderFindsNoPackage) {
     std::memcpy(&trailer, bytes.data() + bytes.size() - sizeof trailer, sizeof trailer);
     EXPECT_FALSE(IsValidHeader(trailer));  // what a reader of the plain layout checks
     EXPECT_TRUE(CompressedForm::IsCompressedHeader(trailer));
+    // The tables: one frame between the stream record and the trailer, much
+    // smaller than the records it decodes to at the trailer's offsets.
+    TFileStream read = TFileStream::OpenRead(out);
+    const auto package = ReadPackage(read, kFullReading);
+    ASSERT_TRUE(package && package->Stream);
+    const std::uint32_t frame = package->Stream->Record.TablesSize.Get();
+    EXPECT_EQ(trailer.FileOffset.Get() + std::uint64_t(frame) + sizeof trailer, bytes.size());
+    EXPECT_LT(frame, 7 * sizeof(TFileItem) / 4);
+    EXPECT_EQ(trailer.DirOffset.Get(), trailer.FileOffset.Get() + 7 * sizeof(TFileItem));
     // The repeated kilobyte compresses; the licence's two copies are one.
     EXPECT_LT(summary.Size, ReadFileBytes(pkg.Dir().File("stub.exe")).size() + 2 * licence.size() + 10000);
     TFileStream file = TFileStream::OpenRead(out);
@@ -148,7 +158,7 @@ TEST_F(CompressedTest, DecodedDataLeavesNoScratchFileEvenWhenTheStreamBreaksOff)
     const std::string out = pkg.Dir().File("fast.exe");
     WritePackage(Plan("fast"), out);
     TFileStream file = TFileStream::OpenRead(out);
-    const auto package = ReadPackage(file);
+    const auto package = ReadPackage(file, kFullReading);
     ASSERT_TRUE(package && package->Stream);
     TempDir scratch;
     const char* tmpdir = std::getenv("TMPDIR");
@@ -182,7 +192,7 @@ TEST_F(CompressedTest, DamageToTheStreamOrACrcIsFound) {
     const std::string out = pkg.Dir().File("fast.exe");
     WritePackage(Plan("fast"), out);
     TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(out));
+    ASSERT_TRUE(package.OpenPackage(out, kFullReading));
     const auto record = package.GetStream()->Record;
     const Bytes good = ReadFileBytes(out);
     const struct {
@@ -200,6 +210,13 @@ TEST_F(CompressedTest, DamageToTheStreamOrACrcIsFound) {
         for (const std::string& p : report.Problems) problems += p + "\n";
         EXPECT_NE(problems.find(c.Problem), std::string::npos) << "byte " << c.At << ":\n" << problems;
     }
+    // A package of the earlier form, whose tables were plain, is named as such.
+    Bytes earlier = good;
+    earlier[CompressedForm::StreamRecordOffset(package.GetHeader()) + 3] = 0;  // "zst2" -> "zst"
+    MemorySource source(earlier);
+    const TVerifyReport report = VerifyPackage(source);
+    ASSERT_FALSE(report.Problems.empty());
+    EXPECT_NE(report.Problems[0].find("build it again"), std::string::npos) << report.Problems[0];
 }
 
 // The stream holds files grouped by kind, not in the description's order; a
@@ -216,7 +233,7 @@ TEST_F(CompressedTest, FilesOfOneNameKeepTheirOrderWhenTheStreamGroupsThem) {
     WritePackage(pkg.ReadClean(), out);
 
     TVazuravAzoz package;
-    ASSERT_TRUE(package.OpenPackage(out));
+    ASSERT_TRUE(package.OpenPackage(out, kFullReading));
     const auto& files = package.GetFiles();
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].FileName.Text(), "z.bin");  // grouped: the .bin before both .txt

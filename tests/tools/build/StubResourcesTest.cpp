@@ -1,3 +1,4 @@
+#include "package/CompressedReading.h"
 #include "tools/build/StubResources.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +132,7 @@ TEST_F(StubResourcesTest, TheCopyCarriesTheIconAndVersionAndStaysAWholePackage) 
     TFileStream file = TFileStream::OpenRead(Out());
     const TVerifyReport report = VerifyPackage(file);
     EXPECT_TRUE(report.Ok()) << report.Problems.front();
-    const std::optional<TPackageContents> packageRead = ReadPackageFile(Out());
+    const std::optional<TPackageContents> packageRead = ReadPackageFile(Out(), kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const Bytes uninstaller = PatternBytes(5000, 2);

@@ -1,3 +1,4 @@
+#include "package/CompressedReading.h"
 #include "tools/inspect/PackageListing.h"
 
 #include <gtest/gtest.h>
@@ -163,7 +164,7 @@ TEST(List, JsonNamesKindsAndRootsAndEscapes) {
                             .Reg(0x12345678u, "K", "N", "")
                             .Build();
     MemorySource source(bytes);
-    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    const std::optional<TPackageContents> packageRead = ReadPackage(source, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const std::string json = ListJson("p.exe", bytes.size(), package);
@@ -182,7 +183,7 @@ TEST(List, JsonNamesKindsAndRootsAndEscapes) {
 TEST(List, JsonReadsBackToEveryFieldOfTheRecords) {
     const Bytes bytes = Sample();
     MemorySource source(bytes);
-    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    const std::optional<TPackageContents> packageRead = ReadPackage(source, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const TPackHeader h = TrailerOf(bytes);
@@ -214,7 +215,7 @@ TEST(List, JsonReadsBackToEveryFieldOfTheRecords) {
 TEST(List, JsonLayoutIsTwoSpacesALevelAndEscapesControlCharacters) {
     const Bytes bytes = PackageBuilder().App("A\x01\tB\x7F").Dir("InstallDir", "").Build();
     MemorySource source(bytes);
-    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    const std::optional<TPackageContents> packageRead = ReadPackage(source, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const TPackHeader h = TrailerOf(bytes);
@@ -253,7 +254,7 @@ TEST(List, JsonLayoutIsTwoSpacesALevelAndEscapesControlCharacters) {
 TEST(List, JsonShowsAPathThatIsNotUtf8WithReplacementCharacters) {
     const Bytes bytes = PackageBuilder().App("A").Build();
     MemorySource source(bytes);
-    const std::optional<TPackageContents> packageRead = ReadPackage(source);
+    const std::optional<TPackageContents> packageRead = ReadPackage(source, kFullReading);
     ASSERT_TRUE(packageRead);
     const TPackageContents& package = *packageRead;
     const std::string json = ListJson("caf\xE9.exe", bytes.size(), package);

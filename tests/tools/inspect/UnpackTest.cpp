@@ -1,3 +1,4 @@
+#include "package/CompressedReading.h"
 #include "tools/inspect/Unpack.h"
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ TEST(Extract, WritesAForeignLayoutByteExactAndTheLaterOfTwoEntriesWins) {
     const Bytes first = PatternBytes(3000, 1), second = PatternBytes(2500000, 2), other = TextBytes("[x]\n");
     const Bytes package = ForeignPackage(first, second, other);
     MemorySource source(package);
-    const std::optional<TPackageContents> loadedRead = ReadPackage(source);
+    const std::optional<TPackageContents> loadedRead = ReadPackage(source, kFullReading);
     ASSERT_TRUE(loadedRead);
     const TPackageContents& loaded = *loadedRead;
 
