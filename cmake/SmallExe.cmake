@@ -4,7 +4,9 @@
 #   setup_small_library(target)  compiles a library for link-time optimisation
 #                                too: its objects carry both the optimiser's
 #                                form and machine code, so other programs (the
-#                                tests) link them as they are
+#                                tests) link them as they are; and without
+#                                run-time type information (no dynamic_cast
+#                                or typeid in them)
 #   setup_small_exe(target)      links a program small: link-time optimisation,
 #                                no symbols, unused sections dropped, the
 #                                runtime pieces of system/SmallRuntime.cpp, the
@@ -22,7 +24,10 @@ set(SETUP_SMALL_CHECK ${CMAKE_CURRENT_LIST_DIR}/CheckSmallRuntime.cmake)
 set(SETUP_SMALL_SPECS ${CMAKE_CURRENT_LIST_DIR}/SmallStart.specs)
 
 function(setup_small_library target)
-    target_compile_options(${target} PRIVATE -flto -ffat-lto-objects)
+    # Without run-time type information: no type descriptions of the
+    # polymorphic classes, and none of the runtime's code that walks them for
+    # casts (a raised error's type still travels with it to its handler).
+    target_compile_options(${target} PRIVATE -flto -ffat-lto-objects $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
 endfunction()
 
 function(setup_small_exe target)

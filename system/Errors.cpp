@@ -1,5 +1,7 @@
 #include "system/Errors.h"
 
+#include <new>
+
 namespace {
 
 // Upper-case hexadecimal of `value`, at least `digits` (up to 8) long: printf's
@@ -79,4 +81,18 @@ __attribute__((noinline)) void RaiseWriteError() {
     EWriteError error{std::string(ErrorText::StreamWrite)};
     error.SetRaiseAddress(__builtin_extract_return_addr(__builtin_return_address(0)));
     throw error;
+}
+
+// By the handler that matches rather than by a cast: the small programs are
+// built without run-time type information.
+TErrorDescription DescribeCurrentError() {
+    try {
+        throw;
+    } catch (const Exception& error) {
+        return {error.TypeName(), error.Message()};
+    } catch (const std::bad_alloc&) {
+        return {"EOutOfMemory", std::string(ErrorText::OutOfMemory)};
+    } catch (const std::exception& error) {
+        return {"Exception", error.what()};
+    }
 }

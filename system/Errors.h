@@ -125,6 +125,15 @@ std::string ApplicationErrorBox(std::string_view typeName, std::string_view modu
 // passed through TrimSystemText.
 std::string LastSystemErrorText();
 
+// What the program reports of the error being handled, in a handler of
+// std::exception (it raises the error again to tell its kind): an error
+// kind's type name and message, "EOutOfMemory" for a failed allocation,
+// "Exception" and what() for any other.
+struct TErrorDescription {
+    std::string TypeName, Message;
+};
+TErrorDescription DescribeCurrentError();
+
 // Convenience raisers for the kinds with fixed messages.
 [[noreturn]] void RaiseReadError();
 [[noreturn]] void RaiseWriteError();

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <new>
-
 #include "system/Errors.h"
 #include "system/uCustomModule.h"
 #include "ui/Form.h"
@@ -75,14 +73,8 @@ void TApplication::ProcessMessagesAfterItem() {
     if (queueLook_.Due(queued, ::GetTickCount())) ProcessMessages();
 }
 
-void TApplication::ShowException(const std::exception& error) const {
-    std::string message;
-    if (const auto* known = dynamic_cast<const Exception*>(&error))
-        message = known->Message();
-    else if (dynamic_cast<const std::bad_alloc*>(&error))
-        message = ErrorText::OutOfMemory;
-    else
-        message = error.what();
+void TApplication::ShowException() const {
+    const std::string message = DescribeCurrentError().Message;
     ::MessageBoxA(window_.get(), ErrorText::EventBox(message).c_str(), GetApplicationTitle().c_str(),
                   MB_ICONSTOP | MB_OK);
 }

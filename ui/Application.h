@@ -44,8 +44,9 @@ public:
     TForm* ModalForm() const { return modalForm_; }
     void SetModalForm(TForm* form) { modalForm_ = form; }
 
-    // The event error box for an error that escaped an event handler.
-    void ShowException(const std::exception& error) const;
+    // The event error box for the error being handled, one that escaped an
+    // event handler.
+    void ShowException() const;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,7 +66,7 @@ template <typename F>
 void SafeCall(F&& handler) noexcept {
     try {
         handler();
-    } catch (const std::exception& error) {
-        if (TApplication* application = TApplication::Current()) application->ShowException(error);
+    } catch (const std::exception&) {
+        if (TApplication* application = TApplication::Current()) application->ShowException();
     }
 }

@@ -21,19 +21,14 @@ public:
     // is given up; the run does not fail for it.
     void Line(std::string_view text);
 
-    // "Error: <type name>: <message>", the message as the wizard's error
-    // box would show it.
-    void Error(const std::exception& error);
+    // "Error: <type name>: <message>" of the error being handled (in a
+    // handler of std::exception), the message as the wizard's error box
+    // would show it.
+    void Error();
 
 private:
     std::optional<TFileStream> file_;
 };
-
-// The type name and message of an error as the program reports it.
-struct TErrorDescription {
-    std::string TypeName, Message;
-};
-TErrorDescription DescribeError(const std::exception& error);
 
 // Runs `body(log)` with the log of `logPath` (none when empty) and returns
 // its exit code, which ends the log as "Exit code N". A log that cannot be
@@ -52,8 +47,8 @@ int RunLogged(const std::string& logPath, Body body) {
     int code = ExitCode::kUnexpected;
     try {
         code = body(log);
-    } catch (const std::exception& error) {
-        log.Error(error);
+    } catch (const std::exception&) {
+        log.Error();
     }
     log.Line("Exit code " + std::to_string(code));
     return code;

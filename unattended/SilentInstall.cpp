@@ -68,8 +68,8 @@ int Install(const TSwitches& switches, TRunLog& log) {
             log.Line("No package is appended to this program. Nothing has been installed.");
             return ExitCode::kNotAPackage;
         }
-    } catch (const std::exception& error) {
-        log.Error(error);
+    } catch (const std::exception&) {
+        log.Error();
         log.Line("The package cannot be used. Nothing has been installed.");
         return ExitCode::kNotAPackage;
     }
@@ -90,8 +90,8 @@ int Install(const TSwitches& switches, TRunLog& log) {
     pack.SetOnStep(TProgressEvent::Bind<&TInstallObserver::Step>(&observer));
     try {
         pack.Install();
-    } catch (const std::exception& error) {
-        log.Error(error);
+    } catch (const std::exception&) {
+        log.Error();
         log.Line("The install stopped at this step. What it did before stays in place; the uninstall data file "
                  "is written only by a complete install.");
         return ExitCode::kInstallFailed;

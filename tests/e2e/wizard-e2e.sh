@@ -53,13 +53,14 @@ summary=$'Destination location:\r\n     C:\\Program Files\\Demo App\\\r\n \r\nSt
 
 # Driver lines from the welcome page to the ready page with the default
 # folder; posted clicks are taken in order. to_installing then clicks Install
-# with the mouse, as a user would (the focus then moves as it does for one).
+# with the mouse, as a user would (the focus then moves as it does for one),
+# once the ready page is in front: a real click lands on whatever is under
+# the point, which until then is the destination page's Next.
 to_ready='click --class TfrmWelcome --id @btn1Defaul@
 click --class TfrmWelcome --id @btn2Defaul@
 expect-visible --class TfrmWelcome --id @btn3Defaul@'
-to_installing='click --class TfrmWelcome --id @btn1Defaul@
-click --class TfrmWelcome --id @btn2Defaul@
-click --class TfrmWelcome --id @btn3Defaul@ --mouse'
+to_installing="$to_ready
+click --class TfrmWelcome --id @btn3Defaul@ --mouse"
 
 # Answers the cancel question with `answer`; the box names the application.
 answer_question() {

@@ -1,5 +1,8 @@
 #include "system/Errors.h"
 
+#include <new>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 TEST(ErrorTexts, FileMessagesCarryPathAndSystemText) {
@@ -78,4 +81,24 @@ TEST(Raise, FixedMessageRaisersUseTheirKinds) {
         EXPECT_NE(e.RaiseAddress(), nullptr);
     }
     EXPECT_THROW(RaiseWriteError(), EWriteError);
+}
+
+TEST(DescribeCurrentError, TellsTheKindOfTheErrorBeingHandled) {
+    const auto describe = [](auto raise) {
+        try {
+            raise();
+        } catch (const std::exception&) {
+            return DescribeCurrentError();
+        }
+        return TErrorDescription{};
+    };
+    const TErrorDescription kind = describe([] { RaiseReadError(); });
+    EXPECT_EQ(kind.TypeName, "EReadError");
+    EXPECT_EQ(kind.Message, "Stream read error");
+    const TErrorDescription memory = describe([] { throw std::bad_alloc(); });
+    EXPECT_EQ(memory.TypeName, "EOutOfMemory");
+    EXPECT_EQ(memory.Message, "Out of memory");
+    const TErrorDescription other = describe([] { throw std::runtime_error("it broke"); });
+    EXPECT_EQ(other.TypeName, "Exception");
+    EXPECT_EQ(other.Message, "it broke");
 }
