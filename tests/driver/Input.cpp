@@ -1,5 +1,7 @@
 #include "Input.h"
 
+#include <cstdlib>
+
 #include "WindowFind.h"
 
 namespace driver {
@@ -127,13 +129,25 @@ void ClickByMouse(HWND top, HWND control) {
     });
     if (!reachable) throw CommandFailed("control " + HandleText(control) + " is covered or disabled at its middle");
     const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    // Every event carries the point: under load a late pointer motion from
+    // the display can move the cursor back between the move and the press,
+    // and a press without a point lands where the cursor was before.
     std::vector<INPUT> inputs(3);
-    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-    inputs[0].mi.dx = static_cast<LONG>(x * 65535LL / (width - 1));
-    inputs[0].mi.dy = static_cast<LONG>(y * 65535LL / (height - 1));
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    const DWORD flags[] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dx = static_cast<LONG>(x * 65535LL / (width - 1));
+        inputs[i].mi.dy = static_cast<LONG>(y * 65535LL / (height - 1));
+        inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags[i];
+    }
+    std::vector<INPUT> move(inputs.begin(), inputs.begin() + 1);
+    Send(move);
+    const bool arrived = WaitUntil(3, [x, y] {
+        POINT at{};
+        return ::GetCursorPos(&at) && std::abs(at.x - x) <= 1 && std::abs(at.y - y) <= 1;  // scaling may round
+    });
+    if (!arrived) throw CommandFailed("the mouse did not reach control " + HandleText(control));
+    inputs.erase(inputs.begin());
     Send(inputs);
 }
 
