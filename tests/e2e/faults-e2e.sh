@@ -69,6 +69,16 @@ start_setup() {
 wait-window --class TfrmWelcome --timeout $first_window_timeout"
 }
 expect_exit() { drive <<<"expect-exit-code $1 --timeout 60"; }
+# Cancel on the failed page, Yes to the question: the program ends with 0.
+quit_from_failed_page() {
+    drive <<EOF
+click --class TfrmWelcome --id @Button11@
+$ask
+msgbox-press Yes
+EOF
+    check_question
+    expect_exit 0
+}
 # The Windows process id in the listing the last driver script ended with.
 listed_pid() { sed -n 's/.* pid=\([0-9]*\) .*/\1/p' "$work/out.txt" | head -n1; }
 
@@ -235,13 +245,7 @@ EOF
     [ "$(cat "$app_dir/data/part004.bin")" = $'an older part004\r' ] || fail "the failed run changed part004.bin"
     [ ! -e "$app_dir/data/part005.bin" ] || fail "part005.bin, wholly cut off, was created"
     expect_stopped_in_copy "$app_dir"
-    drive <<EOF
-click --class TfrmWelcome --id @Button11@
-$ask
-msgbox-press Yes
-EOF
-    check_question
-    expect_exit 0
+    quit_from_failed_page
 }
 
 second_instance() {
@@ -324,13 +328,7 @@ $(error_box 'Stream read error.')
 $failed_page
 EOF
     expect_stopped_in_copy "$app_dir"
-    drive <<EOF
-click --class TfrmWelcome --id @Button11@
-$ask
-msgbox-press Yes
-EOF
-    check_question
-    expect_exit 0
+    quit_from_failed_page
 }
 
 case $scenario in
