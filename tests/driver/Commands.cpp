@@ -157,8 +157,12 @@ Target Resolve(Context& context, const Options& options, ControlUse use, const W
 
 // Polls `holds` (the target resolved afresh each time) until it is true or
 // the time-out passes; then fails with `describe()` of the last state seen.
+// A `quick` holds (a style bit, no message to the program) is also asked of
+// the target last resolved between polls, so the wait ends soon after the
+// change.
 void Expect(Context& context, const Options& options, ControlUse use, const WindowSelector& fallback,
-            const std::function<bool(const Target&)>& holds, const std::function<std::string(const Target&)>& describe) {
+            const std::function<bool(const Target&)>& holds, const std::function<std::string(const Target&)>& describe,
+            bool quick = false) {
     const WindowSelector window = SelectorFrom(context, options, fallback);
     const ControlSelector control = use == ControlUse::None ? ControlSelector{} : ControlFrom(options);
     if (use == ControlUse::Required && control.Empty())
@@ -166,10 +170,12 @@ void Expect(Context& context, const Options& options, ControlUse use, const Wind
     Target target;
     bool resolved = false;
     const double timeout = TimeoutOf(context, options);
-    const bool met = WaitUntil(timeout, [&] {
+    const auto fresh = [&] {
         resolved = TryResolve(window, control, target);
         return resolved && holds(target);
-    });
+    };
+    const auto same = [&] { return resolved && ::IsWindow(target.Subject()) && holds(target); };
+    const bool met = quick ? WaitUntil(timeout, fresh, same) : WaitUntil(timeout, fresh);
     if (resolved) context.current = target.top;
     if (met) return;
     if (!target.top) throw CommandFailed("no " + window.Describe() + " within " + Seconds(timeout));
@@ -709,23 +715,23 @@ void OnExpectText(Context& c, const Options& o) {
 
 void OnExpectEnabled(Context& c, const Options& o) {
     Expect(c, o, ControlUse::Optional, {}, [](const Target& t) { return ::IsWindowEnabled(t.Subject()) != FALSE; },
-           [](const Target& t) { return Who(t) + " is disabled, wanted enabled"; });
+           [](const Target& t) { return Who(t) + " is disabled, wanted enabled"; }, true);
 }
 void OnExpectDisabled(Context& c, const Options& o) {
     Expect(c, o, ControlUse::Optional, {}, [](const Target& t) { return ::IsWindowEnabled(t.Subject()) == FALSE; },
-           [](const Target& t) { return Who(t) + " is enabled, wanted disabled"; });
+           [](const Target& t) { return Who(t) + " is enabled, wanted disabled"; }, true);
 }
 void OnExpectVisible(Context& c, const Options& o) {
     Options all = o;
     all.Set("hidden", "");  // the window itself may be what is still hidden
     Expect(c, all, ControlUse::Optional, {}, [](const Target& t) { return ::IsWindowVisible(t.Subject()) != FALSE; },
-           [](const Target& t) { return Who(t) + " is hidden, wanted visible"; });
+           [](const Target& t) { return Who(t) + " is hidden, wanted visible"; }, true);
 }
 void OnExpectHidden(Context& c, const Options& o) {
     Options all = o;
     all.Set("hidden", "");
     Expect(c, all, ControlUse::Optional, {}, [](const Target& t) { return ::IsWindowVisible(t.Subject()) == FALSE; },
-           [](const Target& t) { return Who(t) + " is visible, wanted hidden"; });
+           [](const Target& t) { return Who(t) + " is visible, wanted hidden"; }, true);
 }
 
 void OnExpectFocus(Context& c, const Options& o) {

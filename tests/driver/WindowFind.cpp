@@ -124,12 +124,22 @@ std::vector<HWND> FindTopWindows(const WindowSelector& selector) {
     return found;
 }
 
-bool WaitUntil(double seconds, const std::function<bool()>& done) {
+bool WaitUntil(double seconds, const std::function<bool()>& done, const std::function<bool()>& hint) {
+    constexpr ULONGLONG kPollMs = 50, kHintMs = 5;
     const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    bool trustHint = static_cast<bool>(hint);
     while (true) {
         if (done()) return true;
-        if (::GetTickCount64() >= deadline) return false;
-        ::Sleep(50);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return false;
+        const ULONGLONG next = std::min(now + kPollMs, deadline);
+        bool hinted = false;
+        if (trustHint) {
+            while (!(hinted = hint()) && ::GetTickCount64() < next) ::Sleep(kHintMs);
+        } else {
+            ::Sleep(static_cast<DWORD>(next - now));
+        }
+        trustHint = hint && !hinted;
     }
 }
 

@@ -43,8 +43,12 @@ struct WindowSelector {
 // z-order, topmost first.
 std::vector<HWND> FindTopWindows(const WindowSelector& selector);
 
-// Polls every 50 ms until `done` holds or `seconds` have passed.
-bool WaitUntil(double seconds, const std::function<bool()>& done);
+// Polls every 50 ms until `done` holds or `seconds` have passed. Given a
+// `hint`, a cheap guess that `done` may hold now, it asks that every 5 ms in
+// between and polls at once when it says yes: a wait for a change ends
+// within a few ms of it, not up to 50 ms later. A hint that `done` then
+// denies is not asked again until the next poll.
+bool WaitUntil(double seconds, const std::function<bool()>& done, const std::function<bool()>& hint = {});
 
 struct ControlSelector {
     std::optional<HWND> handle;
