@@ -194,8 +194,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         ReportProgress("Copy file " + target);
     }
     // Reading past the last byte checks the stream's own checksum; no bytes may be left.
-    std::uint8_t more;
-    if (stream.Read(&more, 1) != 0) RaiseReadError();
+    if (!stream.AtEnd()) RaiseReadError();
 }
 
 std::string TVazuravAzoz::UninstallCommand() const {
