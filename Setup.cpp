@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -51,12 +50,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (const auto switches = ParseSwitches(ArgumentsOf(::GetCommandLineA()), true)) return RunSilentInstall(*switches);
     try {
         return Run();
-    } catch (const Exception& error) {
-        ShowApplicationError(error.TypeName(), error.Message(), error.RaiseAddress());
-    } catch (const std::bad_alloc&) {
-        ShowApplicationError("EOutOfMemory", ErrorText::OutOfMemory, nullptr);
-    } catch (const std::exception& error) {
-        ShowApplicationError("Exception", error.what(), nullptr);
+    } catch (const std::exception&) {
+        const TErrorDescription error = DescribeCurrentError();
+        ShowApplicationError(error.TypeName.c_str(), error.Message, error.RaiseAddress);
     }
     return 1;
 }

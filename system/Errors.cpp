@@ -89,7 +89,7 @@ TErrorDescription DescribeCurrentError() {
     try {
         throw;
     } catch (const Exception& error) {
-        return {error.TypeName(), error.Message()};
+        return {error.TypeName(), error.Message(), error.RaiseAddress()};
     } catch (const std::bad_alloc&) {
         return {"EOutOfMemory", std::string(ErrorText::OutOfMemory)};
     } catch (const std::exception& error) {

@@ -128,9 +128,11 @@ std::string LastSystemErrorText();
 // What the program reports of the error being handled, in a handler of
 // std::exception (it raises the error again to tell its kind): an error
 // kind's type name and message, "EOutOfMemory" for a failed allocation,
-// "Exception" and what() for any other.
+// "Exception" and what() for any other; the raise address only for the
+// program's own kinds.
 struct TErrorDescription {
     std::string TypeName, Message;
+    const void* RaiseAddress = nullptr;
 };
 TErrorDescription DescribeCurrentError();
 

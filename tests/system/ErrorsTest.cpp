@@ -95,6 +95,7 @@ TEST(DescribeCurrentError, TellsTheKindOfTheErrorBeingHandled) {
     const TErrorDescription kind = describe([] { RaiseReadError(); });
     EXPECT_EQ(kind.TypeName, "EReadError");
     EXPECT_EQ(kind.Message, "Stream read error");
+    EXPECT_NE(kind.RaiseAddress, nullptr);
     const TErrorDescription memory = describe([] { throw std::bad_alloc(); });
     EXPECT_EQ(memory.TypeName, "EOutOfMemory");
     EXPECT_EQ(memory.Message, "Out of memory");

@@ -15,6 +15,7 @@
 #include "system/Decompressor.h"
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
+#include "tools/build/CompressedPayload.h"
 #include "tools/build/FileContents.h"
 #include "tools/build/PackageBuild.h"
 #include "tools/inspect/PackageData.h"
@@ -259,6 +260,21 @@ TEST_F(SharedDataTest, AnUnknownCompressionIsRefusedOnItsLine) {
     TDiagnostics diagnostics;
     pkg.Read(diagnostics);
     EXPECT_TRUE(Reports(diagnostics, true, 3, "compression must be \"none\", \"fast\" or \"best\"")) << ErrorsOf(diagnostics);
+}
+
+// The setup program decodes the tables whole, so makesetup refuses tables past
+// its bound before it compresses or writes any of them.
+TEST(CompressedTables, LargerThanTheSetupProgramHoldsAreRefusedAndNothingIsWritten) {
+    const std::vector<TRegItem> values(CompressedForm::MaxTablesSize / sizeof(TRegItem) + 1);
+    MemorySink sink;
+    PackageWriter writer(sink);
+    try {
+        WriteCompressedTables(writer, TPackHeader{}, {}, {{}, {}, {}, values}, TCompression::Fast);
+        FAIL() << "tables of " << values.size() * sizeof(TRegItem) << " bytes were written";
+    } catch (const EBuildError& error) {
+        EXPECT_NE(std::string(error.what()).find("use compression = \"none\""), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(sink.Bytes().empty());
 }
 
 }  // namespace
