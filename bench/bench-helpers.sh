@@ -6,14 +6,19 @@
 #                           nsis) when it is missing; NAME begins the note
 #   keep_best KEY SECONDS   keeps the lower figure of KEY in the caller's
 #                           associative array `best`
+#   bench_work NAME         makes the work folder `work` (NAME.XXXXXX in TMPDIR)
+#                           and, on exit, ends the Wine session and removes it
+#   bench_wine_start        starts the Wine session, keeping that exit step
 # and for the scripts that drive the wizard under Wine, which set `bench` (the
 # name in messages), `work`, `driver` (windriver.exe) and the array `ID` of the
 # wizard's control ids:
 #   clocked                 runs the driver script on stdin; prints the seconds
 #                           between its two `clock` lines
 #   install_wizard EXE      installs EXE through its wizard into C:\bench;
-#                           prints the seconds from the Install click to the
-#                           finished page
+#                           prints the seconds from the Install click (the
+#                           clock reads once the click is posted, so the
+#                           driver's search for the button is not counted)
+#                           until the driver sees the finished page
 
 seconds() {
     local start end
@@ -35,6 +40,17 @@ keep_best() {
     if [ -z "${best[$1]:-}" ] || awk -v a="${best[$1]}" -v b="$2" 'BEGIN { exit !(b < a) }'; then best[$1]=$2; fi
 }
 
+bench_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+    trap bench_cleanup EXIT
+}
+bench_cleanup() { wine_session_end; rm -rf "$work"; }
+# wine_session_start sets its own exit step, which would leave the work folder.
+bench_wine_start() {
+    wine_session_start
+    trap bench_cleanup EXIT
+}
+
 clocked() {
     local script=$work/script.txt
     cat >"$script"
@@ -52,8 +68,8 @@ expect-visible --id ${ID[edtPath]}
 set-text --id ${ID[edtPath]} --value "C:\bench"
 click --id ${ID[btn2Defaul]}
 expect-visible --id ${ID[btn3Defaul]}
-clock
 click --id ${ID[btn3Defaul]}
+clock
 expect-visible --id ${ID[btn5Defaul]} --timeout 7200
 clock
 click --id ${ID[btn5Defaul]}

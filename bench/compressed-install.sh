@@ -41,9 +41,7 @@ done
 . "$here/../tests/support/uninstall-contract.sh"
 . "$here/bench-helpers.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/compressed-install.XXXXXX")
-cleanup() { wine_session_end; rm -rf "$work"; }
-trap cleanup EXIT
+bench_work compressed-install
 
 echo "compressed-install: copying $tree_source into $work and packing it"
 mkdir "$work/doc"
@@ -59,8 +57,7 @@ pack() { # name compression stub
 pack plain none "$win32/Setup.exe"
 for s in "${stubs[@]}"; do pack "$s" best "${stub[$s]}"; done
 
-wine_session_start
-trap cleanup EXIT
+bench_wine_start
 declare -A ID best
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)

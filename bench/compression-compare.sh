@@ -36,9 +36,7 @@ done
 . "$here/bench-helpers.sh"
 need_makensis compression-compare
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/compression-compare.XXXXXX")
-cleanup() { wine_session_end; rm -rf "$work"; }
-trap cleanup EXIT
+bench_work compression-compare
 
 echo "compression-compare: copying $tree_source and writing a $big_mib MiB file into $work"
 mkdir "$work/doc" "$work/big"
@@ -113,8 +111,7 @@ tables=$("$makesetup" list --json "$work/plain.exe" | awk -F'[:,]' '
 stub_size=$(stat -c %s "$setup_exe")
 plain_data=$(($(stat -c %s "$work/plain.exe") - stub_size - tables - 552))
 
-wine_session_start
-trap cleanup EXIT
+bench_wine_start
 declare -A ID
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)

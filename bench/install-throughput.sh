@@ -20,13 +20,10 @@ data_options=(--big-mib "${BIG_MIB:-1024}")
 . "$here/../tests/support/uninstall-contract.sh"
 . "$here/bench-helpers.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/install-bench.XXXXXX")
-cleanup() { wine_session_end; rm -rf "$work"; }
-trap cleanup EXIT
+bench_work install-bench
 echo "install-bench: writing the data sets and packages in $work"
 "$data_tool" "$work" "${data_options[@]}"
-wine_session_start
-trap cleanup EXIT
+bench_wine_start
 
 best() { if [ -z "$1" ] || awk -v a="$1" -v b="$2" 'BEGIN { exit !(b < a) }'; then echo "$2"; else echo "$1"; fi; }
 fresh() { rm -rf "$work/out"; sync; }

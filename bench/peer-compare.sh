@@ -20,9 +20,7 @@ big_mib=${BIG_MIB:-1024}
 
 need_makensis peer-compare
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/peer-compare.XXXXXX")
-cleanup() { wine_session_end; rm -rf "$work"; }
-trap cleanup EXIT
+bench_work peer-compare
 # Sources, three package copies of each set, a cat output and one install.
 need_kib=$(((big_mib * 6 + 600) * 1024))
 free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
@@ -89,8 +87,7 @@ for set in tiny big many; do
     "$makesetup" verify "$work/pack/$set-ours.exe" >/dev/null
 done
 
-wine_session_start
-trap cleanup EXIT
+bench_wine_start
 target=$(wine_c bench)
 install_cp() { mkdir "$target" && cp -r "$work/$1/." "$target/"; }
 install_ours() {

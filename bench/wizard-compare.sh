@@ -38,9 +38,7 @@ done
 
 if [ $peer = 1 ]; then need_makensis wizard-compare; fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/wizard-compare.XXXXXX")
-cleanup() { wine_session_end; rm -rf "$work"; }
-trap cleanup EXIT
+bench_work wizard-compare
 need_kib=$(((big_mib * 4 + 400) * 1024))
 free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
 [ "$free_kib" -ge "$need_kib" ] || { echo "wizard-compare: $((need_kib >> 10)) MiB free space needed in $work" >&2; exit 1; }
@@ -90,8 +88,7 @@ NSI
     fi
 done
 
-wine_session_start
-trap cleanup EXIT
+bench_wine_start
 declare -A ID
 while read -r name id; do ID[$name]=$id; done < <("$checker" ids)
 target=$(wine_c bench)
@@ -109,14 +106,14 @@ install_engine() {
     wine_timeout 3600 "$install_bench" "$(winpath "$work/$1/ours.exe")" 'C:\bench' </dev/null | tr -d '\r' |
         sed -n 's/.*seconds=\([0-9.]*\).*/\1/p'
 }
-# The peer: from its Install click to its Close button.
+# The peer: from its Install click (once posted, as for ours) to its Close button.
 install_peer() {
     clocked <<EOF
 start "$(winpath "$work/$1/peer.exe")" "/D=C:\bench"
 wait-window --class #32770 --title-contains "Bench $1" --timeout 600
 expect-enabled --text "&Install"
-clock
 click --text "&Install"
+clock
 expect-enabled --text "&Close" --timeout 7200
 clock
 click --text "&Close"
