@@ -1,7 +1,7 @@
 #include "package/CompressedForm.h"
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 
 #include "package/PackageTables.h"
 #include "system/Errors.h"
@@ -12,16 +12,35 @@ using namespace RecordHead;
 namespace CompressedForm {
 namespace {
 
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
+// Slicing by eight: Of[k][b] is the CRC step of byte b followed by k zero
+// bytes, so eight bytes take eight look-ups and no loop-carried shifts. Made
+// at first use into writable memory: the programs do not carry its 8 KB.
+struct TCrcTables {
+    std::uint32_t Of[8][256];
+};
+TCrcTables gCrc;
+std::atomic<int> gCrcState{0};  // 0 not made, 1 being made, 2 ready
+
+const TCrcTables& CrcTables() {
+    if (gCrcState.load(std::memory_order_acquire) == 2) return gCrc;
+    int expected = 0;
+    if (gCrcState.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            gCrc.Of[0][n] = c;
+        }
+        for (int k = 1; k < 8; ++k)
+            for (int n = 0; n < 256; ++n) {
+                const std::uint32_t before = gCrc.Of[k - 1][n];
+                gCrc.Of[k][n] = (before >> 8) ^ gCrc.Of[0][before & 0xFF];
+            }
+        gCrcState.store(2, std::memory_order_release);
     }
-    return table;
+    while (gCrcState.load(std::memory_order_acquire) != 2) {
+    }  // another thread is making them: a few microseconds
+    return gCrc;
 }
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
 bool Inside(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) {
     return offset <= fileSize && size <= fileSize - offset;
@@ -30,9 +49,15 @@ bool Inside(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) {
 }  // namespace
 
 std::uint32_t Crc32(std::uint32_t crc, const void* bytes, std::size_t size) {
+    const auto& t = CrcTables().Of;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
     crc = ~crc;
-    while (size-- > 0) crc = kCrcTable[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+    for (; size >= 8; size -= 8, p += 8) {
+        const std::uint32_t low = crc ^ LittleEndian::Load32(p), high = LittleEndian::Load32(p + 4);
+        crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+              t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^ t[0][high >> 24];
+    }
+    for (; size > 0; --size) crc = t[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 

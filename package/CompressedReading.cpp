@@ -32,8 +32,7 @@ public:
 private:
     // The frame gives the tables and not a byte more.
     void CheckEnded() {
-        std::uint8_t more;
-        if (decoder_.Read(&more, 1) != 0) RaiseReadError();
+        if (!decoder_.AtEnd()) RaiseReadError();
     }
 
     Decompressor decoder_;

@@ -5,16 +5,17 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "package/CompressedForm.h"
 #include "package/UninstallContract.h"
 #include "package/UninstallRecords.h"
 #include "package/ZodiDuradad.h"
-#include "system/Decompressor.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
 #include "system/Handles.h"
+#include "system/ReadAhead.h"
 #include "system/SystemRules.h"
 #include "system/uCustomModule.h"
 
@@ -176,7 +177,11 @@ void TVazuravAzoz::CopyFiles() {
 // against its CRC-32). The whole plan is checked before the first file.
 void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uint8_t>& buffer) {
     const std::vector<CompressedForm::TFileSource> plan = CompressedForm::PlanSources(Files, Stream->Record.DataSize.Get());
-    Decompressor stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get());
+    // Decoded on a second thread while this one writes the files.
+    std::vector<std::uint64_t> streamed;
+    for (std::size_t i = 0; i < Files.size(); ++i)
+        if (plan[i].How == CompressedForm::TFileSource::Stream) streamed.push_back(Files[i].Size.Get());
+    TReadAhead stream(package, Stream->Record.StreamOffset.Get(), Stream->Record.StreamSize.Get(), std::move(streamed));
     const auto targetOf = [this](const TFileItem& item) {
         return ResolvePath(item.BaseDir.Text(), item.SubDir.Text(), item.FileName.Text());
     };
@@ -186,7 +191,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         {
             TTargetFile file(target);
             if (plan[i].How == CompressedForm::TFileSource::Stream)
-                CopyBytes(stream, file, size, buffer);
+                stream.CopyTo(file, size);
             else if (plan[i].How == CompressedForm::TFileSource::Copy)
                 CopyEarlierTarget(targetOf(Files[plan[i].From]), file, size, Stream->Crcs[i], buffer);
             file.Commit();
@@ -194,8 +199,7 @@ void TVazuravAzoz::CopyFilesFromStream(ByteSource& package, std::vector<std::uin
         ReportProgress("Copy file " + target);
     }
     // Reading past the last byte checks the stream's own checksum; no bytes may be left.
-    std::uint8_t more;
-    if (stream.Read(&more, 1) != 0) RaiseReadError();
+    if (!stream.AtEnd()) RaiseReadError();
 }
 
 std::string TVazuravAzoz::UninstallCommand() const {

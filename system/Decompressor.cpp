@@ -8,61 +8,92 @@
 
 #include "system/Errors.h"
 
-namespace {
-
-[[noreturn]] void RaiseOutOfMemory() { Raise(EOutOfMemory(std::string(ErrorText::OutOfMemory))); }
-
-// A failed decoder call: memory it could not get, or a stream it refuses.
-[[noreturn]] void RaiseDecodeError(std::size_t result) {
-    if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) RaiseOutOfMemory();
-    RaiseReadError();
-}
-
-}  // namespace
-
 void Decompressor::FreeContext::operator()(ZSTD_DCtx_s* context) const noexcept { ZSTD_freeDCtx(context); }
 
+Decompressor::TSourceInput::TSourceInput(ByteSource& source, std::uint64_t offset, std::uint64_t size)
+    : source_(source), position_(offset), end_(offset + size) {
+    buffer_.reserve(kBufferSize);
+}
+
+bool Decompressor::TSourceInput::Next(std::span<const std::uint8_t>& piece) {
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, end_ - position_));
+    buffer_.resize(count);
+    piece = {};
+    if (count == 0) return true;
+    source_.Seek(position_);
+    const std::size_t got = source_.Read(buffer_.data(), count);
+    if (got == 0) return false;  // the source is shorter than the range
+    position_ += got;
+    piece = {buffer_.data(), got};
+    return true;
+}
+
 Decompressor::Decompressor(ByteSource& source, std::uint64_t offset, std::uint64_t size)
-    : source_(source), position_(offset), end_(offset + size), context_(ZSTD_createDCtx()) {
-    if (!context_) RaiseOutOfMemory();
-    const std::size_t set = ZSTD_DCtx_setParameter(context_.get(), ZSTD_d_windowLogMax, kWindowLogMax);
-    if (ZSTD_isError(set)) RaiseDecodeError(set);
-    input_.reserve(kBufferSize);
+    : own_(std::in_place, source, offset, size), input_(*own_), context_(ZSTD_createDCtx()) {
+    if (!context_ || ZSTD_isError(ZSTD_DCtx_setParameter(context_.get(), ZSTD_d_windowLogMax, kWindowLogMax)))
+        RaiseFault(TFault::NoMemory);
+}
+
+Decompressor::Decompressor(TInput& input) : input_(input), context_(ZSTD_createDCtx()) {
+    if (!context_ || ZSTD_isError(ZSTD_DCtx_setParameter(context_.get(), ZSTD_d_windowLogMax, kWindowLogMax)))
+        RaiseFault(TFault::NoMemory);
 }
 
 Decompressor::~Decompressor() = default;
 
-bool Decompressor::Refill() {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, end_ - position_));
-    input_.resize(count);
-    inputUsed_ = 0;
-    if (count == 0) return false;
-    source_.Seek(position_);
-    const std::size_t got = source_.Read(input_.data(), count);
-    if (got == 0) RaiseReadError();  // the source is shorter than the range
-    input_.resize(got);
-    position_ += got;
-    return true;
+void Decompressor::RaiseFault(TFault fault) {
+    if (fault == TFault::NoMemory) ::Raise(EOutOfMemory(std::string(ErrorText::OutOfMemory)));
+    if (fault == TFault::Damaged) RaiseReadError();
 }
 
-std::size_t Decompressor::Read(void* buffer, std::size_t count) {
+std::size_t Decompressor::TryRead(void* buffer, std::size_t count, TFault& fault) {
+    fault = TFault::None;
     ZSTD_outBuffer out{buffer, std::min(count, kBufferSize), 0};
     while (out.size > 0) {
-        const bool more = inputUsed_ < input_.size() || Refill();
+        if (pieceUsed_ == piece_.size() && !inputEnded_) {
+            pieceUsed_ = 0;
+            if (!input_.Next(piece_)) {
+                piece_ = {};
+                fault = TFault::Damaged;
+                return 0;
+            }
+            inputEnded_ = piece_.empty();
+        }
+        const bool more = pieceUsed_ < piece_.size();
         if (!more && frameEnded_) break;
-        ZSTD_inBuffer in{input_.data(), input_.size(), inputUsed_};
+        ZSTD_inBuffer in{piece_.data(), piece_.size(), pieceUsed_};
         // Called without input too: the decoder may still hold decoded bytes.
         const std::size_t result = ZSTD_decompressStream(context_.get(), &out, &in);
-        if (ZSTD_isError(result)) RaiseDecodeError(result);
-        inputUsed_ = in.pos;
+        if (ZSTD_isError(result)) {
+            fault = ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation ? TFault::NoMemory : TFault::Damaged;
+            return 0;
+        }
+        pieceUsed_ = in.pos;
         frameEnded_ = result == 0;
         if (out.pos > 0) break;
-        if (!more && !frameEnded_) RaiseReadError();  // the range ends inside a frame
+        if (!more && !frameEnded_) {  // the range ends inside a frame
+            fault = TFault::Damaged;
+            return 0;
+        }
     }
     return out.pos;
 }
 
-std::size_t Decompressor::MemoryInUse() const { return ZSTD_sizeof_DCtx(context_.get()) + input_.capacity(); }
+std::size_t Decompressor::Read(void* buffer, std::size_t count) {
+    TFault fault;
+    const std::size_t got = TryRead(buffer, count, fault);
+    RaiseFault(fault);
+    return got;
+}
+
+bool Decompressor::AtEnd() {
+    std::uint8_t more;
+    return Read(&more, 1) == 0;
+}
+
+std::size_t Decompressor::MemoryInUse() const {
+    return ZSTD_sizeof_DCtx(context_.get()) + (own_ ? own_->Capacity() : 0);
+}
 
 std::vector<std::uint8_t> Decompressor::DecodeAll(const std::uint8_t* data, std::size_t size) {
     MemorySource source({data, size});

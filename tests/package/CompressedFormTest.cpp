@@ -50,6 +50,30 @@ TEST(CompressedForm, Crc32IsZlibs) {
     const char check[] = "123456789";  // the polynomial's published check value
     EXPECT_EQ(CompressedForm::Crc32(0, check, 9), 0xCBF43926u);
     EXPECT_EQ(CompressedForm::Crc32(CompressedForm::Crc32(0, check, 4), check + 4, 5), 0xCBF43926u);
+
+    // Eight bytes at a time and the rest singly give what one bit at a time
+    // gives, at every length and start, whole or in two parts.
+    const auto bitwise = [](const std::uint8_t* p, std::size_t size) {
+        std::uint32_t crc = 0xFFFFFFFFu;
+        while (size-- > 0) {
+            crc ^= *p++;
+            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+        return ~crc;
+    };
+    std::vector<std::uint8_t> data(3000);
+    std::uint32_t seed = 7;
+    for (std::uint8_t& b : data) b = static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    int wrong = 0;
+    for (std::size_t start = 0; start < 8; ++start)
+        for (std::size_t size : {0, 1, 7, 8, 9, 15, 16, 17, 63, 2000, 2991}) {
+            const std::uint8_t* p = data.data() + start;
+            const std::uint32_t expected = bitwise(p, size);
+            if (CompressedForm::Crc32(0, p, size) != expected) ++wrong;
+            if (CompressedForm::Crc32(CompressedForm::Crc32(0, p, size / 3), p + size / 3, size - size / 3) != expected)
+                ++wrong;
+        }
+    EXPECT_EQ(wrong, 0);
 }
 
 namespace {

@@ -117,13 +117,12 @@ void LibraryRaisers() {
     Check(badAlloc, "an allocation past the maximum raises std::bad_alloc");
 }
 
-// The program's own errors raised and caught nested, then rethrown: the
-// runtime keeps the caught-exception stack in a thread-local key of ours.
-// (Other threads cannot be tried here: under qemu's user-mode emulation Wine
-// crashes any program that starts a second thread.)
-void NestedRaising() {
-    int wrong = 0;
-    for (int round = 0; round < 500; ++round) {
+// The program's own errors raised and caught nested, then rethrown, `rounds`
+// times: the runtime keeps the caught-exception stack in a thread-local key
+// of ours. Gives the count of wrong results.
+long RaiseNested(int rounds) {
+    long wrong = 0;
+    for (int round = 0; round < rounds; ++round) {
         const std::string outer = "outer " + std::to_string(round);
         try {
             Raise(Exception("EOuter", outer));
@@ -141,7 +140,31 @@ void NestedRaising() {
             }
         }
     }
+    return wrong;
+}
+
+void NestedRaising() {
+    const long wrong = RaiseNested(500);
     Check(wrong == 0, "nested errors raised, caught and rethrown", std::to_string(wrong) + " wrong");
+}
+
+// Two threads raising at once: each has its own caught-exception stack, and
+// the runtime's locks (spin locks of ours) and once-flags hold between them.
+DWORD WINAPI RaiseOnThread(void* wrong) {
+    *static_cast<long*>(wrong) = RaiseNested(1500);
+    return 0;
+}
+
+void ThreadsRaising() {
+    long wrongThere = -1;
+    const HANDLE other = ::CreateThread(nullptr, 0, RaiseOnThread, &wrongThere, 0, nullptr);
+    const long wrongHere = RaiseNested(1500);
+    if (other) {
+        ::WaitForSingleObject(other, INFINITE);
+        ::CloseHandle(other);
+    }
+    Check(other && wrongHere == 0 && wrongThere == 0, "two threads raise, catch and rethrow at once",
+          std::to_string(wrongHere) + " and " + std::to_string(wrongThere) + " wrong");
 }
 
 // The once-flag: the initialiser runs on the first call only.
@@ -192,6 +215,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     StartUp(instance, arguments);
     LibraryRaisers();
     NestedRaising();
+    ThreadsRaising();
     Once();
     Mutex();
     Keys();
