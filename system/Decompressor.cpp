@@ -29,14 +29,15 @@ bool Decompressor::TSourceInput::Next(std::span<const std::uint8_t>& piece) {
 }
 
 Decompressor::Decompressor(ByteSource& source, std::uint64_t offset, std::uint64_t size)
-    : own_(std::in_place, source, offset, size), input_(*own_), context_(ZSTD_createDCtx()) {
-    if (!context_ || ZSTD_isError(ZSTD_DCtx_setParameter(context_.get(), ZSTD_d_windowLogMax, kWindowLogMax)))
-        RaiseFault(TFault::NoMemory);
-}
+    : own_(std::in_place, source, offset, size), input_(*own_), context_(NewContext()) {}
 
-Decompressor::Decompressor(TInput& input) : input_(input), context_(ZSTD_createDCtx()) {
-    if (!context_ || ZSTD_isError(ZSTD_DCtx_setParameter(context_.get(), ZSTD_d_windowLogMax, kWindowLogMax)))
+Decompressor::Decompressor(TInput& input) : input_(input), context_(NewContext()) {}
+
+std::unique_ptr<ZSTD_DCtx_s, Decompressor::FreeContext> Decompressor::NewContext() {
+    std::unique_ptr<ZSTD_DCtx_s, FreeContext> context(ZSTD_createDCtx());
+    if (!context || ZSTD_isError(ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, kWindowLogMax)))
         RaiseFault(TFault::NoMemory);
+    return context;
 }
 
 Decompressor::~Decompressor() = default;

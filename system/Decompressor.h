@@ -81,6 +81,9 @@ private:
     struct FreeContext {
         void operator()(ZSTD_DCtx_s* context) const noexcept;
     };
+    // A decoder context bounded to kWindowLogMax; raises EOutOfMemory when
+    // it cannot be made.
+    static std::unique_ptr<ZSTD_DCtx_s, FreeContext> NewContext();
     // The pieces of a range of a byte source.
     class TSourceInput final : public TInput {
     public:
