@@ -21,7 +21,7 @@
 # Every other Win32 program links with -fno-lto, from the machine code.
 
 set(SETUP_SMALL_CHECK ${CMAKE_CURRENT_LIST_DIR}/CheckSmallRuntime.cmake)
-set(SETUP_SMALL_SPECS ${CMAKE_CURRENT_LIST_DIR}/SmallStart.specs)
+set(SETUP_SMALL_SPECS ${CMAKE_CURRENT_LIST_DIR}/SmallStartLink.rules)
 
 function(setup_small_library target)
     # Without run-time type information: no type descriptions of the

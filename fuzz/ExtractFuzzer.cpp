@@ -18,9 +18,9 @@
 #include "package/PackageReader.h"
 #include "system/ByteStream.h"
 #include "system/Errors.h"
-#include "tools/inspect/Unpack.h"
-#include "tools/inspect/PackageListing.h"
-#include "tools/inspect/SafeFolder.h"
+#include "tools/examine/Unpack.h"
+#include "tools/examine/PackageListing.h"
+#include "tools/examine/SafeFolder.h"
 
 namespace fs = std::filesystem;
 

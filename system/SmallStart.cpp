@@ -13,7 +13,7 @@
 //   before WinMain, WinMain's usual arguments, and exit() with its result,
 //   which runs the registered destructors before the process ends.
 //
-// The link (-specs=SmallStart.specs) keeps crtbegin.o and crtend.o, which
+// The link (-specs=SmallStartLink.rules) keeps crtbegin.o and crtend.o, which
 // register the unwind tables the exception runtime needs.
 #include <windows.h>
 

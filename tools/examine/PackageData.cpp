@@ -1,11 +1,11 @@
-#include "tools/inspect/PackageData.h"
+#include "tools/examine/PackageData.h"
 
 #include <filesystem>
 
 #include "system/Decompressor.h"
 #include "system/Errors.h"
 #include "system/FileStream.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 #include "tools/platform/Crc32.h"
 #include "tools/platform/Platform.h"
 

@@ -1,4 +1,4 @@
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +15,7 @@
 #include "package/RegistryRoots.h"
 #include "system/Errors.h"
 #include "system/LittleEndian.h"
-#include "tools/inspect/PackageData.h"
+#include "tools/examine/PackageData.h"
 #include "tools/platform/ToolErrors.h"
 #include "tools/platform/CodePage.h"
 #include "tools/platform/Crc32.h"

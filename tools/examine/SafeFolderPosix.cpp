@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "tools/inspect/SafeFolder.h"
+#include "tools/examine/SafeFolder.h"
 
 namespace {
 

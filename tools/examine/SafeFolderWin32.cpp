@@ -7,7 +7,7 @@
 #include <atomic>
 
 #include "system/Handles.h"
-#include "tools/inspect/SafeFolder.h"
+#include "tools/examine/SafeFolder.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "tools/inspect/Unpack.h"
+#include "tools/examine/Unpack.h"
 
 #include <algorithm>
 #include <array>
 #include <map>
 
 #include "tools/description/PackagePaths.h"
-#include "tools/inspect/SafeFolder.h"
+#include "tools/examine/SafeFolder.h"
 #include "tools/platform/CodePage.h"
 
 using namespace RecordHead;

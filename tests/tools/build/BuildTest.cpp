@@ -9,7 +9,7 @@
 #include "system/FileStream.h"
 #include "tests/tools/ToolTestFiles.h"
 #include "tools/platform/Platform.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 
 using namespace RecordHead;
 

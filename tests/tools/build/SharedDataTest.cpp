@@ -18,8 +18,8 @@
 #include "tools/build/CompressedPayload.h"
 #include "tools/build/FileContents.h"
 #include "tools/build/PackageBuild.h"
-#include "tools/inspect/PackageData.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageData.h"
+#include "tools/examine/PackageListing.h"
 
 using namespace RecordHead;
 

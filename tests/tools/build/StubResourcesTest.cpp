@@ -11,7 +11,7 @@
 #include "tests/tools/ToolTestFiles.h"
 #include "tests/tools/pe/PeTestImage.h"
 #include "tools/build/PackageBuild.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 #include "tools/platform/Crc32.h"
 
 using namespace ResourceEditor;

@@ -1,5 +1,5 @@
 #include "package/CompressedReading.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 
 #include <gtest/gtest.h>
 

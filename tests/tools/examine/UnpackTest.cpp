@@ -1,5 +1,5 @@
 #include "package/CompressedReading.h"
-#include "tools/inspect/Unpack.h"
+#include "tools/examine/Unpack.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "package/PackageReader.h"
 #include "tests/support/TestFiles.h"
-#include "tools/inspect/SafeFolder.h"
+#include "tools/examine/SafeFolder.h"
 
 using namespace RecordHead;
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include "package/PackageWriter.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tools/pe/PeTestImage.h"
-#include "tools/inspect/PackageListing.h"
+#include "tools/examine/PackageListing.h"
 
 using namespace RecordHead;
 
