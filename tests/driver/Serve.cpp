@@ -11,12 +11,40 @@
 
 #include "Commands.h"
 #include "WindowFind.h"
+#include "system/Handles.h"
 
 namespace driver {
 
 namespace {
 
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+struct ChangeNotificationTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::FindCloseChangeNotification(h); }
+};
+
+// Waits for a file to appear in the served folder. A poll every few ms costs
+// the emulated driver and the Wine server CPU for the whole session, which
+// the program under test then lacks; a change in the folder wakes the wait,
+// and a short time-out covers a change the notification did not deliver.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::string& folder)
+        : change_(::FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME)) {}
+
+    void WaitForChange() {
+        if (!change_) {
+            ::Sleep(20);
+            return;
+        }
+        if (::WaitForSingleObject(change_.get(), 250) == WAIT_OBJECT_0) ::FindNextChangeNotification(change_.get());
+    }
+
+private:
+    UniqueHandle<ChangeNotificationTraits> change_;
+};
 
 // Points stdout and stderr at one script's output file while it runs.
 class OutputTo {
@@ -76,11 +104,12 @@ int Serve(const std::string& folder) {
     // window one used are the next one's, as in one long script.
     Context context;
     context.endProgramOnFailure = false;
+    FolderWatch watch(folder);
     for (int n = 1;; ++n) {
         const std::string base = folder + "\\" + std::to_string(n);
         while (!Exists(base + ".txt")) {
             if (Exists(stop)) return 0;
-            ::Sleep(20);
+            watch.WaitForChange();
         }
         int code = 1;
         try {

@@ -40,7 +40,7 @@ driver_serve_run() {
             return 1
         fi
         [ $SECONDS -lt $deadline ] || { echo "windriver serve: script $n took over $3 s" >"$out"; return 1; }
-        sleep 0.05
+        wine_pause 0.05
     done
     cp "$base.out" "$out"
     return "$(tr -dc 0-9 <"$base.rc")"

@@ -9,6 +9,7 @@
 #                           the same in the background, and the wait for its exit code
 #   wine_reg ARGS           Wine's reg.exe, in the registry view of a 32-bit program
 #   winpath PATH            the Windows form of a Unix path
+#   wine_pause SECS         a poll's pause, without starting a process
 #   fail WHY, note WHAT     report a failed check (counted in `failures`) or a
 #                           step, naming the caller's `scenario` when it has one
 #   scenario_verdict        say whether the scenario passed; its exit status
@@ -112,8 +113,20 @@ wine_session_end() {
         kill "$WINE_SESSION_XVFB" 2>/dev/null || true
         wait "$WINE_SESSION_XVFB" 2>/dev/null || true
     fi
+    if [ -n "${wine_pause_fd:-}" ]; then exec {wine_pause_fd}>&-; wine_pause_fd=; fi
     [ -n "${WINE_SESSION_KEEP:-}" ] || rm -rf "$WINE_SESSION_DIR"
     WINE_SESSION_DIR=
+}
+
+# A `sleep` per poll is a fork and an exec twenty times a second, which on
+# two cores takes CPU from the programs under test: a read with a time-out on
+# a FIFO that this shell holds open for writing itself waits without either.
+wine_pause() {
+    if [ -z "${wine_pause_fd:-}" ]; then
+        local fifo=${WINE_SESSION_DIR:?}/pause
+        { [ -p "$fifo" ] || mkfifo "$fifo"; } && exec {wine_pause_fd}<>"$fifo" || { sleep "$1"; return 0; }
+    fi
+    read -r -t "$1" -u "$wine_pause_fd" _ || true
 }
 
 wine_timeout() {
