@@ -3,9 +3,9 @@
 # the native and the Win32 configurations, then runs the demo or the tests.
 #
 #   ./setup.sh demo    build everything and run the example package's Setup.exe under Wine
-#   ./setup.sh test    build and run every test: the Win32 suites under Wine
-#                      (the sanitizer tree builds beside them), the native
-#                      suites under ASan and UBSan, and a short fuzzing run
+#   ./setup.sh test    build and run every test: the Win32 suites under Wine,
+#                      the native suites under ASan and UBSan, and a short
+#                      fuzzing run of the harnesses built with them
 #   ./setup.sh build   only install and build
 #   ./setup.sh package build everything and write the release archives into dist/
 set -euo pipefail
@@ -172,23 +172,16 @@ case "${1:-build}" in
     demo)  exec "$root/examples/run-demo.sh" "$root/build" ;;
     package) "$root/release/make-dist.sh" "$root/build/native" "$root/build/win32" "$root/dist" ;;
     test)
-        # The sanitizer tree's build needs neither Wine nor a display: it runs
-        # beside the Windows suites, at a lower priority, on the CPU those leave
-        # idle. Its suites and the fuzzing follow them, when the CPU is free, so
-        # that no time-out of theirs depends on the Wine tests' load.
-        sanitizer_log=$root/build/asan-build.log
-        (renice -n 10 "$BASHPID" >/dev/null && build_asan) >"$sanitizer_log" 2>&1 &
-        sanitizer_build=$!
-        trap 'kill "$sanitizer_build" 2>/dev/null || true' INT TERM
+        # Every phase runs, and the command fails if any did.
         rc=0
         phase win32 run_ctest win32 || rc=$?
-        asan_built=1
-        phase asan-build-after wait "$sanitizer_build" || { rc=1 asan_built=0; cat "$sanitizer_log"; }
-        if [ $asan_built = 1 ]; then
+        if phase asan-build build_asan; then
             phase asan run_ctest asan || rc=$?
             phase fuzz "$root/fuzz/run.sh" short asan || rc=$?  # the harnesses built with the sanitizer tree
+        else
+            rc=1
         fi
-        echo "setup: test phases: ${phase_times[*]} (the sanitizer tree built beside the win32 phase)"
+        echo "setup: test phases: ${phase_times[*]}"
         exit $rc
         ;;
     *) echo "usage: $0 [build|demo|test|package]" >&2; exit 2 ;;
