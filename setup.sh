@@ -120,9 +120,12 @@ enable_i386_processes() {
     /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "setup: 32-bit processes still fail to start" >&2; exit 1; }
 }
 
+# Builds the native and the Win32 trees; given a target, only that of the
+# native tree (the test command: the programs the Win32 tests run, since the
+# native suites run in the sanitizer tree).
 build() {
     cmake --preset native >/dev/null
-    cmake --build --preset native
+    cmake --build --preset native ${1:+--target "$1"}
     cmake --preset win32 >/dev/null
     cmake --build --preset win32
 }
@@ -134,15 +137,6 @@ run_ctest() {
     ctest --preset "$1" --output-junit "$report" || rc=$?
     bash "$root/tests/skip-summary.sh" "$root/build/$1" "$report" "$1"
     return $rc
-}
-
-# The test command's build: of the native tree only what the Win32 tests run
-# (makesetup, the package makers); its suites run in the sanitizer tree.
-build_for_tests() {
-    cmake --preset native >/dev/null
-    cmake --build --preset native --target win32_test_programs
-    cmake --preset win32 >/dev/null
-    cmake --build --preset win32
 }
 
 build_asan() {
@@ -164,7 +158,7 @@ start=$SECONDS
 install_packages
 fetch_sources
 enable_i386_processes
-if [ "${1:-build}" = test ]; then build_for_tests; else build; fi
+if [ "${1:-build}" = test ]; then build win32_test_programs; else build; fi
 phase_times+=("build $((SECONDS - start)) s")
 
 case "${1:-build}" in
